@@ -33,6 +33,7 @@ enum StatementSlot {
     kWriteValue,
     kListChildren,
     kListValues,
+    kStreamSubkeyValues,
     kStatementCount
 };
 
@@ -309,43 +310,20 @@ bool Registry::SetKeyValue(std::string_view name, std::int32_t type, std::string
     return Write(name, type, bytes);
 }
 
-namespace {
 // The shared read steps: a value counts as found when present with 1 to 1024
 // bytes; then exactly one trailing zero byte is dropped.
-struct ReadResult {
-    bool found = false;
-    std::int32_t type = 0;
-    std::string bytes;
-};
-}  // namespace
-
-bool Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
-    ReadResult r;
-    if (const std::int64_t key = FindKey(path); key >= 0) {
-        auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
-        s.Bind(1, key);
-        s.Bind(2, codepage::LoweredAnsi(name));
-        if (s.Step() == SQLITE_ROW) {
-            auto data = s.Blob(1);
-            if (!data.empty() && data.size() <= kMaxValueBytes) {
-                r.found = true;
-                r.type = static_cast<std::int32_t>(s.Int(0));
-                if (data.back() == '\0') data.remove_suffix(1);
-                r.bytes.assign(data);
-            }
-        }
-        s.Reset();
-    }
-    if (!r.found) {
+bool Registry::TextOf(std::int32_t type, std::string_view data, std::string& text) {
+    if (data.empty() || data.size() > kMaxValueBytes) {
         text.clear();
         return false;
     }
-    if (r.type == kTypeText) {
-        text = codepage::FromAnsi(r.bytes);
-    } else if (r.type == kTypeNumber) {
+    if (data.back() == '\0') data.remove_suffix(1);
+    if (type == kTypeText) {
+        text = codepage::FromAnsi(data);
+    } else if (type == kTypeNumber) {
         std::uint32_t v = 0;
-        for (std::size_t i = 0; i < 4 && i < r.bytes.size(); ++i)
-            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(r.bytes[i])) << (8 * i);
+        for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
+            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[i])) << (8 * i);
         char hex[16];
         std::snprintf(hex, sizeof hex, "&h%X", v);
         text = hex;
@@ -353,21 +331,59 @@ bool Registry::GetKeyText(std::string_view path, std::string_view name, std::str
     return true;
 }
 
-std::int32_t Registry::GetKeyNumber(std::string_view path, std::string_view name) const {
+std::int32_t Registry::NumberOf(std::int32_t type, std::string_view data) {
     std::uint32_t v = 0;
+    if (type == kTypeNumber && !data.empty() && data.size() <= kMaxValueBytes)
+        for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
+            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[i])) << (8 * i);
+    return static_cast<std::int32_t>(v);
+}
+
+bool Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
     if (const std::int64_t key = FindKey(path); key >= 0) {
         auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
         s.Bind(1, key);
         s.Bind(2, codepage::LoweredAnsi(name));
-        if (s.Step() == SQLITE_ROW && s.Int(0) == kTypeNumber) {
-            const auto data = s.Blob(1);
-            if (!data.empty() && data.size() <= kMaxValueBytes)
-                for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
-                    v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[i])) << (8 * i);
-        }
+        bool found = false;
+        if (s.Step() == SQLITE_ROW) found = TextOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1), text);
+        s.Reset();
+        if (found) return true;
+    }
+    text.clear();
+    return false;
+}
+
+std::int32_t Registry::GetKeyNumber(std::string_view path, std::string_view name) const {
+    std::int32_t v = 0;
+    if (const std::int64_t key = FindKey(path); key >= 0) {
+        auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
+        s.Bind(1, key);
+        s.Bind(2, codepage::LoweredAnsi(name));
+        if (s.Step() == SQLITE_ROW) v = NumberOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1));
         s.Reset();
     }
-    return static_cast<std::int32_t>(v);
+    return v;
+}
+
+void Registry::StreamSubkeyValues(std::string_view path, void* context,
+                                  void (*visit)(void*, const StreamedValue&)) const {
+    const std::int64_t key = FindKey(path);
+    if (key < 0) return;
+    auto& s = Prepare(kStreamSubkeyValues,
+                      "SELECT k.id, k.lname, v.lname, v.type, v.data FROM keys k JOIN vals v ON v.key=k.id"
+                      " WHERE k.parent=?1");
+    if (!s.valid()) return;
+    s.Bind(1, key);
+    StreamedValue value;
+    while (s.Step() == SQLITE_ROW) {
+        value.subkeyId = s.Int(0);
+        value.subkeyLname = s.Blob(1);
+        value.lname = s.Blob(2);
+        value.type = static_cast<std::int32_t>(s.Int(3));
+        value.data = s.Blob(4);
+        visit(context, value);
+    }
+    s.Reset();
 }
 
 bool Registry::BeginGroup() {
