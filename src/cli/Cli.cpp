@@ -2,8 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 
+#include "attributes/FileExaminer.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
 #include "store/Registry.h"
@@ -16,6 +19,8 @@ struct Options {
     std::string store;
     std::string dumpKey;
     std::vector<std::string> sequenceTexts;
+    std::vector<std::string> files;
+    bool json = false;
 };
 
 // Opens the store named by --store, $MORVEL_STORE or the default; reports on err.
@@ -57,6 +62,52 @@ int Sequences(const Options& opts, bool set, std::ostream& out, std::ostream& er
     return 0;
 }
 
+// A relative path is taken from the current folder, since the examination
+// needs the file's folder; the output keeps the path as given.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
+
+int Attributes(const Options& opts, std::ostream& out, std::ostream& err) {
+    Registry registry;
+    if (!OpenStore(opts, registry, err)) return 2;
+    modMain state;
+    state.PlatformVersion = modMain::kNtPlatformVersion;
+    LoadConfigurationTables(registry, state);
+    FileExaminer examiner;
+    const int slots = modMain::kGeneralSlots + state.SequenceCount;
+    int status = 0;
+    for (const auto& path : opts.files) {
+        const bool ok = examiner.ComputeFileAttributes(AbsolutePath(path), state);
+        if (!ok) {
+            status = 1;
+            err << "morvel-cli: " << path << ": " << examiner.LastError() << "\n";
+        }
+        if (opts.json) {
+            nlohmann::ordered_json line = {{"path", path}, {"ok", ok}};
+            if (ok) {
+                line["size"] = examiner.CappedFileSize;
+                line["window"] = examiner.WindowLength;
+                line["vector"] = std::vector<int>(examiner.AttributeVector.begin() + 1,
+                                                  examiner.AttributeVector.begin() + 1 + slots);
+            } else {
+                line["error"] = examiner.LastError();
+            }
+            out << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        } else if (ok) {
+            out << path << '\t';
+            for (int s = 1; s <= slots; ++s) out << (s > 1 ? " " : "") << int{examiner.AttributeVector[s]};
+            out << "\n";
+        } else {
+            out << path << "\terror: " << examiner.LastError() << "\n";
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -78,6 +129,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         sequences->add_subcommand("set", "Replace the search sequences (empty and repeated texts dropped)");
     sequencesSet->add_option("TEXT", opts.sequenceTexts, "The new sequences, in order");
 
+    auto* attributes =
+        app.add_subcommand("attributes", "Print the attribute vector of each file, one line each");
+    attributes->add_flag("--json", opts.json, "JSON Lines: path, ok, size, window, vector (or error)");
+    attributes->add_option("FILE", opts.files, "Files to examine")->required();
+
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {
         app.parse(reversed);
@@ -86,6 +142,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return code == 0 ? 0 : 2;
     }
 
+    if (attributes->parsed()) return Attributes(opts, out, err);
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
     return 2;
