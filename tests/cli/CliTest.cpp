@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -67,6 +70,53 @@ TEST_F(CliTest, UsageErrorsAndVersion) {
     EXPECT_NE(out.str().find(MORVEL_VERSION), std::string::npos);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out.str().find("dump"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvel
+
+namespace morvel {
+namespace {
+
+TEST_F(CliTest, AttributesPrintOneLinePerFileInOrder) {
+    const std::string exe = dir / "setup.exe";
+    test::WriteFile(exe, "MZ this program");
+    ASSERT_EQ(Run({"sequences", "set", "PROGRAM", "absent"}), 0);
+    EXPECT_EQ(Run({"attributes", exe}), 0);
+    EXPECT_EQ(out.str().substr(0, exe.size() + 1), exe + "\t");
+    std::istringstream fields(out.str().substr(exe.size() + 1));
+    std::vector<int> slots;
+    for (int x; fields >> x;) slots.push_back(x);
+    ASSERT_EQ(slots.size(), 18u);
+    EXPECT_EQ(slots[0], 1);
+    EXPECT_EQ(slots[1], 5);
+    EXPECT_EQ(slots[16], 1);
+    EXPECT_EQ(slots[17], 2);
+}
+
+TEST_F(CliTest, AttributesReportFilesThatCannotBeExaminedAndGoOn) {
+    const std::string exe = dir / "a.exe";
+    test::WriteFile(exe, "MZ");
+    const std::string folder = dir / "x.exe";
+    std::filesystem::create_directory(folder);
+    const std::string fifo = dir / "p.exe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Run({"attributes", "--json", "/usr/bin/ls", folder, fifo, exe}), 1);
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(lines.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(lines[i]["ok"].get<bool>());
+        EXPECT_FALSE(lines[i]["error"].get<std::string>().empty());
+    }
+    EXPECT_EQ(lines[0]["path"], "/usr/bin/ls");
+    EXPECT_TRUE(lines[3]["ok"].get<bool>());
+    EXPECT_EQ(lines[3]["size"], 2);
+    EXPECT_EQ(lines[3]["window"], 2);
+    EXPECT_EQ(lines[3]["vector"].size(), 16u);
+    EXPECT_EQ(out.str().substr(0, 9), "{\"path\":\"");  // the documented key order
+    EXPECT_NE(err.str().find(folder), std::string::npos);
 }
 
 }  // namespace
