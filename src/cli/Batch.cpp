@@ -89,7 +89,10 @@ bool CollectInputs(const InputOptions& options, std::istream& in, std::vector<st
     for (const auto& path : given) {
         std::error_code ec;
         if (fs::is_directory(path, ec)) {
+            const std::size_t before = collected.size();
             AddFolder(path, options.recursive, folderExtensions, collected, err);
+            // A folder with nothing to examine still answers, as a path that is no file.
+            if (collected.size() == before) collected.push_back(path);
         } else if (HasExtension(path, fileExtensions)) {
             collected.push_back(path);
         }

@@ -24,7 +24,8 @@ struct InputOptions {
 // the files of each given folder (sorted by name; subfolders with -r; symbolic
 // links to folders are not followed). Folder contents are filtered by
 // extension (exe, com and scr unless --ext says otherwise); files given by name
-// only when --ext is given. Files above --max-size are skipped. Problems
+// only when --ext is given. Files above --max-size are skipped. A folder that
+// gives no file stands for itself, so that every given path is answered. Problems
 // (an unreadable folder or list) are reported on err; returns false when
 // the --from list cannot be read.
 bool CollectInputs(const InputOptions& options, std::istream& in, std::vector<std::string>& files,

@@ -97,7 +97,8 @@ TEST_F(CliTest, AttributesPrintOneLinePerFileInOrder) {
 TEST_F(CliTest, AttributesReportFilesThatCannotBeExaminedAndGoOn) {
     const std::string exe = dir / "a.exe";
     test::WriteFile(exe, "MZ");
-    const std::string folder = dir / "missing.exe";
+    const std::string folder = dir / "x.exe";  // a folder with nothing to examine answers for itself
+    std::filesystem::create_directory(folder);
     const std::string fifo = dir / "p.exe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(Run({"attributes", "--json", "--jobs", "3", "/usr/bin/ls", folder, fifo, exe}), 1);
