@@ -22,7 +22,7 @@ namespace morvel {
 using AttributeSlots = std::array<std::uint8_t, modMain::kMaxAttributes + 1>;
 
 class FileExaminer {
-public:
+  public:
     static constexpr std::int32_t kWindowSize = 1 << 20;
     static constexpr std::int32_t kHalfWindow = 1 << 19;
     static constexpr std::int64_t kSizeCap = std::int64_t{1} << 30;
@@ -53,7 +53,7 @@ public:
     const std::uint8_t* ContentWindow() const { return content_.data(); }
     const std::uint8_t* LoweredWindow() const { return lowered_.data(); }
 
-private:
+  private:
     const SequenceMatcher& MatcherFor(const modMain& state);
 
     std::vector<std::uint8_t> content_;

@@ -26,7 +26,7 @@ std::int32_t FindPattern(std::string_view pattern, const std::uint8_t* window, s
 // Immutable after construction and safe to share between threads; each
 // thread scans with its own Scratch.
 class SequenceMatcher {
-public:
+  public:
     // Compiles the patterns of texts; empty texts are never found.
     explicit SequenceMatcher(const std::vector<std::string>& texts);
     ~SequenceMatcher();
@@ -38,22 +38,23 @@ public:
 
     // Per-thread scan space.
     class Scratch {
-    public:
+      public:
         Scratch() = default;
         ~Scratch();
         Scratch(const Scratch&) = delete;
         Scratch& operator=(const Scratch&) = delete;
 
-    private:
+      private:
         friend class SequenceMatcher;
         hs_scratch* scratch_ = nullptr;
     };
 
     // Sets found[k] to true when sequence k occurs in the lowered window
     // [0, length) and to false otherwise; found gets size() entries.
-    void Scan(const std::uint8_t* lowered, std::int32_t length, Scratch& scratch, std::vector<bool>& found) const;
+    void Scan(const std::uint8_t* lowered, std::int32_t length, Scratch& scratch,
+              std::vector<bool>& found) const;
 
-private:
+  private:
     std::vector<std::string> texts_;
     std::vector<std::string> patterns_;
     hs_database* db_ = nullptr;  // null when there is nothing to search for

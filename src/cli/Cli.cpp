@@ -1,9 +1,18 @@
 #include "cli/Cli.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 
+#include "attributes/FileExaminer.h"
+#include "cli/Batch.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
 #include "store/Registry.h"
@@ -16,7 +25,24 @@ struct Options {
     std::string store;
     std::string dumpKey;
     std::vector<std::string> sequenceTexts;
+    InputOptions inputs;
+    unsigned jobs = 0;
+    bool json = false;
+    bool quiet = false;
 };
+
+// Options that choose the files of a batch command.
+void AddInputOptions(CLI::App* command, Options& opts) {
+    command->add_option("PATH", opts.inputs.paths, "Files and folders to examine");
+    command->add_flag("-r,--recursive", opts.inputs.recursive, "Descend into subfolders");
+    command->add_option("--from", opts.inputs.from,
+                        "Read paths from FILE, one per line (- for standard input)");
+    command->add_option("--ext", opts.inputs.ext,
+                        "Extensions to take, e.g. exe,com,scr (the default for folders); * for all");
+    command->add_option("--max-size", opts.inputs.maxSize, "Skip files larger than BYTES");
+    command->add_option("-j,--jobs", opts.jobs, "Parallel workers (default: the number of cores)");
+    command->add_flag("-q,--quiet", opts.quiet, "No progress line");
+}
 
 // Opens the store named by --store, $MORVEL_STORE or the default; reports on err.
 bool OpenStore(const Options& opts, Registry& registry, std::ostream& err) {
@@ -57,9 +83,115 @@ int Sequences(const Options& opts, bool set, std::ostream& out, std::ostream& er
     return 0;
 }
 
+// A relative path is taken from the current folder, since the examination
+// needs the file's folder; the output keeps the path as given.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
+
+// Shows "done/total, files per second, current file" on one line of a terminal.
+class ProgressLine {
+  public:
+    ProgressLine(std::ostream& err, bool enabled, std::size_t total)
+        : err_(err), enabled_(enabled), total_(total), start_(std::chrono::steady_clock::now()) {}
+    ~ProgressLine() {
+        if (enabled_ && shown_) err_ << "\r\033[K" << std::flush;
+    }
+    void Update(std::size_t done, const std::string& current) {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total_ && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%.0f", seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        err_ << "\r\033[K" << done << "/" << total_ << " files, " << rate << " files/s, " << current
+             << std::flush;
+        shown_ = true;
+    }
+
+  private:
+    std::ostream& err_;
+    bool enabled_;
+    std::size_t total_;
+    std::chrono::steady_clock::time_point start_, last_;
+    bool shown_ = false;
+};
+
+bool IsTerminal(const std::ostream& err) { return &err == &std::cerr && isatty(STDERR_FILENO) == 1; }
+
+int Attributes(const Options& opts, std::istream& in, std::ostream& out, std::ostream& err) {
+    Registry registry;
+    if (!OpenStore(opts, registry, err)) return 2;
+    modMain state;
+    state.PlatformVersion = modMain::kNtPlatformVersion;
+    LoadConfigurationTables(registry, state);
+    std::vector<std::string> files;
+    if (!CollectInputs(opts.inputs, in, files, err)) return 2;
+
+    const unsigned jobs = opts.jobs > 0 ? opts.jobs : DefaultJobs();
+    const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(state));
+    std::vector<std::unique_ptr<FileExaminer>> examiners(jobs);
+    std::vector<std::string> errors(files.size());
+    const int slots = modMain::kGeneralSlots + state.SequenceCount;
+
+    auto examine = [&](std::size_t i, unsigned worker) {
+        auto& examiner = examiners[worker];
+        if (!examiner) {
+            examiner = std::make_unique<FileExaminer>();
+            examiner->UseMatcher(matcher);
+        }
+        const std::string& path = files[i];
+        const bool ok = examiner->ComputeFileAttributes(AbsolutePath(path), state);
+        if (!ok) errors[i] = "morvel-cli: " + path + ": " + examiner->LastError() + "\n";
+        std::string line;
+        if (opts.json) {
+            nlohmann::ordered_json json = {{"path", path}, {"ok", ok}};
+            if (ok) {
+                json["size"] = examiner->CappedFileSize;
+                json["window"] = examiner->WindowLength;
+                json["vector"] = std::vector<int>(examiner->AttributeVector.begin() + 1,
+                                                  examiner->AttributeVector.begin() + 1 + slots);
+            } else {
+                json["error"] = examiner->LastError();
+            }
+            line = json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        } else if (ok) {
+            line = path + '\t';
+            for (int s = 1; s <= slots; ++s) {
+                if (s > 1) line += ' ';
+                line += std::to_string(examiner->AttributeVector[s]);
+            }
+        } else {
+            line = path + "\terror: " + examiner->LastError();
+        }
+        return line + "\n";
+    };
+    int status = 0;
+    ProgressLine progress(err, IsTerminal(err) && !opts.quiet, files.size());
+    RunOrdered(
+        files.size(), jobs, examine,
+        [&](std::size_t i, const std::string& line) {
+            out << line;
+            if (!errors[i].empty()) {
+                status = 1;
+                err << (IsTerminal(err) && !opts.quiet ? "\r\033[K" : "") << errors[i];
+            }
+        },
+        [&](std::size_t done) { progress.Update(done, done < files.size() ? files[done] : std::string()); });
+    return status;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunCli(args, std::cin, out, err);
+}
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
     Options opts;
     CLI::App app("Morvel classifies executable files: attributes, examples, predictions.", "morvel-cli");
     app.set_version_flag("--version", std::string("morvel-cli ") + MORVEL_VERSION);
@@ -78,6 +210,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         sequences->add_subcommand("set", "Replace the search sequences (empty and repeated texts dropped)");
     sequencesSet->add_option("TEXT", opts.sequenceTexts, "The new sequences, in order");
 
+    auto* attributes =
+        app.add_subcommand("attributes", "Print the attribute vector of each file, one line each");
+    attributes->add_flag("--json", opts.json, "JSON Lines: path, ok, size, window, vector (or error)");
+    AddInputOptions(attributes, opts);
+
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {
         app.parse(reversed);
@@ -86,6 +223,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return code == 0 ? 0 : 2;
     }
 
+    if (attributes->parsed()) {
+        if (opts.inputs.paths.empty() && opts.inputs.from.empty()) {
+            err << "morvel-cli: attributes needs files, folders or --from\n";
+            return 2;
+        }
+        return Attributes(opts, in, out, err);
+    }
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
     return 2;
