@@ -163,4 +163,11 @@ void RunOrdered(std::size_t count, unsigned jobs,
     for (auto& t : threads) t.join();
 }
 
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
+
 }  // namespace morvel

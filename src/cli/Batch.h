@@ -41,6 +41,10 @@ void RunOrdered(std::size_t count, unsigned jobs,
                 const std::function<void(std::size_t, const std::string&)>& sink,
                 const std::function<void(std::size_t)>& progress = {});
 
+// A relative path taken from the current folder, since the examination needs
+// the file's folder; output keeps the path as given.
+std::string AbsolutePath(const std::string& path);
+
 // The number of workers to use when the user gives none: the cores here.
 unsigned DefaultJobs();
 

@@ -13,6 +13,7 @@
 
 #include "attributes/FileExaminer.h"
 #include "cli/Batch.h"
+#include "cli/ClassifyCommands.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
 #include "store/Registry.h"
@@ -29,6 +30,10 @@ struct Options {
     unsigned jobs = 0;
     bool json = false;
     bool quiet = false;
+    std::vector<std::string> files;
+    std::string rememberFile;
+    std::vector<std::string> assignments;
+    std::string targetId, targetName, targetMethod;
 };
 
 // Options that choose the files of a batch command.
@@ -81,15 +86,6 @@ int Sequences(const Options& opts, bool set, std::ostream& out, std::ostream& er
     }
     for (int i = 1; i <= state.SequenceCount; ++i) out << state.SequenceTable[i] << "\n";
     return 0;
-}
-
-// A relative path is taken from the current folder, since the examination
-// needs the file's folder; the output keeps the path as given.
-std::string AbsolutePath(const std::string& path) {
-    if (path.empty() || path.front() == '/') return path;
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.string();
 }
 
 // Shows "done/total, files per second, current file" on one line of a terminal.
@@ -215,6 +211,26 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     attributes->add_flag("--json", opts.json, "JSON Lines: path, ok, size, window, vector (or error)");
     AddInputOptions(attributes, opts);
 
+    auto* classify = app.add_subcommand(
+        "classify",
+        "Predict every target for each file: its text and list, as the classification window shows");
+    classify->add_flag("--json", opts.json, "JSON Lines: path, ok, targets (id, name, method, text, list)");
+    classify->add_option("FILE", opts.files, "Files to classify")->required();
+
+    auto* remember = app.add_subcommand("remember", "Store a file as a new example and print its number");
+    remember->add_option("FILE", opts.rememberFile, "The file")->required();
+    remember->add_option("ID=VALUE", opts.assignments, "The file's value for the target ID");
+
+    auto* targets = app.add_subcommand("targets", "Print the target attributes: id, name, method");
+    auto* targetsAdd = targets->add_subcommand("add", "Append a target attribute");
+    targetsAdd->add_option("ID", opts.targetId, "Identifier")->required();
+    targetsAdd->add_option("NAME", opts.targetName, "Display name")->required();
+    targetsAdd->add_option("METHOD", opts.targetMethod, "\"ID3-based\", \"Naive Bayes\" or \"Free Bayes\"")
+        ->required();
+    auto* targetsDelete = targets->add_subcommand("delete", "Delete the first target with this identifier");
+    targetsDelete->add_option("ID", opts.targetId, "Identifier")->required();
+    targets->require_subcommand(0, 1);
+
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {
         app.parse(reversed);
@@ -229,6 +245,16 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
             return 2;
         }
         return Attributes(opts, in, out, err);
+    }
+    if (classify->parsed() || remember->parsed() || targets->parsed()) {
+        Registry registry;
+        if (!OpenStore(opts, registry, err)) return 2;
+        if (classify->parsed()) return ClassifyFiles(registry, opts.files, opts.json, out, err);
+        if (remember->parsed()) return RememberFile(registry, opts.rememberFile, opts.assignments, out, err);
+        if (targetsAdd->parsed())
+            return AddTarget(registry, opts.targetId, opts.targetName, opts.targetMethod, out, err);
+        if (targetsDelete->parsed()) return DeleteTarget(registry, opts.targetId, out, err);
+        return ListTargets(registry, out);
     }
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
