@@ -81,38 +81,63 @@ void modClass::ReadExamples(const Registry& registry, const modMain& state) {
     const std::string path = ExamplesKeyPath();
     StoredExampleCount = std::max(registry.GetKeyNumber(path, "Count"), 0);
 
-    std::unordered_map<std::int64_t, std::int32_t> rowOfKey;
+    // What a value name means: the slots it fills, and whether it holds the
+    // class of a target (its column). Names come in the same order in most
+    // keys, so the name met at the same place in the previous key is tried
+    // before the table.
+    struct NameUse {
+        const std::vector<std::int32_t>* slots = nullptr;
+        std::int32_t column = -1;
+    };
+    std::unordered_map<std::string, NameUse, TextHash, std::equal_to<>> names;
+    std::vector<std::pair<std::string_view, const NameUse*>> namesByPlace;
+    auto useOf = [&](std::string_view lname, std::size_t place) -> const NameUse& {
+        if (place < namesByPlace.size() && namesByPlace[place].first == lname)
+            return *namesByPlace[place].second;
+        auto it = names.find(lname);
+        if (it == names.end()) {
+            NameUse use;
+            if (auto slots = slotsByName.find(lname); slots != slotsByName.end()) use.slots = &slots->second;
+            if (lname.starts_with("target")) {
+                use.column = static_cast<std::int32_t>(s.columns.size());
+                s.columns.emplace_back();
+                s.targetColumns.emplace(lname, use.column);
+            }
+            it = names.emplace(lname, use).first;
+        }
+        if (place >= namesByPlace.size()) namesByPlace.resize(place + 1);
+        namesByPlace[place] = {it->first, &it->second};
+        return it->second;
+    };
+
     std::unordered_map<std::string, std::int32_t, TextHash, std::equal_to<>> textIds;
     std::int64_t lastKey = -1;
     std::int32_t row = -1;
+    std::size_t place = 0;
     std::string rawText;
     std::string decoded;
+    // The stream gives each key's values together, so each key is met once.
     registry.ForEachSubkeyValue(path, [&](const Registry::StreamedValue& value) {
         if (value.subkeyId != lastKey) {
             lastKey = value.subkeyId;
-            if (auto it = rowOfKey.find(lastKey); it != rowOfKey.end()) {
-                row = it->second;
-            } else {
-                const std::int64_t number = ExampleNumberOf(value.subkeyLname);
-                row = number >= 1 && number <= StoredExampleCount
-                          ? static_cast<std::int32_t>(s.numbers.size())
-                          : -1;
-                if (row >= 0) {
-                    s.numbers.push_back(static_cast<std::int32_t>(number));
-                    s.values.resize(s.values.size() + s.attributeCount, 0);
-                }
-                rowOfKey.emplace(lastKey, row);
+            place = 0;
+            const std::int64_t number = ExampleNumberOf(value.subkeyLname);
+            row = number >= 1 && number <= StoredExampleCount ? static_cast<std::int32_t>(s.numbers.size())
+                                                              : -1;
+            if (row >= 0) {
+                s.numbers.push_back(static_cast<std::int32_t>(number));
+                s.values.resize(s.values.size() + s.attributeCount, 0);
             }
         }
         if (row < 0) return;
-        if (auto it = slotsByName.find(value.lname); it != slotsByName.end()) {
+        const NameUse& use = useOf(value.lname, place++);
+        if (use.slots) {
             const std::int32_t number = Registry::NumberOf(value.type, value.data);
-            for (const std::int32_t slot : it->second)
+            for (const std::int32_t slot : *use.slots)
                 s.values[static_cast<std::size_t>(row) * s.attributeCount + slot - 1] = number;
         }
         // Only text and number values can read as a non-empty text.
-        if (!value.lname.starts_with("target") ||
-            (value.type != Registry::kTypeText && value.type != Registry::kTypeNumber))
+        if (use.column < 0 || (value.type != Registry::kTypeText && value.type != Registry::kTypeNumber))
             return;
         rawText.assign(1, static_cast<char>(value.type));
         rawText.append(value.data);
@@ -125,12 +150,7 @@ void modClass::ReadExamples(const Registry& registry, const modMain& state) {
             text = textIds.emplace(rawText, id).first;
         }
         if (text->second < 0) return;
-        auto column = s.targetColumns.find(std::string(value.lname));
-        if (column == s.targetColumns.end()) {
-            column = s.targetColumns.emplace(value.lname, static_cast<std::int32_t>(s.columns.size())).first;
-            s.columns.emplace_back();
-        }
-        auto& texts = s.columns[column->second];
+        auto& texts = s.columns[use.column];
         if (texts.size() <= static_cast<std::size_t>(row)) texts.resize(s.numbers.size(), -1);
         texts[row] = text->second;
     });

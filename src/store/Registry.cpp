@@ -33,7 +33,8 @@ enum StatementSlot {
     kWriteValue,
     kListChildren,
     kListValues,
-    kStreamSubkeyValues,
+    kListSubkeyIds,
+    kStreamValueRange,
     kStatementCount
 };
 
@@ -142,10 +143,12 @@ Status Registry::Open(const std::string& path) {
         if (fd >= 0) close(fd);
     }
 
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+            SQLITE_OK)
             return fail(db_ ? sqlite3_errmsg(db_) : "out of memory");
     }
     sqlite3_busy_timeout(db_, 10000);
@@ -369,21 +372,57 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
                                   void (*visit)(void*, const StreamedValue&)) const {
     const std::int64_t key = FindKey(path);
     if (key < 0) return;
-    auto& s = Prepare(kStreamSubkeyValues,
-                      "SELECT k.id, k.lname, v.lname, v.type, v.data FROM keys k JOIN vals v ON v.key=k.id"
-                      " WHERE k.parent=?1");
-    if (!s.valid()) return;
-    s.Bind(1, key);
-    StreamedValue value;
-    while (s.Step() == SQLITE_ROW) {
-        value.subkeyId = s.Int(0);
-        value.subkeyLname = s.Blob(1);
-        value.lname = s.Blob(2);
-        value.type = static_cast<std::int32_t>(s.Int(3));
-        value.data = s.Blob(4);
-        visit(context, value);
+    struct Subkey {
+        std::int64_t id;
+        std::string lname;
+    };
+    std::vector<Subkey> subkeys;
+    {
+        auto& s = Prepare(kListSubkeyIds, "SELECT id, lname FROM keys WHERE parent=?1 ORDER BY id");
+        if (!s.valid()) return;
+        s.Bind(1, key);
+        while (s.Step() == SQLITE_ROW) subkeys.push_back({s.Int(0), std::string(s.Blob(1))});
+        s.Reset();
     }
-    s.Reset();
+    if (subkeys.empty()) return;
+
+    StreamedValue value;
+    auto emit = [&](Statement& s, const Subkey& subkey) {
+        value.subkeyId = subkey.id;
+        value.subkeyLname = subkey.lname;
+        value.lname = s.Blob(1);
+        value.type = static_cast<std::int32_t>(s.Int(2));
+        value.data = s.Blob(3);
+        visit(context, value);
+    };
+    // Keys made one after another have neighbouring ids: then one scan of the
+    // values table over the id range, skipping values of other keys, is much
+    // faster than a query per key.
+    const std::int64_t first = subkeys.front().id, last = subkeys.back().id;
+    const std::int64_t span = last - first + 1;
+    if (span <= 4 * static_cast<std::int64_t>(subkeys.size()) + 1024) {
+        std::vector<std::int32_t> index(static_cast<std::size_t>(span), -1);
+        for (std::size_t i = 0; i < subkeys.size(); ++i)
+            index[subkeys[i].id - first] = static_cast<std::int32_t>(i);
+        auto& s =
+            Prepare(kStreamValueRange, "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2");
+        if (!s.valid()) return;
+        s.Bind(1, first);
+        s.Bind(2, last);
+        while (s.Step() == SQLITE_ROW)
+            if (const std::int32_t i = index[s.Int(0) - first]; i >= 0) emit(s, subkeys[i]);
+        s.Reset();
+        return;
+    }
+    for (const Subkey& subkey : subkeys) {
+        auto& s =
+            Prepare(kStreamValueRange, "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2");
+        if (!s.valid()) return;
+        s.Bind(1, subkey.id);
+        s.Bind(2, subkey.id);
+        while (s.Step() == SQLITE_ROW) emit(s, subkey);
+        s.Reset();
+    }
 }
 
 bool Registry::BeginGroup() {

@@ -123,10 +123,11 @@ class Registry {
         std::string_view data;
     };
     // Bulk reading: calls visit once for every value of every direct subkey of
-    // path, in one query, the values of one subkey one after another. Decode
-    // what it meets with NumberOf and TextOf, which apply exactly the read
-    // rules of GetKeyNumber and GetKeyText, so that a bulk reader sees what
-    // those reads would see. Meets nothing when path is missing.
+    // path, in one pass; all values of one subkey come together, one subkey
+    // after another. visit must not use this Registry. Decode what it meets
+    // with NumberOf and TextOf, which apply exactly the read rules of
+    // GetKeyNumber and GetKeyText, so that a bulk reader sees what those reads
+    // would see. Meets nothing when path is missing.
     template <typename Visit>
     void ForEachSubkeyValue(std::string_view path, Visit&& visit) const {
         StreamSubkeyValues(path, &visit, [](void* v, const StreamedValue& value) {
