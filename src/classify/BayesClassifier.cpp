@@ -1,6 +1,7 @@
 #include "classify/BayesClassifier.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "classify/SwapSort.h"
 
@@ -46,20 +47,19 @@ bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::
             for (std::size_t k = 0; k < slots.size(); ++k) {
                 SlotCounters& counter = counters_[k];
                 const std::int32_t v = values[slots[k]];
-                if (v == vector[slots[k]]) ++counter.matches;
-                if (v == 0) ++counter.zeros;
+                counter.matches += v == vector[slots[k]];
+                counter.zeros += v == 0;
                 if (v >= 0 && v <= 255) {
-                    const std::uint64_t bit = std::uint64_t{1} << (v & 63);
-                    if (!(counter.seen[v >> 6] & bit)) {
-                        counter.seen[v >> 6] |= bit;
-                        ++counter.distinct;
-                    }
+                    counter.seen[v >> 6] |= std::uint64_t{1} << (v & 63);
                 } else if (std::find(counter.others.begin(), counter.others.end(), v) ==
                            counter.others.end()) {
                     counter.others.push_back(v);
-                    ++counter.distinct;
                 }
             }
+        }
+        for (SlotCounters& counter : counters_) {
+            counter.distinct = static_cast<std::int32_t>(counter.others.size());
+            for (const std::uint64_t word : counter.seen) counter.distinct += std::popcount(word);
         }
         for (const SlotCounters& counter : counters_) {
             const std::int32_t d = std::max(counter.distinct, 1);

@@ -47,6 +47,7 @@ test::ExampleSetShape RandomShape(std::mt19937& random, int round) {
     shape.attributeCount = round % 4 == 0 ? 116 : 1 + static_cast<std::int32_t>(random() % 40);
     shape.classes = round % 10 == 0 ? 150 : 1 + static_cast<std::int32_t>(random() % 12);
     if (shape.classes > 100) shape.records = 200 + static_cast<std::int32_t>(random() % 100);
+    if (round % 25 == 3) shape.records = 0;  // a target with no examples
     shape.spellingVariants = random() % 4 != 0;
     shape.oddValues = random() % 3 == 0;
     return shape;
