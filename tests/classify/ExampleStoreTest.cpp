@@ -5,6 +5,7 @@
 #include "LiteralClassify.h"
 #include "RandomExamples.h"
 #include "TestSupport.h"
+#include "classify/ClassificationRun.h"
 #include "classify/modClass.h"
 #include "store/ConfigTables.h"
 
@@ -140,6 +141,41 @@ TEST_F(ExampleStoreTest, RandomStoresReadAsTheValueReadsSeeThem) {
     std::swap(state, renamed);
     classes.ReadExamples(registry, state);
     ExpectSameAsReadingValueByValue(classes, 2);
+}
+
+// The fault pinned: room for "Count" records was made up front, so a
+// hand-edited count in the billions could not be loaded at all.
+TEST_F(ExampleStoreTest, AHugeCountReadsTheExamplesThereAreAndRememberSaysItIsFull) {
+    WriteExample("Example1", {{"TargetKind", Registry::kTypeText, "exe"}});
+    SetCount(2147483647);
+    modClass classes;
+    classes.ReadExamples(registry, state);
+    classes.LoadExamples(state, 1);
+    EXPECT_EQ(classes.LoadedCount, 1);
+    bool fresh = true;
+    const Status full = classes.RememberExample(registry, state, AttributeSlots{}, fresh, {});
+    EXPECT_FALSE(full.ok());
+    EXPECT_TRUE(fresh);
+}
+
+TEST_F(ExampleStoreTest, ATargetWithAnUnknownMethodGetsAnEmptyEnabledBox) {
+    WriteExample("Example1",
+                 {{"TargetKind", Registry::kTypeText, "exe"}, {"TargetРод", Registry::kTypeText, "a"}});
+    SetCount(1);
+    state.TargetTable[1].Method = "id3-based";  // compared exactly
+    modClass classes;
+    classes.ReadExamples(registry, state);
+    ClassificationRun run;
+    RecordingBox unknown, naive;
+    unknown.AddItem("old");
+    EXPECT_TRUE(run.ClassifyTarget(classes, state, 1, AttributeSlots{}, unknown));
+    EXPECT_EQ(unknown.text, "");
+    EXPECT_TRUE(unknown.list.empty());
+    EXPECT_TRUE(unknown.enabled);
+    EXPECT_EQ(unknown.yields, 1);
+    EXPECT_TRUE(run.ClassifyTarget(classes, state, 2, AttributeSlots{}, naive));
+    EXPECT_EQ(naive.list, (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(naive.text, "a");
 }
 
 class RememberTest : public ExampleStoreTest {
