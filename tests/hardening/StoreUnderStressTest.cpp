@@ -1,0 +1,170 @@
+// The store under faults: writers killed at random moments, two writers at
+// once with a reader beside them, and a disk that is full.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "ProcessHarness.h"
+#include "TestSupport.h"
+#include "attributes/FileExaminer.h"
+#include "store/ConfigTables.h"
+#include "store/Registry.h"
+
+namespace morvel {
+namespace {
+
+const std::string kExamples = std::string(Registry::kBaseKey) + "\\Examples";
+
+class StoreUnderStressTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sample = dir / "sample.exe";
+        test::WriteFile(sample, "MZ This program needs Windows \xB8\x00\xCD\x33");
+        ASSERT_EQ(Cli({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+        ASSERT_EQ(Cli({"targets", "add", "who", "Who", "Naive Bayes"}), 0);
+        ASSERT_EQ(Cli({"sequences", "set", "MZ", "windows", "absent"}), 0);
+        // What one complete example of the sample holds: its non-zero slots and two targets.
+        Registry registry;
+        ASSERT_TRUE(registry.Open(dir.Store()).ok());
+        modMain state;
+        state.PlatformVersion = modMain::kNtPlatformVersion;
+        LoadConfigurationTables(registry, state);
+        FileExaminer examiner;
+        ASSERT_TRUE(examiner.ComputeFileAttributes(sample, state));
+        for (int s = 1; s <= state.AttributeCount; ++s)
+            if (examiner.AttributeVector[s] != 0)
+                slots[state.AttributeNames[s]] = examiner.AttributeVector[s];
+    }
+    int Cli(std::vector<std::string> args, long limit = -1) {
+        args.insert(args.begin(), {"--store", dir.Store()});
+        return test::RunCliProcess(args, limit);
+    }
+    test::Spawned Start(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--store", dir.Store()});
+        return test::StartCli(args);
+    }
+
+    // Checks that the store opens, passes SQLite's integrity check, and that
+    // examples 1 to Count are complete and nothing lies beyond; returns the
+    // "who" value of each example.
+    std::vector<std::string> CheckStore() {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(dir.Store().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
+        EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+
+        Registry registry;
+        EXPECT_TRUE(registry.Open(dir.Store()).ok());
+        Registry::ReadSnapshot snapshot(registry);
+        const std::int32_t count = registry.GetKeyNumber(kExamples, "Count");
+        std::vector<std::string> who;
+        for (std::int32_t n = 1; n <= count; ++n) {
+            const std::string key = kExamples + "\\Example" + std::to_string(n);
+            const auto values = registry.Values(key);
+            EXPECT_EQ(values.size(), slots.size() + 2) << "example " << n << " is not complete";
+            for (const auto& [name, value] : slots)
+                EXPECT_EQ(registry.GetKeyNumber(key, name), value) << n << name;
+            std::string kind, w;
+            EXPECT_TRUE(registry.GetKeyText(key, "Targetkind", kind)) << n;
+            EXPECT_TRUE(registry.GetKeyText(key, "Targetwho", w)) << n;
+            who.push_back(w);
+        }
+        EXPECT_FALSE(registry.KeyExists(kExamples + "\\Example" + std::to_string(count + 1)));
+        return who;
+    }
+
+    test::TempDir dir;
+    std::string sample;
+    std::map<std::string, int> slots;
+};
+
+TEST_F(StoreUnderStressTest, WritersKilledAtRandomMomentsLeaveOnlyCompleteExamples) {
+    // How long one Remember takes here, to spread the kills over it.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Cli({"remember", sample, "kind=first", "who=first"}), 0);
+    const auto typical = std::chrono::steady_clock::now() - start;
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(typical * 3 / 2).count() + 1;
+
+    std::mt19937 rng(9);
+    int kills = 0, finished = 1;
+    for (int attempt = 0; kills < 200 && attempt < 5000; ++attempt) {
+        const auto child =
+            Start({"remember", sample, "kind=k" + std::to_string(attempt), "who=" + std::to_string(attempt)});
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % span));
+        kill(child.pid, SIGKILL);
+        const int status = test::Wait(child);
+        if (status == 128 + SIGKILL) {
+            ++kills;
+        } else {
+            ASSERT_EQ(status, 0);
+            ++finished;
+        }
+    }
+    EXPECT_GE(kills, 200);
+    // A writer killed after its commit has stored its example; one killed before has stored nothing.
+    const auto who = CheckStore();
+    EXPECT_GE(static_cast<int>(who.size()), finished);
+    EXPECT_LE(static_cast<int>(who.size()), finished + kills);
+    EXPECT_EQ(std::set<std::string>(who.begin(), who.end()).size(), who.size());
+    std::printf("killed %d writers; %zu complete examples (%d writers finished)\n", kills, who.size(),
+                finished);
+}
+
+TEST_F(StoreUnderStressTest, TwoWritersAndAReaderAtOnce) {
+    auto writer = [&](const std::string& name) {
+        int failures = 0;
+        for (int i = 0; i < 200; ++i)
+            failures += Cli({"remember", sample, "kind=" + name, "who=" + name + std::to_string(i)}) != 0;
+        return failures;
+    };
+    std::atomic<bool> writing{true};
+    std::atomic<int> reads{0}, readFailures{0};
+    std::thread reader([&] {
+        while (writing) {
+            readFailures += Cli({"classify", sample}) != 0;
+            ++reads;
+        }
+    });
+    int failuresA = 0, failuresB = 0;
+    std::thread a([&] { failuresA = writer("A"); });
+    std::thread b([&] { failuresB = writer("B"); });
+    a.join();
+    b.join();
+    writing = false;
+    reader.join();
+    EXPECT_EQ(failuresA + failuresB, 0);
+    EXPECT_EQ(readFailures, 0);
+    EXPECT_GT(reads, 0);
+
+    const auto who = CheckStore();
+    EXPECT_EQ(who.size(), 400u);
+    const std::set<std::string> distinct(who.begin(), who.end());
+    EXPECT_EQ(distinct.size(), 400u);
+    std::printf("400 examples from two writers, %d classify runs beside them\n", reads.load());
+}
+
+TEST_F(StoreUnderStressTest, AFullDiskRefusesWritesAndKeepsWhatWasStored) {
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Cli({"remember", sample, "kind=k", "who=w" + std::to_string(i)}), 0);
+    const auto before = CheckStore();
+    // No file may grow past 4 KiB: every write of a transaction fails.
+    EXPECT_NE(Cli({"remember", sample, "kind=k", "who=lost"}, 4096), 0);
+    EXPECT_NE(Cli({"sequences", "set", "x", "y"}, 4096), 0);
+    EXPECT_NE(Cli({"targets", "add", "t", "T", "Free Bayes"}, 4096), 0);
+    EXPECT_EQ(CheckStore(), before);
+    // And the store still takes writes afterwards.
+    EXPECT_EQ(Cli({"remember", sample, "kind=k", "who=after"}), 0);
+    EXPECT_EQ(CheckStore().size(), before.size() + 1);
+}
+
+}  // namespace
+}  // namespace morvel
