@@ -1,6 +1,10 @@
 // Small helpers shared by the tests: temporary folders and files.
 #pragma once
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -41,5 +45,46 @@ inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// Makes a file read-only for the life of the object: by its mode, and where
+// the mode does not stop this process (root), by the file system's immutable
+// flag. ok() is false when neither works here.
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
+        chmod(path_.c_str(), 0400);
+        if (access(path_.c_str(), W_OK) != 0) {
+            ok_ = true;
+            return;
+        }
+        const int fd = open(path_.c_str(), O_RDONLY);
+        int flags = 0;
+        if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            immutable_ = ok_ = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        if (fd >= 0) close(fd);
+    }
+    ~ReadOnlyFile() {
+        if (immutable_) {
+            const int fd = open(path_.c_str(), O_RDONLY);
+            int flags = 0;
+            if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ioctl(fd, FS_IOC_SETFLAGS, &flags);
+            }
+            if (fd >= 0) close(fd);
+        }
+        chmod(path_.c_str(), 0600);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    bool ok() const { return ok_; }
+
+  private:
+    std::string path_;
+    bool ok_ = false;
+    bool immutable_ = false;
+};
 
 }  // namespace morvel::test

@@ -166,5 +166,17 @@ TEST_F(StoreUnderStressTest, AFullDiskRefusesWritesAndKeepsWhatWasStored) {
     EXPECT_EQ(CheckStore().size(), before.size() + 1);
 }
 
+TEST_F(StoreUnderStressTest, AReadOnlyStoreRefusesWritesAndKeepsWhatWasStored) {
+    ASSERT_EQ(Cli({"remember", sample, "kind=k", "who=w"}), 0);
+    const auto before = CheckStore();
+    test::ReadOnlyFile readOnly(dir.Store());
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot make a file read-only here";
+    EXPECT_NE(Cli({"remember", sample, "kind=k", "who=lost"}), 0);
+    EXPECT_NE(Cli({"sequences", "set", "x"}), 0);
+    EXPECT_NE(Cli({"targets", "delete", "kind"}), 0);
+    EXPECT_EQ(Cli({"classify", sample}), 0);  // reading still works
+    EXPECT_EQ(CheckStore(), before);
+}
+
 }  // namespace
 }  // namespace morvel
