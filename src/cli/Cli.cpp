@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "attributes/FileExaminer.h"
+#include "shell/LanguageFile.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
 #include "store/Registry.h"
@@ -21,6 +22,7 @@ struct Options {
     std::vector<std::string> sequenceTexts;
     std::vector<std::string> files;
     bool json = false;
+    std::string languageFile;
 };
 
 // Opens the store named by --store, $MORVEL_STORE or the default; reports on err.
@@ -108,6 +110,25 @@ int Attributes(const Options& opts, std::ostream& out, std::ostream& err) {
     return status;
 }
 
+// Imports a language file into the "\Interface" key; the lines it skipped go to err.
+int LanguageImport(const Options& opts, std::ostream& out, std::ostream& err) {
+    Registry registry;
+    if (!OpenStore(opts, registry, err)) return 2;
+    ParsedLanguage parsed;
+    const Status s = ImportLanguageFile(registry, opts.languageFile, parsed);
+    for (const auto& p : parsed.problems)
+        err << opts.languageFile << ":" << p.line << ": " << p.message << "\n";
+    if (parsed.skippedLines > parsed.problems.size())
+        err << opts.languageFile << ": " << parsed.skippedLines - parsed.problems.size()
+            << " more lines skipped\n";
+    if (!s) {
+        err << "morvel-cli: " << opts.languageFile << ": " << s.message() << "; nothing was imported\n";
+        return 1;
+    }
+    out << parsed.texts.size() << " texts imported, " << parsed.skippedLines << " lines skipped\n";
+    return parsed.skippedLines == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -133,6 +154,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         app.add_subcommand("attributes", "Print the attribute vector of each file, one line each");
     attributes->add_flag("--json", opts.json, "JSON Lines: path, ok, size, window, vector (or error)");
     attributes->add_option("FILE", opts.files, "Files to examine")->required();
+    auto* language = app.add_subcommand("language", "Interface languages");
+    language->require_subcommand(1);
+    auto* languageImport = language->add_subcommand(
+        "import", "Import a language file (.lng) into the store; skipped lines are listed");
+    languageImport->add_option("FILE", opts.languageFile, "The language file")->required();
 
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {
@@ -145,6 +171,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (attributes->parsed()) return Attributes(opts, out, err);
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
+    if (languageImport->parsed()) return LanguageImport(opts, out, err);
     return 2;
 }
 
