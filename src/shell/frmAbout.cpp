@@ -19,7 +19,7 @@ frmAbout::frmAbout(const Registry& registry, QWidget* parent) : QDialog(parent),
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(toolkit::Pixels(5730), toolkit::Pixels(3300));
+    setFixedSize(toolkit::Pixels(5730), toolkit::Pixels(3420));
 
     picIcon = new QLabel(this);
     picIcon->setObjectName("picIcon");
@@ -46,19 +46,19 @@ frmAbout::frmAbout(const Registry& registry, QWidget* parent) : QDialog(parent),
     lblDescription->setObjectName("lblDescription");
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    PlaceTwips(*lblDescription, 1050, 1170, 4400, 1230);
+    PlaceTwips(*lblDescription, 1050, 1170, 4400, 1350);
 
     Line1 = new QFrame(this);
     Line1->setObjectName("Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
-    PlaceTwips(*Line1, 240, 2520, 5250, 30);
+    PlaceTwips(*Line1, 240, 2640, 5250, 30);
 
     cmdOK = new QPushButton("OK", this);
     cmdOK->setObjectName("cmdOK");
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
-    PlaceTwips(*cmdOK, 4230, 2715, 1260, 375);
+    PlaceTwips(*cmdOK, 4230, 2835, 1260, 375);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     // Esc reaches QDialog::reject(), which closes the box as OK does.
 
