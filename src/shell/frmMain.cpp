@@ -175,12 +175,16 @@ void frmMain::mnOpen_Click() {
 }
 
 void frmMain::OpenFile(const QString& path) {
+    // The yield below could deliver another Open or drop; one examination at a time.
+    if (opening_) return;
+    opening_ = true;
     const std::string previous = state_.CurrentFile;
     state_.CurrentFile.clear();
     RefreshCaption();
     toolkit::Yield();  // paints the bare title before the examination
     state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_);
     state_.CurrentFile = state_.AttributesValid ? path.toStdString() : previous;
+    opening_ = false;
     RefreshCaption();
     // The attributes window would show the earlier file.
     if (windows_.unloadAttributes) {

@@ -91,6 +91,7 @@ class frmMain : public QMainWindow {
     modMain& state_;
     FileExaminer& examiner_;
     Windows windows_;
+    bool opening_ = false;
 
     QMenu* mnFile = nullptr;
     QAction* mnOpen = nullptr;
