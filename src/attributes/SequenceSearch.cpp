@@ -3,6 +3,9 @@
 #include <hs/hs.h>
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/CodePage.h"
 
@@ -12,9 +15,31 @@ std::string PatternBytes(std::string_view text) { return codepage::LoweredAnsi(t
 
 std::int32_t FindPattern(std::string_view pattern, const std::uint8_t* window, std::int32_t length) {
     if (pattern.empty() || length <= 0 || pattern.size() > static_cast<std::size_t>(length)) return -1;
-    // glibc's memmem returns the leftmost occurrence, as a first-byte-then-rest scan does.
-    const void* hit = memmem(window, static_cast<std::size_t>(length), pattern.data(), pattern.size());
-    return hit ? static_cast<std::int32_t>(static_cast<const std::uint8_t*>(hit) - window) : -1;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(pattern.data());
+    const std::size_t n = pattern.size();
+    const std::size_t last = static_cast<std::size_t>(length) - n;  // the last start offset
+    auto matchesAt = [&](std::size_t i) { return std::memcmp(window + i + 1, p + 1, n - 1) == 0; };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen start offsets at a time: keep those where both the first and the
+    // last byte of the pattern agree, then compare the rest, lowest offset first.
+    const __m128i first = _mm_set1_epi8(static_cast<char>(p[0]));
+    const __m128i lastByte = _mm_set1_epi8(static_cast<char>(p[n - 1]));
+    for (; i + 16 <= last + 1; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + i + n - 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+        while (mask != 0) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt(at)) return static_cast<std::int32_t>(at);
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i <= last; ++i)
+        if (window[i] == p[0] && matchesAt(i)) return static_cast<std::int32_t>(i);
+    return -1;
 }
 
 SequenceMatcher::SequenceMatcher(const std::vector<std::string>& texts) : texts_(texts) {

@@ -1,12 +1,19 @@
 #include "cli/Cli.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "attributes/FileExaminer.h"
+#include "cli/Batch.h"
+#include "cli/ClassifyCommands.h"
 #include "shell/LanguageFile.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
@@ -20,10 +27,29 @@ struct Options {
     std::string store;
     std::string dumpKey;
     std::vector<std::string> sequenceTexts;
-    std::vector<std::string> files;
+    InputOptions inputs;
+    unsigned jobs = 0;
     bool json = false;
+    bool quiet = false;
+    std::vector<std::string> files;
+    std::string rememberFile;
+    std::vector<std::string> assignments;
+    std::string targetId, targetName, targetMethod;
     std::string languageFile;
 };
+
+// Options that choose the files of a batch command.
+void AddInputOptions(CLI::App* command, Options& opts) {
+    command->add_option("PATH", opts.inputs.paths, "Files and folders to examine");
+    command->add_flag("-r,--recursive", opts.inputs.recursive, "Descend into subfolders");
+    command->add_option("--from", opts.inputs.from,
+                        "Read paths from FILE, one per line (- for standard input)");
+    command->add_option("--ext", opts.inputs.ext,
+                        "Extensions to take, e.g. exe,com,scr (the default for folders); * for all");
+    command->add_option("--max-size", opts.inputs.maxSize, "Skip files larger than BYTES");
+    command->add_option("-j,--jobs", opts.jobs, "Parallel workers (default: the number of cores)");
+    command->add_flag("-q,--quiet", opts.quiet, "No progress line");
+}
 
 // Opens the store named by --store, $MORVEL_STORE or the default; reports on err.
 bool OpenStore(const Options& opts, Registry& registry, std::ostream& err) {
@@ -64,49 +90,96 @@ int Sequences(const Options& opts, bool set, std::ostream& out, std::ostream& er
     return 0;
 }
 
-// A relative path is taken from the current folder, since the examination
-// needs the file's folder; the output keeps the path as given.
-std::string AbsolutePath(const std::string& path) {
-    if (path.empty() || path.front() == '/') return path;
-    std::error_code ec;
-    const auto absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.string();
-}
+// Shows "done/total, files per second, current file" on one line of a terminal.
+class ProgressLine {
+  public:
+    ProgressLine(std::ostream& err, bool enabled, std::size_t total)
+        : err_(err), enabled_(enabled), total_(total), start_(std::chrono::steady_clock::now()) {}
+    ~ProgressLine() {
+        if (enabled_ && shown_) err_ << "\r\033[K" << std::flush;
+    }
+    void Update(std::size_t done, const std::string& current) {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total_ && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%.0f", seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        err_ << "\r\033[K" << done << "/" << total_ << " files, " << rate << " files/s, " << current
+             << std::flush;
+        shown_ = true;
+    }
 
-int Attributes(const Options& opts, std::ostream& out, std::ostream& err) {
+  private:
+    std::ostream& err_;
+    bool enabled_;
+    std::size_t total_;
+    std::chrono::steady_clock::time_point start_, last_;
+    bool shown_ = false;
+};
+
+bool IsTerminal(const std::ostream& err) { return &err == &std::cerr && isatty(STDERR_FILENO) == 1; }
+
+int Attributes(const Options& opts, std::istream& in, std::ostream& out, std::ostream& err) {
     Registry registry;
     if (!OpenStore(opts, registry, err)) return 2;
     modMain state;
     state.PlatformVersion = modMain::kNtPlatformVersion;
     LoadConfigurationTables(registry, state);
-    FileExaminer examiner;
+    std::vector<std::string> files;
+    if (!CollectInputs(opts.inputs, in, files, err)) return 2;
+
+    const unsigned jobs = opts.jobs > 0 ? opts.jobs : DefaultJobs();
+    const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(state));
+    std::vector<std::unique_ptr<FileExaminer>> examiners(jobs);
+    std::vector<std::string> errors(files.size());
     const int slots = modMain::kGeneralSlots + state.SequenceCount;
-    int status = 0;
-    for (const auto& path : opts.files) {
-        const bool ok = examiner.ComputeFileAttributes(AbsolutePath(path), state);
-        if (!ok) {
-            status = 1;
-            err << "morvel-cli: " << path << ": " << examiner.LastError() << "\n";
+
+    auto examine = [&](std::size_t i, unsigned worker) {
+        auto& examiner = examiners[worker];
+        if (!examiner) {
+            examiner = std::make_unique<FileExaminer>();
+            examiner->UseMatcher(matcher);
         }
+        const std::string& path = files[i];
+        const bool ok = examiner->ComputeFileAttributes(AbsolutePath(path), state);
+        if (!ok) errors[i] = "morvel-cli: " + path + ": " + examiner->LastError() + "\n";
+        std::string line;
         if (opts.json) {
-            nlohmann::ordered_json line = {{"path", path}, {"ok", ok}};
+            nlohmann::ordered_json json = {{"path", path}, {"ok", ok}};
             if (ok) {
-                line["size"] = examiner.CappedFileSize;
-                line["window"] = examiner.WindowLength;
-                line["vector"] = std::vector<int>(examiner.AttributeVector.begin() + 1,
-                                                  examiner.AttributeVector.begin() + 1 + slots);
+                json["size"] = examiner->CappedFileSize;
+                json["window"] = examiner->WindowLength;
+                json["vector"] = std::vector<int>(examiner->AttributeVector.begin() + 1,
+                                                  examiner->AttributeVector.begin() + 1 + slots);
             } else {
-                line["error"] = examiner.LastError();
+                json["error"] = examiner->LastError();
             }
-            out << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+            line = json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
         } else if (ok) {
-            out << path << '\t';
-            for (int s = 1; s <= slots; ++s) out << (s > 1 ? " " : "") << int{examiner.AttributeVector[s]};
-            out << "\n";
+            line = path + '\t';
+            for (int s = 1; s <= slots; ++s) {
+                if (s > 1) line += ' ';
+                line += std::to_string(examiner->AttributeVector[s]);
+            }
         } else {
-            out << path << "\terror: " << examiner.LastError() << "\n";
+            line = path + "\terror: " + examiner->LastError();
         }
-    }
+        return line + "\n";
+    };
+    int status = 0;
+    ProgressLine progress(err, IsTerminal(err) && !opts.quiet, files.size());
+    RunOrdered(
+        files.size(), jobs, examine,
+        [&](std::size_t i, const std::string& line) {
+            out << line;
+            if (!errors[i].empty()) {
+                status = 1;
+                err << (IsTerminal(err) && !opts.quiet ? "\r\033[K" : "") << errors[i];
+            }
+        },
+        [&](std::size_t done) { progress.Update(done, done < files.size() ? files[done] : std::string()); });
     return status;
 }
 
@@ -132,6 +205,10 @@ int LanguageImport(const Options& opts, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunCli(args, std::cin, out, err);
+}
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
     Options opts;
     CLI::App app("Morvel classifies executable files: attributes, examples, predictions.", "morvel-cli");
     app.set_version_flag("--version", std::string("morvel-cli ") + MORVEL_VERSION);
@@ -153,7 +230,28 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     auto* attributes =
         app.add_subcommand("attributes", "Print the attribute vector of each file, one line each");
     attributes->add_flag("--json", opts.json, "JSON Lines: path, ok, size, window, vector (or error)");
-    attributes->add_option("FILE", opts.files, "Files to examine")->required();
+    AddInputOptions(attributes, opts);
+
+    auto* classify = app.add_subcommand(
+        "classify",
+        "Predict every target for each file: its text and list, as the classification window shows");
+    classify->add_flag("--json", opts.json, "JSON Lines: path, ok, targets (id, name, method, text, list)");
+    classify->add_option("FILE", opts.files, "Files to classify")->required();
+
+    auto* remember = app.add_subcommand("remember", "Store a file as a new example and print its number");
+    remember->add_option("FILE", opts.rememberFile, "The file")->required();
+    remember->add_option("ID=VALUE", opts.assignments, "The file's value for the target ID");
+
+    auto* targets = app.add_subcommand("targets", "Print the target attributes: id, name, method");
+    auto* targetsAdd = targets->add_subcommand("add", "Append a target attribute");
+    targetsAdd->add_option("ID", opts.targetId, "Identifier")->required();
+    targetsAdd->add_option("NAME", opts.targetName, "Display name")->required();
+    targetsAdd->add_option("METHOD", opts.targetMethod, "\"ID3-based\", \"Naive Bayes\" or \"Free Bayes\"")
+        ->required();
+    auto* targetsDelete = targets->add_subcommand("delete", "Delete the first target with this identifier");
+    targetsDelete->add_option("ID", opts.targetId, "Identifier")->required();
+    targets->require_subcommand(0, 1);
+
     auto* language = app.add_subcommand("language", "Interface languages");
     language->require_subcommand(1);
     auto* languageImport = language->add_subcommand(
@@ -168,7 +266,23 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return code == 0 ? 0 : 2;
     }
 
-    if (attributes->parsed()) return Attributes(opts, out, err);
+    if (attributes->parsed()) {
+        if (opts.inputs.paths.empty() && opts.inputs.from.empty()) {
+            err << "morvel-cli: attributes needs files, folders or --from\n";
+            return 2;
+        }
+        return Attributes(opts, in, out, err);
+    }
+    if (classify->parsed() || remember->parsed() || targets->parsed()) {
+        Registry registry;
+        if (!OpenStore(opts, registry, err)) return 2;
+        if (classify->parsed()) return ClassifyFiles(registry, opts.files, opts.json, out, err);
+        if (remember->parsed()) return RememberFile(registry, opts.rememberFile, opts.assignments, out, err);
+        if (targetsAdd->parsed())
+            return AddTarget(registry, opts.targetId, opts.targetName, opts.targetMethod, out, err);
+        if (targetsDelete->parsed()) return DeleteTarget(registry, opts.targetId, out, err);
+        return ListTargets(registry, out);
+    }
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
     if (languageImport->parsed()) return LanguageImport(opts, out, err);

@@ -6,6 +6,7 @@
 // be opened. Normal output goes to out, messages to err.
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,5 +14,7 @@
 namespace morvel {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The same, with the standard input that "--from -" reads.
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace morvel

@@ -34,4 +34,25 @@ Status SaveSequenceTable(Registry& registry, modMain& state, const std::vector<s
     return Status::Ok();
 }
 
+Status SaveTargetTable(Registry& registry, modMain& state, const std::vector<TargetEntry>& rows) {
+    if (rows.size() > static_cast<std::size_t>(modMain::kMaxTargets))
+        return Status::Error("At most " + std::to_string(modMain::kMaxTargets) +
+                             " target attributes can be kept; the list has " + std::to_string(rows.size()) +
+                             ".");
+    Registry::WriteGroup group(registry);
+    registry.CurrentKeyPath = TargetKeyPath();
+    registry.OpenKey();
+    registry.SetKeyNumber("Count", static_cast<std::int32_t>(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        registry.SetKeyText("Id" + n, rows[i].Id);
+        registry.SetKeyText("Name" + n, rows[i].Name);
+        registry.SetKeyText("Method" + n, rows[i].Method);
+    }
+    if (Status s = group.Commit(); !s) return s;
+    state.TargetCount = static_cast<std::int32_t>(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) state.TargetTable[i + 1] = rows[i];
+    return Status::Ok();
+}
+
 }  // namespace morvel

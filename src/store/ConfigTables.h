@@ -2,7 +2,9 @@
 // editors' OK and the command line, so the two cannot drift apart.
 #pragma once
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Status.h"
@@ -21,5 +23,21 @@ std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows)
 // state's SequenceTable and SequenceCount hold the new table; on failure state
 // is unchanged and the message says why.
 Status SaveSequenceTable(Registry& registry, modMain& state, const std::vector<std::string>& rows);
+
+// The classification methods a target can have, in the order the target
+// properties dialog offers them. Compared exactly; they are never translated.
+inline constexpr std::string_view kMethodId3 = "ID3-based";
+inline constexpr std::string_view kMethodNaiveBayes = "Naive Bayes";
+inline constexpr std::string_view kMethodFreeBayes = "Free Bayes";
+inline constexpr std::array<std::string_view, 3> kTargetMethods = {kMethodId3, kMethodNaiveBayes,
+                                                                   kMethodFreeBayes};
+
+// Stores rows as the target table, as the target editor's Close does: "Count"
+// and Id1, Name1, Method1, ... in order, in one write group (values of
+// positions above the count stay in place). Nothing is validated but the
+// capacity: more than 32 rows are refused and nothing is written. On success
+// state's TargetTable and TargetCount hold the rows; on failure state is
+// unchanged and the message says why.
+Status SaveTargetTable(Registry& registry, modMain& state, const std::vector<TargetEntry>& rows);
 
 }  // namespace morvel

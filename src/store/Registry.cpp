@@ -33,6 +33,8 @@ enum StatementSlot {
     kWriteValue,
     kListChildren,
     kListValues,
+    kListSubkeyIds,
+    kStreamValueRange,
     kStatementCount
 };
 
@@ -141,10 +143,12 @@ Status Registry::Open(const std::string& path) {
         if (fd >= 0) close(fd);
     }
 
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+            SQLITE_OK)
             return fail(db_ ? sqlite3_errmsg(db_) : "out of memory");
     }
     sqlite3_busy_timeout(db_, 10000);
@@ -309,43 +313,20 @@ bool Registry::SetKeyValue(std::string_view name, std::int32_t type, std::string
     return Write(name, type, bytes);
 }
 
-namespace {
 // The shared read steps: a value counts as found when present with 1 to 1024
 // bytes; then exactly one trailing zero byte is dropped.
-struct ReadResult {
-    bool found = false;
-    std::int32_t type = 0;
-    std::string bytes;
-};
-}  // namespace
-
-bool Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
-    ReadResult r;
-    if (const std::int64_t key = FindKey(path); key >= 0) {
-        auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
-        s.Bind(1, key);
-        s.Bind(2, codepage::LoweredAnsi(name));
-        if (s.Step() == SQLITE_ROW) {
-            auto data = s.Blob(1);
-            if (!data.empty() && data.size() <= kMaxValueBytes) {
-                r.found = true;
-                r.type = static_cast<std::int32_t>(s.Int(0));
-                if (data.back() == '\0') data.remove_suffix(1);
-                r.bytes.assign(data);
-            }
-        }
-        s.Reset();
-    }
-    if (!r.found) {
+bool Registry::TextOf(std::int32_t type, std::string_view data, std::string& text) {
+    if (data.empty() || data.size() > kMaxValueBytes) {
         text.clear();
         return false;
     }
-    if (r.type == kTypeText) {
-        text = codepage::FromAnsi(r.bytes);
-    } else if (r.type == kTypeNumber) {
+    if (data.back() == '\0') data.remove_suffix(1);
+    if (type == kTypeText) {
+        text = codepage::FromAnsi(data);
+    } else if (type == kTypeNumber) {
         std::uint32_t v = 0;
-        for (std::size_t i = 0; i < 4 && i < r.bytes.size(); ++i)
-            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(r.bytes[i])) << (8 * i);
+        for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
+            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[i])) << (8 * i);
         char hex[16];
         std::snprintf(hex, sizeof hex, "&h%X", v);
         text = hex;
@@ -353,21 +334,95 @@ bool Registry::GetKeyText(std::string_view path, std::string_view name, std::str
     return true;
 }
 
-std::int32_t Registry::GetKeyNumber(std::string_view path, std::string_view name) const {
+std::int32_t Registry::NumberOf(std::int32_t type, std::string_view data) {
     std::uint32_t v = 0;
+    if (type == kTypeNumber && !data.empty() && data.size() <= kMaxValueBytes)
+        for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
+            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[i])) << (8 * i);
+    return static_cast<std::int32_t>(v);
+}
+
+bool Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
     if (const std::int64_t key = FindKey(path); key >= 0) {
         auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
         s.Bind(1, key);
         s.Bind(2, codepage::LoweredAnsi(name));
-        if (s.Step() == SQLITE_ROW && s.Int(0) == kTypeNumber) {
-            const auto data = s.Blob(1);
-            if (!data.empty() && data.size() <= kMaxValueBytes)
-                for (std::size_t i = 0; i < 4 && i < data.size(); ++i)
-                    v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[i])) << (8 * i);
-        }
+        bool found = false;
+        if (s.Step() == SQLITE_ROW) found = TextOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1), text);
+        s.Reset();
+        if (found) return true;
+    }
+    text.clear();
+    return false;
+}
+
+std::int32_t Registry::GetKeyNumber(std::string_view path, std::string_view name) const {
+    std::int32_t v = 0;
+    if (const std::int64_t key = FindKey(path); key >= 0) {
+        auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
+        s.Bind(1, key);
+        s.Bind(2, codepage::LoweredAnsi(name));
+        if (s.Step() == SQLITE_ROW) v = NumberOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1));
         s.Reset();
     }
-    return static_cast<std::int32_t>(v);
+    return v;
+}
+
+void Registry::StreamSubkeyValues(std::string_view path, void* context,
+                                  void (*visit)(void*, const StreamedValue&)) const {
+    const std::int64_t key = FindKey(path);
+    if (key < 0) return;
+    struct Subkey {
+        std::int64_t id;
+        std::string lname;
+    };
+    std::vector<Subkey> subkeys;
+    {
+        auto& s = Prepare(kListSubkeyIds, "SELECT id, lname FROM keys WHERE parent=?1 ORDER BY id");
+        if (!s.valid()) return;
+        s.Bind(1, key);
+        while (s.Step() == SQLITE_ROW) subkeys.push_back({s.Int(0), std::string(s.Blob(1))});
+        s.Reset();
+    }
+    if (subkeys.empty()) return;
+
+    StreamedValue value;
+    auto emit = [&](Statement& s, const Subkey& subkey) {
+        value.subkeyId = subkey.id;
+        value.subkeyLname = subkey.lname;
+        value.lname = s.Blob(1);
+        value.type = static_cast<std::int32_t>(s.Int(2));
+        value.data = s.Blob(3);
+        visit(context, value);
+    };
+    // Keys made one after another have neighbouring ids: then one scan of the
+    // values table over the id range, skipping values of other keys, is much
+    // faster than a query per key.
+    const std::int64_t first = subkeys.front().id, last = subkeys.back().id;
+    const std::int64_t span = last - first + 1;
+    if (span <= 4 * static_cast<std::int64_t>(subkeys.size()) + 1024) {
+        std::vector<std::int32_t> index(static_cast<std::size_t>(span), -1);
+        for (std::size_t i = 0; i < subkeys.size(); ++i)
+            index[subkeys[i].id - first] = static_cast<std::int32_t>(i);
+        auto& s =
+            Prepare(kStreamValueRange, "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2");
+        if (!s.valid()) return;
+        s.Bind(1, first);
+        s.Bind(2, last);
+        while (s.Step() == SQLITE_ROW)
+            if (const std::int32_t i = index[s.Int(0) - first]; i >= 0) emit(s, subkeys[i]);
+        s.Reset();
+        return;
+    }
+    for (const Subkey& subkey : subkeys) {
+        auto& s =
+            Prepare(kStreamValueRange, "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2");
+        if (!s.valid()) return;
+        s.Bind(1, subkey.id);
+        s.Bind(2, subkey.id);
+        while (s.Step() == SQLITE_ROW) emit(s, subkey);
+        s.Reset();
+    }
 }
 
 bool Registry::BeginGroup() {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -112,6 +113,33 @@ class Registry {
         bool began_ = false;
     };
 
+    // One value met by ForEachSubkeyValue. The views stay valid during the
+    // callback only. Names are as stored: lowered Windows-1251 bytes.
+    struct StreamedValue {
+        std::int64_t subkeyId = 0;  // equal for all values of one subkey
+        std::string_view subkeyLname;
+        std::string_view lname;
+        std::int32_t type = 0;
+        std::string_view data;
+    };
+    // Bulk reading: calls visit once for every value of every direct subkey of
+    // path, in one pass; all values of one subkey come together, one subkey
+    // after another. visit must not use this Registry. Decode what it meets
+    // with NumberOf and TextOf, which apply exactly the read rules of
+    // GetKeyNumber and GetKeyText, so that a bulk reader sees what those reads
+    // would see. Meets nothing when path is missing.
+    template <typename Visit>
+    void ForEachSubkeyValue(std::string_view path, Visit&& visit) const {
+        StreamSubkeyValues(path, &visit, [](void* v, const StreamedValue& value) {
+            (*static_cast<std::remove_reference_t<Visit>*>(v))(value);
+        });
+    }
+    // What GetKeyNumber returns for a stored value of this type and these bytes.
+    static std::int32_t NumberOf(std::int32_t type, std::string_view data);
+    // What GetKeyText does for a stored value: false (and text empty) when
+    // not found; text left as passed for a type other than text and number.
+    static bool TextOf(std::int32_t type, std::string_view data, std::string& text);
+
     // Enumeration, for export only: the program itself never enumerates.
     struct RawValue {
         std::string name;  // UTF-8
@@ -126,6 +154,8 @@ class Registry {
 
   private:
     class Statement;
+    void StreamSubkeyValues(std::string_view path, void* context,
+                            void (*visit)(void*, const StreamedValue&)) const;
     std::int64_t FindKey(std::string_view path) const;  // -1 when missing
     bool Write(std::string_view name, std::int32_t type, std::string_view bytes);
     bool Exec(const char* sql) const;

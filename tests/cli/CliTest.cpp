@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -85,6 +88,123 @@ TEST_F(CliTest, LanguageImportListsTheSkippedLinesAndKeepsTheGoodOnes) {
     EXPECT_NE(err.str().find("nothing was imported"), std::string::npos);
     EXPECT_EQ(Run({"language", "import", MORVEL_SOURCE_DIR "/Interfaces/English.lng"}), 0);
     EXPECT_EQ(Run({"language", "import"}), 2);
+}
+
+}  // namespace
+}  // namespace morvel
+
+namespace morvel {
+namespace {
+
+TEST_F(CliTest, AttributesPrintOneLinePerFileInOrder) {
+    const std::string exe = dir / "setup.exe";
+    test::WriteFile(exe, "MZ this program");
+    ASSERT_EQ(Run({"sequences", "set", "PROGRAM", "absent"}), 0);
+    EXPECT_EQ(Run({"attributes", exe}), 0);
+    EXPECT_EQ(out.str().substr(0, exe.size() + 1), exe + "\t");
+    std::istringstream fields(out.str().substr(exe.size() + 1));
+    std::vector<int> slots;
+    for (int x; fields >> x;) slots.push_back(x);
+    ASSERT_EQ(slots.size(), 18u);
+    EXPECT_EQ(slots[0], 1);
+    EXPECT_EQ(slots[1], 5);
+    EXPECT_EQ(slots[16], 1);
+    EXPECT_EQ(slots[17], 2);
+}
+
+TEST_F(CliTest, AttributesReportFilesThatCannotBeExaminedAndGoOn) {
+    const std::string exe = dir / "a.exe";
+    test::WriteFile(exe, "MZ");
+    const std::string folder = dir / "x.exe";  // a folder with nothing to examine answers for itself
+    std::filesystem::create_directory(folder);
+    const std::string fifo = dir / "p.exe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Run({"attributes", "--json", "--jobs", "3", "/usr/bin/ls", folder, fifo, exe}), 1);
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(lines.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(lines[i]["ok"].get<bool>());
+        EXPECT_FALSE(lines[i]["error"].get<std::string>().empty());
+    }
+    EXPECT_EQ(lines[0]["path"], "/usr/bin/ls");
+    EXPECT_TRUE(lines[3]["ok"].get<bool>());
+    EXPECT_EQ(lines[3]["size"], 2);
+    EXPECT_EQ(lines[3]["window"], 2);
+    EXPECT_EQ(lines[3]["vector"].size(), 16u);
+    EXPECT_EQ(out.str().substr(0, 9), "{\"path\":\"");  // the documented key order
+    EXPECT_NE(err.str().find(folder), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvel
+
+namespace morvel {
+namespace {
+
+class CliBatchTest : public CliTest {
+  protected:
+    void SetUp() override {
+        for (const char* name :
+             {"b.exe", "a.COM", "c.scr", "notes.txt", "sub/d.exe", "sub/deeper/e.exe", "big.exe"})
+            Put(name, "MZ");
+        Put("big.exe", std::string(5000, 'x'));
+    }
+    void Put(const std::string& name, const std::string& bytes) {
+        std::filesystem::create_directories(std::filesystem::path(Tree() + "/" + name).parent_path());
+        test::WriteFile(Tree() + "/" + name, bytes);
+    }
+    std::string Tree() const { return dir / "tree"; }
+    // The paths of the output lines, below the tree.
+    std::vector<std::string> Paths() {
+        std::vector<std::string> paths;
+        std::istringstream lines(out.str());
+        for (std::string line; std::getline(lines, line);)
+            paths.push_back(line.substr(Tree().size() + 1, line.find('\t') - Tree().size() - 1));
+        return paths;
+    }
+};
+
+TEST_F(CliBatchTest, FoldersGiveTheirExecutablesInNameOrder) {
+    EXPECT_EQ(Run({"attributes", "-q", Tree()}), 0);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"a.COM", "b.exe", "big.exe", "c.scr"}));
+    EXPECT_EQ(Run({"attributes", "-q", "-r", "--max-size", "4096", Tree()}), 0);
+    EXPECT_EQ(Paths(),
+              (std::vector<std::string>{"a.COM", "b.exe", "c.scr", "sub/d.exe", "sub/deeper/e.exe"}));
+    EXPECT_EQ(Run({"attributes", "-q", "--ext", "txt,.SCR", Tree()}), 0);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"c.scr", "notes.txt"}));
+    EXPECT_EQ(Run({"attributes", "-q", "--ext", "*", Tree(), "--jobs", "1"}), 0);
+    EXPECT_EQ(Paths().size(), 5u);
+}
+
+TEST_F(CliBatchTest, PathsFromAListOrStandardInputKeepTheirOrderWithManyWorkers) {
+    std::string list;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "many/f" + std::to_string(i) + ".exe";
+        Put(name, std::string(static_cast<std::size_t>(i * 97), 'z'));
+        list += Tree() + "/" + name + "\n";
+        expected.push_back(name);
+    }
+    std::istringstream in(list);
+    std::vector<std::string> args = {"morvel-cli", "--store", dir.Store(), "attributes",
+                                     "--from",     "-",       "-j",        "4"};
+    EXPECT_EQ(RunCli(args, in, out, err), 0);
+    EXPECT_EQ(Paths(), expected);
+    out.str("");
+    test::WriteFile(dir / "list.txt", list);
+    EXPECT_EQ(Run({"attributes", "--from", dir / "list.txt", "-j", "2"}), 0);
+    EXPECT_EQ(Paths(), expected);
+    EXPECT_EQ(err.str(), "");  // no progress line when standard error is no terminal
+}
+
+TEST_F(CliBatchTest, BadInputsAreReported) {
+    EXPECT_EQ(Run({"attributes"}), 2);
+    EXPECT_EQ(Run({"attributes", "--from", dir / "no-such-list"}), 2);
+    EXPECT_NE(err.str().find("no-such-list"), std::string::npos);
+    EXPECT_EQ(Run({"attributes", "--max-size", "lots", Tree()}), 2);
+    EXPECT_EQ(Run({"attributes", "--jobs", "-3", Tree()}), 2);
 }
 
 }  // namespace

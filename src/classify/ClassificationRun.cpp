@@ -1,0 +1,26 @@
+#include "classify/ClassificationRun.h"
+
+#include "store/ConfigTables.h"
+
+namespace morvel {
+
+bool ClassificationRun::ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k,
+                                       const AttributeSlots& vector, ValueBox& box) {
+    classes.LoadExamples(state, k);
+    box.Clear();
+    box.SetText(std::string());
+    box.SetEnabled(false);
+    const std::string& method =
+        k >= 1 && k <= state.TargetCount ? state.TargetTable[k].Method : std::string();
+    bool going = true;
+    if (method == kMethodId3) {
+        going = id3_.Run(classes, vector, state.AttributeCount, box);
+    } else if (method == kMethodNaiveBayes || method == kMethodFreeBayes) {
+        going = bayes_.Run(classes, vector, state.AttributeCount, method == kMethodFreeBayes, box);
+    }
+    if (!going) return false;
+    box.SetEnabled(true);
+    return box.Yield();
+}
+
+}  // namespace morvel

@@ -1,0 +1,34 @@
+// ClassificationRun: classifies one target after another for one file, as the
+// classification window's run does, writing each target's result into a box.
+//
+// The window shows a row's label and yields before each target; the rest of a
+// row's work is ClassifyTarget. One object belongs to one thread and keeps the
+// classifiers' buffers between targets.
+#pragma once
+
+#include <cstdint>
+
+#include "classify/BayesClassifier.h"
+#include "classify/Id3Classifier.h"
+#include "classify/ValueBox.h"
+#include "classify/modClass.h"
+#include "store/modMain.h"
+
+namespace morvel {
+
+class ClassificationRun {
+  public:
+    // Loads the examples of target k (1..TargetCount of state) from what
+    // classes.ReadExamples read, empties box and disables it, runs the
+    // target's method (compared exactly; any other text runs nothing and
+    // leaves the box empty), then enables the box and yields. Returns false
+    // when box.Yield asked to stop; the box must not be used after that.
+    bool ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k, const AttributeSlots& vector,
+                        ValueBox& box);
+
+  private:
+    Id3Classifier id3_;
+    BayesClassifier bayes_;
+};
+
+}  // namespace morvel
