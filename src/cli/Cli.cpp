@@ -14,6 +14,7 @@
 #include "attributes/FileExaminer.h"
 #include "cli/Batch.h"
 #include "cli/ClassifyCommands.h"
+#include "shell/LanguageFile.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
 #include "store/Registry.h"
@@ -34,6 +35,7 @@ struct Options {
     std::string rememberFile;
     std::vector<std::string> assignments;
     std::string targetId, targetName, targetMethod;
+    std::string languageFile;
 };
 
 // Options that choose the files of a batch command.
@@ -181,6 +183,25 @@ int Attributes(const Options& opts, std::istream& in, std::ostream& out, std::os
     return status;
 }
 
+// Imports a language file into the "\Interface" key; the lines it skipped go to err.
+int LanguageImport(const Options& opts, std::ostream& out, std::ostream& err) {
+    Registry registry;
+    if (!OpenStore(opts, registry, err)) return 2;
+    ParsedLanguage parsed;
+    const Status s = ImportLanguageFile(registry, opts.languageFile, parsed);
+    for (const auto& p : parsed.problems)
+        err << opts.languageFile << ":" << p.line << ": " << p.message << "\n";
+    if (parsed.skippedLines > parsed.problems.size())
+        err << opts.languageFile << ": " << parsed.skippedLines - parsed.problems.size()
+            << " more lines skipped\n";
+    if (!s) {
+        err << "morvel-cli: " << opts.languageFile << ": " << s.message() << "; nothing was imported\n";
+        return 1;
+    }
+    out << parsed.texts.size() << " texts imported, " << parsed.skippedLines << " lines skipped\n";
+    return parsed.skippedLines == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -231,6 +252,12 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     targetsDelete->add_option("ID", opts.targetId, "Identifier")->required();
     targets->require_subcommand(0, 1);
 
+    auto* language = app.add_subcommand("language", "Interface languages");
+    language->require_subcommand(1);
+    auto* languageImport = language->add_subcommand(
+        "import", "Import a language file (.lng) into the store; skipped lines are listed");
+    languageImport->add_option("FILE", opts.languageFile, "The language file")->required();
+
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {
         app.parse(reversed);
@@ -258,6 +285,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
+    if (languageImport->parsed()) return LanguageImport(opts, out, err);
     return 2;
 }
 

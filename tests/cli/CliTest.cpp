@@ -72,6 +72,24 @@ TEST_F(CliTest, UsageErrorsAndVersion) {
     EXPECT_NE(out.str().find("dump"), std::string::npos);
 }
 
+TEST_F(CliTest, LanguageImportListsTheSkippedLinesAndKeepsTheGoodOnes) {
+    const std::string file = dir / "Mixed.lng";
+    test::WriteFile(file,
+                    "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface]\n"
+                    "\"mnFile\"=\"File\"\n\"Count\"=dword:00000002\n");
+    EXPECT_EQ(Run({"language", "import", file}), 1);
+    EXPECT_EQ(out.str(), "1 texts imported, 1 lines skipped\n");
+    EXPECT_EQ(err.str(), file + ":4: only text values are taken (not dword: or hex)\n");
+    EXPECT_EQ(Run({"dump", "Interface"}), 0);
+    EXPECT_NE(out.str().find("\"mnFile\"=\"File\""), std::string::npos);
+
+    test::WriteFile(file, "not a language\n");
+    EXPECT_EQ(Run({"language", "import", file}), 1);
+    EXPECT_NE(err.str().find("nothing was imported"), std::string::npos);
+    EXPECT_EQ(Run({"language", "import", MORVEL_SOURCE_DIR "/Interfaces/English.lng"}), 0);
+    EXPECT_EQ(Run({"language", "import"}), 2);
+}
+
 }  // namespace
 }  // namespace morvel
 

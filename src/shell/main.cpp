@@ -1,0 +1,42 @@
+// morvel: the desktop program. Builds the program-wide objects, runs the
+// start-up on the file named by the command line and shows the main window.
+#include <QApplication>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "attributes/FileExaminer.h"
+#include "platform/toolkit.h"
+#include "shell/StartUp.h"
+#include "shell/frmMain.h"
+#include "store/Registry.h"
+#include "store/modMain.h"
+
+int main(int argc, char** argv) {
+    // The file's path exactly as given: taken before Qt removes the options it knows.
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // A desktop passes a full path; one typed in a terminal may be relative to
+    // the current folder, and the examination needs the file's folder.
+    if (const std::string given = morvel::JoinArguments(args); !given.empty() && given.front() != '/') {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(given, ec))
+            args = {std::filesystem::absolute(given, ec).lexically_normal().string()};
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(morvel::toolkit::kProgramTitle);
+    QApplication::setApplicationVersion(MORVEL_VERSION);
+    QApplication::setWindowIcon(morvel::toolkit::ProgramIcon());
+
+    morvel::Registry registry;
+    if (morvel::Status opened = registry.Open(morvel::Registry::DefaultPath()); !opened)
+        morvel::toolkit::ShowMessage(nullptr,
+                                     QString::fromStdString(opened.message()) +
+                                         "\n\nMorvel runs without its settings; nothing will be saved.");
+    morvel::modMain state;
+    morvel::FileExaminer examiner;
+    morvel::StartUp(registry, state, examiner, args);
+
+    morvel::frmMain window(registry, state, examiner);
+    window.show();
+    return app.exec();
+}
