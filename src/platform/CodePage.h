@@ -17,6 +17,9 @@ namespace morvel::codepage {
 // malformed UTF-8 sequence, becomes "?".
 std::string ToAnsi(std::string_view utf8);
 
+// Appends the UTF-8 form of code point c.
+void AppendUtf8(std::string& out, char32_t c);
+
 // Windows-1251 -> UTF-8. Every byte maps to one character (0x98, unassigned in
 // the code page, maps to U+0098 so that conversion round-trips).
 std::string FromAnsi(std::string_view ansi);
