@@ -61,10 +61,18 @@ bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::
             counter.distinct = static_cast<std::int32_t>(counter.others.size());
             for (const std::uint64_t word : counter.seen) counter.distinct += std::popcount(word);
         }
-        for (const SlotCounters& counter : counters_) {
+        if (trace) trace->BayesClass(entry.ClassValue, score);
+        for (std::size_t k = 0; k < counters_.size(); ++k) {
+            const SlotCounters& counter = counters_[k];
             const std::int32_t d = std::max(counter.distinct, 1);
             score = (0.1 / d + counter.matches) * score / (entry.Frequency - counter.zeros + 0.1);
+            if (trace) {
+                const std::int32_t known = entry.Frequency - counter.zeros;
+                trace->BayesSlot(
+                    {slots[k], counter.matches, known, d, (0.1 / d + counter.matches) / (known + 0.1)});
+            }
         }
+        if (trace) trace->BayesScore(score);
         ClassScore[c] = score;
     }
 

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "classify/ClassifierTrace.h"
 #include "classify/ValueBox.h"
 #include "classify/modClass.h"
 
@@ -33,6 +34,9 @@ class BayesClassifier {
              ValueBox& box);
 
     std::vector<double> ClassScore{0.0};  // 1..ClassCount, beside ClassTable
+
+    // When set, told each class's start, per-slot factors and score.
+    ClassifierTrace* trace = nullptr;
 
   private:
     struct SlotCounters {

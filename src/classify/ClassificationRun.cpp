@@ -7,16 +7,22 @@ namespace morvel {
 bool ClassificationRun::ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k,
                                        const AttributeSlots& vector, ValueBox& box) {
     classes.LoadExamples(state, k);
+    const std::string& method =
+        k >= 1 && k <= state.TargetCount ? state.TargetTable[k].Method : std::string();
+    return ClassifyLoaded(classes, method, state.AttributeCount, vector, box);
+}
+
+bool ClassificationRun::ClassifyLoaded(modClass& classes, std::string_view method,
+                                       std::int32_t attributeCount, const AttributeSlots& vector,
+                                       ValueBox& box) {
     box.Clear();
     box.SetText(std::string());
     box.SetEnabled(false);
-    const std::string& method =
-        k >= 1 && k <= state.TargetCount ? state.TargetTable[k].Method : std::string();
     bool going = true;
     if (method == kMethodId3) {
-        going = id3_.Run(classes, vector, state.AttributeCount, box);
+        going = id3_.Run(classes, vector, attributeCount, box);
     } else if (method == kMethodNaiveBayes || method == kMethodFreeBayes) {
-        going = bayes_.Run(classes, vector, state.AttributeCount, method == kMethodFreeBayes, box);
+        going = bayes_.Run(classes, vector, attributeCount, method == kMethodFreeBayes, box);
     }
     if (!going) return false;
     box.SetEnabled(true);

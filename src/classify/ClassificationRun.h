@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "classify/BayesClassifier.h"
+#include "classify/ClassifierTrace.h"
 #include "classify/Id3Classifier.h"
 #include "classify/ValueBox.h"
 #include "classify/modClass.h"
@@ -25,6 +27,17 @@ class ClassificationRun {
     // when box.Yield asked to stop; the box must not be used after that.
     bool ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k, const AttributeSlots& vector,
                         ValueBox& box);
+
+    // The same for the examples already loaded in classes and the method
+    // given: what ClassifyTarget does after loading.
+    bool ClassifyLoaded(modClass& classes, std::string_view method, std::int32_t attributeCount,
+                        const AttributeSlots& vector, ValueBox& box);
+
+    // Tells trace (or nobody, for nullptr) what the classifiers compute from now on.
+    void SetTrace(ClassifierTrace* trace) {
+        id3_.trace = trace;
+        bayes_.trace = trace;
+    }
 
   private:
     Id3Classifier id3_;

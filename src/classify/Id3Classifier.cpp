@@ -127,6 +127,7 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
             if (!AttributeAvailable[s]) continue;
             // With one class every value's entropy is 0, so every gain is h0 = 0.
             const double gain = classes.ClassCount < 2 ? h0 : Gain(s, h0);
+            if (trace) trace->Id3Gain(s, gain);
             if (gain > bestGain) {
                 bestGain = gain;
                 best = s;
@@ -134,6 +135,9 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
             if (classes.ClassCount < 2) break;
         }
         Steps.push_back({best, bestGain});
+        if (trace)
+            trace->Id3Walk(
+                {static_cast<std::int32_t>(active_.size()), classes.ClassCount, majority, best, bestGain});
         if (best == 0) break;
 
         const std::uint8_t f = vector[best];

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "classify/ClassifierTrace.h"
 #include "classify/ValueBox.h"
 #include "classify/modClass.h"
 
@@ -47,6 +48,9 @@ class Id3Classifier {
         bool operator==(const Step&) const = default;
     };
     std::vector<Step> Steps;
+
+    // When set, told every gain and every step of the walks that follow.
+    ClassifierTrace* trace = nullptr;
 
   private:
     double Gain(std::int32_t slot, double h0);

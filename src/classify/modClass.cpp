@@ -69,9 +69,19 @@ std::string ClassKey(std::string_view value) {
 
 std::string ExamplesKeyPath() { return std::string(Registry::kBaseKey) + "\\Examples"; }
 
+std::int32_t StoredExamples::ColumnOf(std::string_view id) const {
+    const auto column = targetColumns.find(codepage::LoweredAnsi("Target" + std::string(id)));
+    return column == targetColumns.end() ? -1 : column->second;
+}
+
+void modClass::UseExamples(std::shared_ptr<const StoredExamples> examples) {
+    examples_ = std::move(examples);
+    StoredExampleCount = examples_->storedCount;
+}
+
 void modClass::ReadExamples(const Registry& registry, const modMain& state) {
-    Snapshot& s = snapshot_;
-    s = Snapshot{};
+    auto fresh = std::make_shared<StoredExamples>();
+    StoredExamples& s = *fresh;
     s.attributeCount = std::clamp(state.AttributeCount, 0, modMain::kMaxAttributes);
     std::unordered_map<std::string, std::vector<std::int32_t>, TextHash, std::equal_to<>> slotsByName;
     for (std::int32_t slot = 1; slot <= s.attributeCount; ++slot)
@@ -79,7 +89,8 @@ void modClass::ReadExamples(const Registry& registry, const modMain& state) {
 
     const Registry::ReadSnapshot read(registry);
     const std::string path = ExamplesKeyPath();
-    StoredExampleCount = std::max(registry.GetKeyNumber(path, "Count"), 0);
+    s.storedCount = std::max(registry.GetKeyNumber(path, "Count"), 0);
+    StoredExampleCount = s.storedCount;
 
     // What a value name means: the slots it fills, and whether it holds the
     // class of a target (its column). Names come in the same order in most
@@ -159,6 +170,7 @@ void modClass::ReadExamples(const Registry& registry, const modMain& state) {
     for (std::size_t i = 0; i < s.order.size(); ++i) s.order[i] = static_cast<std::int32_t>(i);
     std::sort(s.order.begin(), s.order.end(),
               [&](std::int32_t a, std::int32_t b) { return s.numbers[a] < s.numbers[b]; });
+    examples_ = std::move(fresh);
 }
 
 void modClass::StartTable() {
@@ -190,19 +202,19 @@ void modClass::AppendRecord(std::string_view text) {
 void modClass::LoadExamples(const modMain& state, std::int32_t k) {
     StartTable();
     if (k < 1 || k > state.TargetCount) return;
-    const Snapshot& s = snapshot_;
-    const auto column = s.targetColumns.find(codepage::LoweredAnsi("Target" + state.TargetTable[k].Id));
-    if (column == s.targetColumns.end()) return;
-    const auto& texts = s.columns[column->second];
+    const StoredExamples& s = *examples_;
+    const std::int32_t column = s.ColumnOf(state.TargetTable[k].Id);
+    if (column < 0) return;
     for (const std::int32_t row : s.order) {
-        if (static_cast<std::size_t>(row) >= texts.size() || texts[row] < 0) continue;
+        const std::string* text = s.TextOf(column, row);
+        if (!text) continue;
         const std::int32_t r = ++LoadedCount;
         if (ExampleTable.size() <= static_cast<std::size_t>(r)) ExampleTable.emplace_back();
         ExampleRecord& record = ExampleTable[r];
-        const std::int32_t* values = s.values.data() + static_cast<std::size_t>(row) * s.attributeCount;
+        const std::int32_t* values = s.RowValues(row);
         std::copy(values, values + s.attributeCount, record.AttributeValues.begin() + 1);
         std::fill(record.AttributeValues.begin() + 1 + s.attributeCount, record.AttributeValues.end(), 0);
-        record.TargetValue = s.texts[texts[row]];
+        record.TargetValue = *text;
         record.Active = true;
         AppendRecord(record.TargetValue);
     }
@@ -219,6 +231,16 @@ void modClass::AddExample(const std::vector<std::int32_t>& values, std::string t
     std::copy(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n),
               record.AttributeValues.begin() + 1);
     record.TargetValue = std::move(text);
+    record.Active = true;
+    AppendRecord(record.TargetValue);
+}
+
+void modClass::AddExample(const ExampleRecord& from) {
+    const std::int32_t r = ++LoadedCount;
+    if (ExampleTable.size() <= static_cast<std::size_t>(r)) ExampleTable.emplace_back();
+    ExampleRecord& record = ExampleTable[r];
+    record.AttributeValues = from.AttributeValues;
+    record.TargetValue = from.TargetValue;
     record.Active = true;
     AppendRecord(record.TargetValue);
 }

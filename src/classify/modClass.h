@@ -5,13 +5,17 @@
 // One instance per running program (tests build their own); it belongs to one
 // thread. A classification run calls ReadExamples once, which reads every
 // stored example in one pass, and then LoadExamples once per target, which
-// serves that target from what was read. Tables keep 1-based positions
-// (position 0 unused); they grow as needed, so no class and no record is ever
-// dropped and nothing is written past a table.
+// serves that target from what was read. What was read is kept read-only
+// (StoredExamples) and may be shared with the modClass objects of other
+// threads (UseExamples), so that batch workers read the store once between
+// them. Tables keep 1-based positions (position 0 unused); they grow as
+// needed, so no class and no record is ever dropped and nothing is written
+// past a table.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -55,6 +59,39 @@ std::string ClassKey(std::string_view value);
 // base key + "\Examples"
 std::string ExamplesKeyPath();
 
+// Every stored example as one read found it: the values of the attribute
+// names of the configuration it was read for, and the text of every value
+// whose name starts with "Target". Never changed after reading, so any number
+// of threads may read one object at once.
+struct StoredExamples {
+    std::int32_t storedCount = 0;       // "Count" of the store (0 when absent or negative)
+    std::int32_t attributeCount = 0;    // slots per row
+    std::vector<std::int32_t> numbers;  // example number of each row
+    std::vector<std::int32_t> order;    // rows in increasing example number
+    std::vector<std::int32_t> values;   // attributeCount values per row (slot 1 first)
+    // Lowered value name "target..." -> column; per column and row, the
+    // index of the row's text in texts, or -1 when it has none. A column may
+    // be shorter than the rows: rows past its end have no text.
+    std::unordered_map<std::string, std::int32_t> targetColumns;
+    std::vector<std::vector<std::int32_t>> columns;
+    std::vector<std::string> texts;
+
+    std::int32_t Rows() const { return static_cast<std::int32_t>(numbers.size()); }
+    // Slot s (1..attributeCount) of row is RowValues(row)[s - 1].
+    const std::int32_t* RowValues(std::int32_t row) const {
+        return values.data() + static_cast<std::size_t>(row) * attributeCount;
+    }
+    // The column of the value "Target" + id, or -1 when no example has it.
+    std::int32_t ColumnOf(std::string_view id) const;
+    // The non-empty text of row in column, or nullptr when it has none.
+    const std::string* TextOf(std::int32_t column, std::int32_t row) const {
+        if (column < 0) return nullptr;
+        const auto& cells = columns[column];
+        if (static_cast<std::size_t>(row) >= cells.size() || cells[row] < 0) return nullptr;
+        return &texts[cells[row]];
+    }
+};
+
 class modClass {
   public:
     modClass() = default;
@@ -76,6 +113,12 @@ class modClass {
     // reads as no examples; an example number that has no key is skipped.
     void ReadExamples(const Registry& registry, const modMain& state);
 
+    // What ReadExamples read (an empty set before the first read), to share.
+    std::shared_ptr<const StoredExamples> Examples() const { return examples_; }
+    // Serves LoadExamples from examples (read by another modClass for the same
+    // configuration) and takes StoredExampleCount from it.
+    void UseExamples(std::shared_ptr<const StoredExamples> examples);
+
     // Fills ExampleTable with the examples read by ReadExamples that hold a
     // non-empty value "Target" + the Id of target k (1..TargetCount), all
     // active. A k outside the table loads nothing.
@@ -85,6 +128,8 @@ class modClass {
     // tables without a store). values holds slots 1..n; text must not be empty.
     void ClearExamples();
     void AddExample(const std::vector<std::int32_t>& values, std::string text);
+    // Appends a copy of record's values and text as an active record.
+    void AddExample(const ExampleRecord& record);
 
     // Counts the classes of the active records into ClassTable, only of those
     // whose slot holds value when both are 1 or more, sorts it by frequency
@@ -127,17 +172,7 @@ class modClass {
     void SortAndCount();
 
     // Everything ReadExamples read: rows in the order they arrived.
-    struct Snapshot {
-        std::int32_t attributeCount = 0;
-        std::vector<std::int32_t> numbers;  // example number of each row
-        std::vector<std::int32_t> order;    // rows in increasing example number
-        std::vector<std::int32_t> values;   // attributeCount values per row
-        // Lowered value name "target..." -> column; per column and row, the
-        // index of the row's text in texts, or -1 when it has none.
-        std::unordered_map<std::string, std::int32_t> targetColumns;
-        std::vector<std::vector<std::int32_t>> columns;
-        std::vector<std::string> texts;
-    } snapshot_;
+    std::shared_ptr<const StoredExamples> examples_ = std::make_shared<const StoredExamples>();
 
     // Per loaded record (1-based) and per spelling and class of this load.
     std::vector<std::int32_t> classOf_{0};

@@ -1,22 +1,20 @@
 #include "cli/ClassifyCommands.h"
 
 #include <algorithm>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "attributes/FileExaminer.h"
 #include "classify/ClassificationRun.h"
 #include "classify/modClass.h"
 #include "cli/Batch.h"
+#include "cli/ProgressLine.h"
+#include "cli/StoreCommand.h"
 #include "store/ConfigTables.h"
 #include "store/modMain.h"
 
 namespace morvel {
 namespace {
-
-void LoadTables(const Registry& registry, modMain& state) {
-    state.PlatformVersion = modMain::kNtPlatformVersion;
-    LoadConfigurationTables(registry, state);
-}
 
 std::string Joined(const std::vector<std::string>& entries) {
     std::string line;
@@ -30,44 +28,76 @@ std::string JsonLine(const nlohmann::ordered_json& json) {
 
 }  // namespace
 
-int ClassifyFiles(Registry& registry, const std::vector<std::string>& files, bool json, std::ostream& out,
+int ClassifyFiles(Registry& registry, const ClassifyOptions& options, std::istream& in, std::ostream& out,
                   std::ostream& err) {
     modMain state;
     LoadTables(registry, state);
-    modClass classes;
-    classes.ReadExamples(registry, state);  // once for all files: nothing writes examples meanwhile
-    ClassificationRun run;
-    FileExaminer examiner;
-    int status = 0;
-    for (const std::string& path : files) {
+    std::vector<std::string> files;
+    if (!CollectInputs(options.inputs, in, files, err)) return 2;
+    std::shared_ptr<const StoredExamples> examples;
+    {
+        modClass reader;
+        reader.ReadExamples(registry, state);  // once for all files: nothing writes examples meanwhile
+        examples = reader.Examples();
+    }
+
+    struct Worker {
+        FileExaminer examiner;
+        modClass classes;
+        ClassificationRun run;
+    };
+    const unsigned jobs = options.jobs > 0 ? options.jobs : DefaultJobs();
+    const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(state));
+    std::vector<std::unique_ptr<Worker>> workers(jobs);
+    std::vector<std::string> errors(files.size());
+
+    auto classify = [&](std::size_t i, unsigned w) -> std::string {
+        auto& worker = workers[w];
+        if (!worker) {
+            worker = std::make_unique<Worker>();
+            worker->examiner.UseMatcher(matcher);
+            worker->classes.UseExamples(examples);
+        }
+        const std::string& path = files[i];
+        FileExaminer& examiner = worker->examiner;
         if (!examiner.ComputeFileAttributes(AbsolutePath(path), state)) {
-            status = 1;
-            err << "morvel-cli: " << path << ": " << examiner.LastError() << "\n";
-            if (json) {
-                out << JsonLine({{"path", path}, {"ok", false}, {"error", examiner.LastError()}});
-            } else {
-                out << path << "\terror: " << examiner.LastError() << "\n";
-            }
-            continue;
+            errors[i] = "morvel-cli: " + path + ": " + examiner.LastError() + "\n";
+            if (options.json)
+                return JsonLine({{"path", path}, {"ok", false}, {"error", examiner.LastError()}});
+            return path + "\terror: " + examiner.LastError() + "\n";
         }
         nlohmann::ordered_json targets = nlohmann::ordered_json::array();
-        if (!json) out << path << "\n";
+        std::string text = path + "\n";
         for (std::int32_t k = 1; k <= state.TargetCount; ++k) {
             RecordingBox box;
-            run.ClassifyTarget(classes, state, k, examiner.AttributeVector, box);
+            worker->run.ClassifyTarget(worker->classes, state, k, examiner.AttributeVector, box);
             const TargetEntry& target = state.TargetTable[k];
-            if (json) {
+            if (options.json) {
                 targets.push_back({{"id", target.Id},
                                    {"name", target.Name},
                                    {"method", target.Method},
                                    {"text", box.text},
                                    {"list", box.list}});
             } else {
-                out << target.Id << "\t" << box.text << "\t" << Joined(box.list) << "\n";
+                text += target.Id + "\t" + box.text + "\t" + Joined(box.list) + "\n";
             }
         }
-        if (json) out << JsonLine({{"path", path}, {"ok", true}, {"targets", targets}});
-    }
+        if (options.json) return JsonLine({{"path", path}, {"ok", true}, {"targets", targets}});
+        return text;
+    };
+
+    int status = 0;
+    ProgressLine progress(err, IsTerminal(err) && !options.quiet, files.size());
+    RunOrdered(
+        files.size(), jobs, classify,
+        [&](std::size_t i, const std::string& result) {
+            out << result;
+            if (!errors[i].empty()) {
+                status = 1;
+                err << progress.Wipe() << errors[i];
+            }
+        },
+        [&](std::size_t done) { progress.Update(done, done < files.size() ? files[done] : std::string()); });
     return status;
 }
 

@@ -4,18 +4,31 @@
 // 1 some input could not be handled).
 #pragma once
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "cli/Batch.h"
 #include "store/Registry.h"
 
 namespace morvel {
 
+struct ClassifyOptions {
+    InputOptions inputs;  // the files, as CollectInputs takes them
+    unsigned jobs = 0;    // parallel workers; 0: one per core
+    bool quiet = false;   // no progress line
+    bool json = false;
+};
+
 // For each file: its vector, then every target in table order as the
 // classification window runs them. Text: the path, then per target a line
 // "ID<tab>text<tab>entries joined by ' | '". json: one JSON object per line.
-int ClassifyFiles(Registry& registry, const std::vector<std::string>& files, bool json, std::ostream& out,
+// The examples are read once; each worker has its own examiner and
+// classifiers over that one read. Output keeps the input order; a file that
+// cannot be examined gets an error line (and a message on err, status 1).
+// in is what "--from -" reads.
+int ClassifyFiles(Registry& registry, const ClassifyOptions& options, std::istream& in, std::ostream& out,
                   std::ostream& err);
 
 // Stores file as a new example with the values "ID=VALUE" (ID up to the first

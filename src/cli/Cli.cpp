@@ -14,6 +14,9 @@
 #include "attributes/FileExaminer.h"
 #include "cli/Batch.h"
 #include "cli/ClassifyCommands.h"
+#include "cli/EvaluateCommands.h"
+#include "cli/ExchangeCommands.h"
+#include "cli/ProgressLine.h"
 #include "shell/LanguageFile.h"
 #include "store/ConfigTables.h"
 #include "store/RegExport.h"
@@ -31,7 +34,6 @@ struct Options {
     unsigned jobs = 0;
     bool json = false;
     bool quiet = false;
-    std::vector<std::string> files;
     std::string rememberFile;
     std::vector<std::string> assignments;
     std::string targetId, targetName, targetMethod;
@@ -89,37 +91,6 @@ int Sequences(const Options& opts, bool set, std::ostream& out, std::ostream& er
     for (int i = 1; i <= state.SequenceCount; ++i) out << state.SequenceTable[i] << "\n";
     return 0;
 }
-
-// Shows "done/total, files per second, current file" on one line of a terminal.
-class ProgressLine {
-  public:
-    ProgressLine(std::ostream& err, bool enabled, std::size_t total)
-        : err_(err), enabled_(enabled), total_(total), start_(std::chrono::steady_clock::now()) {}
-    ~ProgressLine() {
-        if (enabled_ && shown_) err_ << "\r\033[K" << std::flush;
-    }
-    void Update(std::size_t done, const std::string& current) {
-        if (!enabled_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (done < total_ && now - last_ < std::chrono::milliseconds(100)) return;
-        last_ = now;
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        char rate[32];
-        std::snprintf(rate, sizeof rate, "%.0f", seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
-        err_ << "\r\033[K" << done << "/" << total_ << " files, " << rate << " files/s, " << current
-             << std::flush;
-        shown_ = true;
-    }
-
-  private:
-    std::ostream& err_;
-    bool enabled_;
-    std::size_t total_;
-    std::chrono::steady_clock::time_point start_, last_;
-    bool shown_ = false;
-};
-
-bool IsTerminal(const std::ostream& err) { return &err == &std::cerr && isatty(STDERR_FILENO) == 1; }
 
 int Attributes(const Options& opts, std::istream& in, std::ostream& out, std::ostream& err) {
     Registry registry;
@@ -236,7 +207,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         "classify",
         "Predict every target for each file: its text and list, as the classification window shows");
     classify->add_flag("--json", opts.json, "JSON Lines: path, ok, targets (id, name, method, text, list)");
-    classify->add_option("FILE", opts.files, "Files to classify")->required();
+    AddInputOptions(classify, opts);
 
     auto* remember = app.add_subcommand("remember", "Store a file as a new example and print its number");
     remember->add_option("FILE", opts.rememberFile, "The file")->required();
@@ -258,6 +229,9 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         "import", "Import a language file (.lng) into the store; skipped lines are listed");
     languageImport->add_option("FILE", opts.languageFile, "The language file")->required();
 
+    StoreCommands storeCommands = AddAnalysisCommands(app);
+    for (auto& command : AddExchangeCommands(app)) storeCommands.push_back(std::move(command));
+
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {
         app.parse(reversed);
@@ -266,22 +240,29 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return code == 0 ? 0 : 2;
     }
 
-    if (attributes->parsed()) {
-        if (opts.inputs.paths.empty() && opts.inputs.from.empty()) {
-            err << "morvel-cli: attributes needs files, folders or --from\n";
-            return 2;
-        }
-        return Attributes(opts, in, out, err);
+    if ((attributes->parsed() || classify->parsed()) && opts.inputs.paths.empty() &&
+        opts.inputs.from.empty()) {
+        err << "morvel-cli: " << (attributes->parsed() ? "attributes" : "classify")
+            << " needs files, folders or --from\n";
+        return 2;
     }
+    if (attributes->parsed()) return Attributes(opts, in, out, err);
     if (classify->parsed() || remember->parsed() || targets->parsed()) {
         Registry registry;
         if (!OpenStore(opts, registry, err)) return 2;
-        if (classify->parsed()) return ClassifyFiles(registry, opts.files, opts.json, out, err);
+        if (classify->parsed())
+            return ClassifyFiles(registry, {opts.inputs, opts.jobs, opts.quiet, opts.json}, in, out, err);
         if (remember->parsed()) return RememberFile(registry, opts.rememberFile, opts.assignments, out, err);
         if (targetsAdd->parsed())
             return AddTarget(registry, opts.targetId, opts.targetName, opts.targetMethod, out, err);
         if (targetsDelete->parsed()) return DeleteTarget(registry, opts.targetId, out, err);
         return ListTargets(registry, out);
+    }
+    for (auto& command : storeCommands) {
+        if (!command->Chosen()) continue;
+        Registry registry;
+        if (!OpenStore(opts, registry, err)) return 2;
+        return command->Run(registry, in, out, err);
     }
     if (dump->parsed()) return Dump(opts, out, err);
     if (sequences->parsed()) return Sequences(opts, sequencesSet->parsed(), out, err);
