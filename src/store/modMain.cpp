@@ -40,6 +40,10 @@ std::vector<std::string> SequenceList(const modMain& state) {
     return {state.SequenceTable.begin() + 1, state.SequenceTable.begin() + 1 + state.SequenceCount};
 }
 
+std::vector<TargetEntry> TargetList(const modMain& state) {
+    return {state.TargetTable.begin() + 1, state.TargetTable.begin() + 1 + state.TargetCount};
+}
+
 std::string JoinArguments(const std::vector<std::string>& args) {
     std::string joined;
     for (const auto& a : args) {

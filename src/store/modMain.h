@@ -20,6 +20,7 @@ struct TargetEntry {
     std::string Id;
     std::string Name;
     std::string Method;
+    friend bool operator==(const TargetEntry&, const TargetEntry&) = default;
 };
 
 struct modMain {
@@ -55,6 +56,8 @@ void LoadConfigurationTables(const Registry& registry, modMain& state);
 
 // The sequence texts in use, positions 1 to SequenceCount, as a list.
 std::vector<std::string> SequenceList(const modMain& state);
+// The targets in use, positions 1 to TargetCount, as a list.
+std::vector<TargetEntry> TargetList(const modMain& state);
 
 // The command-line arguments after the program's name, joined by one blank.
 std::string JoinArguments(const std::vector<std::string>& args);
