@@ -16,16 +16,18 @@
 
 namespace morvel::test {
 
-// Runs steps on the first modal window named name that becomes the active
-// modal window (looked for every 10 ms, for at most ten seconds, which only a
-// broken test reaches). Returns a flag that is true once steps ran.
+// Runs steps on the first modal window named name (its object name, or its
+// class name for a dialog of Qt's own) that becomes the active modal window
+// (looked for every 10 ms, for at most ten seconds, which only a broken test
+// reaches). Returns a flag that is true once steps ran.
 inline std::shared_ptr<bool> WhenOpens(const QString& name, std::function<void(QDialog&)> steps) {
     auto ran = std::make_shared<bool>(false);
     auto* timer = new QTimer(qApp);
     auto ticks = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, ticks, name, steps = std::move(steps), ran] {
         auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        const bool found = modal && modal->objectName() == name;
+        const bool found =
+            modal && (modal->objectName() == name || QString(modal->metaObject()->className()) == name);
         if (!found && ++*ticks < 1000) return;
         timer->stop();
         timer->deleteLater();
@@ -38,8 +40,8 @@ inline std::shared_ptr<bool> WhenOpens(const QString& name, std::function<void(Q
 }
 
 // Runs steps inside the modal window that open() shows, and returns once
-// open() has returned. A window that steps left open (a failed step) is closed
-// with Esc, so that the test goes on; the result is false then.
+// open() has returned. A window that steps left open (a failed step) is
+// rejected, so that the test goes on; the result is false then.
 inline bool RunModal(const QString& name, const std::function<void()>& open,
                      std::function<void(QDialog&)> steps) {
     auto closedBySteps = std::make_shared<bool>(false);
