@@ -74,10 +74,10 @@ frmAdvAttr::frmAdvAttr(Registry& registry, modMain& state, QWidget* parent)
     // the window as Cancel does.
 }
 
-void frmAdvAttr::ShowModal() {
+bool frmAdvAttr::ShowModal() {
     Form_Load();
     List1->setFocus();
-    exec();
+    return exec() == QDialog::Accepted;
 }
 
 void frmAdvAttr::Form_Load() {

@@ -32,8 +32,9 @@ class frmAdvAttr : public QDialog {
     frmAdvAttr(Registry& registry, modMain& state, QWidget* parent = nullptr);
 
     // Loads the window (captions, the working list from the sequence table, an
-    // empty edit box) and shows it modally; returns once it is closed.
-    void ShowModal();
+    // empty edit box) and shows it modally. Returns once it is closed: true
+    // when OK stored a new sequence table.
+    bool ShowModal();
 
     // Refills List1 from the sequence table.
     void UpdateList();

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     QPointer<morvel::frmTargetAttr> targetAttr;
     windows.showAdvAttr = [&] {
         if (!advAttr) advAttr = new morvel::frmAdvAttr(registry, state, owner);
-        advAttr->ShowModal();
+        return advAttr->ShowModal();
     };
     windows.showTargetAttr = [&] {
         if (!targetAttr) targetAttr = new morvel::frmTargetAttr(registry, state, owner);

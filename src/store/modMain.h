@@ -48,6 +48,10 @@ struct modMain {
 std::string ContainKeyPath();  // base key + "\Attributes\Contain"
 std::string TargetKeyPath();   // base key + "\Attributes\Target"
 
+// Builds AttributeNames and AttributeCount from the sequence table:
+// Standard1 ... Standard16, then "Contain" and the text of each sequence.
+void BuildAttributeNames(modMain& state);
+
 // Loads the sequence table, builds the attribute names and loads the target
 // table from the store. A missing count is 0, a negative one 0, one above the
 // capacity loads the first 100 sequences or 32 targets; a missing numbered

@@ -4,8 +4,10 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
+#include "attributes/FileExaminer.h"
 #include "editors/frmAdvAttr.h"
 #include "shell/LanguageFile.h"
+#include "shell/frmMain.h"
 #include "store/ConfigTables.h"
 
 namespace morvel {
@@ -107,9 +109,8 @@ TEST_F(frmAdvAttrTest, OKDropsRowsThatRepeatAnEarlierOneInAnyLetterCase) {
     EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 2);
     EXPECT_EQ(Stored("Value1"), "MZ");
     EXPECT_EQ(Stored("Value2"), "PE");
-    // The attribute names stay those of the start-up until the next one.
-    EXPECT_EQ(state.AttributeCount, 17);
-    EXPECT_EQ(state.AttributeNames[17], "ContainOld");
+    EXPECT_EQ(state.AttributeCount, 18);
+    EXPECT_EQ(state.AttributeNames[17], "ContainMZ");
 
     EXPECT_TRUE(Edit([&](QDialog& window) {
         for (int r : {1, 0}) {  // the list emptied from the last row up
@@ -260,6 +261,70 @@ TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
     EXPECT_EQ(state.SequenceTable[99], "one too many");
     EXPECT_EQ(Stored("Value99"), "one too many");
     EXPECT_EQ(Stored("Value100"), "s100");
+}
+
+// The editor opened from the main window, as the program wires it.
+class frmAdvAttrFromMainTest : public frmAdvAttrTest {
+  protected:
+    void SetUp() override {
+        frmAdvAttrTest::SetUp();
+        file = dir / "setup.exe";
+        test::WriteFile(file, "MZ" + std::string(100, '\0') + "PE");
+        Sequences({"MZ"});
+        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.CurrentFile = file;
+        state.AttributesValid = examiner.ComputeFileAttributes(file, state);
+        ASSERT_TRUE(state.AttributesValid);
+        examiner.AttributesFresh = false;  // as after a Remember
+        frmMain::Windows windows;
+        windows.showAdvAttr = [this] { return editor->ShowModal(); };
+        windows.unloadAttributes = [this] { ++unloads; };
+        main = std::make_unique<frmMain>(registry, state, examiner, windows);
+        main->show();
+    }
+    void ChooseAdvanced() {
+        test::ChooseMenuItem(main->menuBar(), main->findChild<QMenu*>("mnSettings"),
+                             main->findChild<QAction*>("mnAdvanced"));
+    }
+    bool EditFromMenu(const std::function<void(QDialog&)>& steps) {
+        return test::RunModal(
+            "frmAdvAttr", [this] { ChooseAdvanced(); }, steps);
+    }
+
+    std::string file;
+    FileExaminer examiner;
+    std::unique_ptr<frmMain> main;
+    int unloads = 0;
+};
+
+// The fault pinned: the attribute names stayed those of the start-up while the
+// table changed, so a file examined afterwards was remembered with the
+// presence of one sequence under the name of another.
+TEST_F(frmAdvAttrFromMainTest, AfterOKTheNamesFollowTheTableAndTheFileIsExaminedAgain) {
+    ASSERT_EQ(examiner.AttributeVector[17], 1);  // MZ found
+    EXPECT_TRUE(EditFromMenu([&](QDialog& window) {
+        Add(window, "absent");
+        Click(window, "Command4");
+    }));
+    EXPECT_FALSE(examiner.AttributesFresh);  // cancelled: not examined again
+    EXPECT_EQ(unloads, 0);
+
+    EXPECT_TRUE(EditFromMenu([&](QDialog& window) {
+        test::ClickRow(List(window), 0);
+        Click(window, "Command1");
+        AddAll(window, {"absent", "pe"});
+        Click(window, "Command3");
+    }));
+    EXPECT_EQ(state.AttributeCount, 18);
+    EXPECT_EQ(state.AttributeNames[17], "Containabsent");
+    EXPECT_EQ(state.AttributeNames[18], "Containpe");
+    EXPECT_TRUE(state.AttributesValid);
+    EXPECT_EQ(state.CurrentFile, file);
+    EXPECT_TRUE(examiner.AttributesFresh);
+    EXPECT_EQ(examiner.AttributeVector[17], 2);
+    EXPECT_EQ(examiner.AttributeVector[18], 1);
+    EXPECT_EQ(unloads, 1);  // the attributes window would show the old vector
+    EXPECT_EQ(main->windowTitle(), "Morvel - setup.exe");
 }
 
 }  // namespace
