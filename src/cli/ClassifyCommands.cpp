@@ -163,10 +163,6 @@ int SaveTargets(Registry& registry, modMain& state, const std::vector<TargetEntr
     }
     return ListTargets(registry, out);
 }
-
-std::vector<TargetEntry> Rows(const modMain& state) {
-    return {state.TargetTable.begin() + 1, state.TargetTable.begin() + 1 + state.TargetCount};
-}
 }  // namespace
 
 int AddTarget(Registry& registry, const std::string& id, const std::string& name, const std::string& method,
@@ -177,7 +173,7 @@ int AddTarget(Registry& registry, const std::string& id, const std::string& name
     }
     modMain state;
     LoadTables(registry, state);
-    auto rows = Rows(state);
+    auto rows = TargetList(state);
     rows.push_back({id, name, method});
     return SaveTargets(registry, state, rows, out, err);
 }
@@ -185,7 +181,7 @@ int AddTarget(Registry& registry, const std::string& id, const std::string& name
 int DeleteTarget(Registry& registry, const std::string& id, std::ostream& out, std::ostream& err) {
     modMain state;
     LoadTables(registry, state);
-    auto rows = Rows(state);
+    auto rows = TargetList(state);
     const auto it = std::find_if(rows.begin(), rows.end(), [&](const TargetEntry& t) { return t.Id == id; });
     if (it == rows.end()) {
         err << "morvel-cli: no target has the identifier \"" << id << "\"\n";

@@ -213,7 +213,15 @@ void frmMain::mnFileRun_Click() {
 void frmMain::mnClose_Click() { toolkit::EndProgram(); }
 
 void frmMain::mnAdvanced_Click() {
-    if (windows_.showAdvAttr) return windows_.showAdvAttr();
+    if (windows_.showAdvAttr) {
+        // The current file's vector was computed with the old sequences, while
+        // the attribute names now follow the new ones: the file is examined
+        // again, so that what is shown, classified and remembered for it is
+        // its vector under the new names.
+        if (windows_.showAdvAttr() && state_.AttributesValid)
+            OpenFile(QString::fromStdString(state_.CurrentFile));
+        return;
+    }
     ShowPlaceholder(advAttrPlaceholder_, "frmAdvAttr", "Настройка дополнительных атрибутов", true);
 }
 

@@ -37,7 +37,8 @@ class frmMain : public QMainWindow {
         std::function<void()> unloadAttributes;    // closes it if it is loaded
         std::function<void()> reloadAttributes;    // runs its loading again (after a language change)
         std::function<void()> showClassification;  // the classification window, not modal
-        std::function<void()> showAdvAttr;         // the search-sequence editor, modal
+        std::function<bool()> showAdvAttr;         // the search-sequence editor, modal: true when
+                                                   // it stored a new sequence table
         std::function<void()> showTargetAttr;      // the target attribute editor, modal
     };
 

@@ -1,11 +1,15 @@
 // morvel: the desktop program. Builds the program-wide objects, runs the
 // start-up on the file named by the command line and shows the main window.
 #include <QApplication>
+#include <QPointer>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "attributes/FileExaminer.h"
+#include "editors/frmAdvAttr.h"
+#include "editors/frmTargetAttr.h"
 #include "platform/toolkit.h"
 #include "shell/StartUp.h"
 #include "shell/frmMain.h"
@@ -36,7 +40,23 @@ int main(int argc, char** argv) {
     morvel::FileExaminer examiner;
     morvel::StartUp(registry, state, examiner, args);
 
-    morvel::frmMain window(registry, state, examiner);
+    morvel::frmMain::Windows windows;
+    // The configuration editors: one instance each, made on first use as
+    // children of the main window (which deletes them), shown modally over it.
+    QWidget* owner = nullptr;
+    QPointer<morvel::frmAdvAttr> advAttr;
+    QPointer<morvel::frmTargetAttr> targetAttr;
+    windows.showAdvAttr = [&] {
+        if (!advAttr) advAttr = new morvel::frmAdvAttr(registry, state, owner);
+        return advAttr->ShowModal();
+    };
+    windows.showTargetAttr = [&] {
+        if (!targetAttr) targetAttr = new morvel::frmTargetAttr(registry, state, owner);
+        targetAttr->ShowModal();
+    };
+
+    morvel::frmMain window(registry, state, examiner, std::move(windows));
+    owner = &window;
     window.show();
     return app.exec();
 }

@@ -31,6 +31,7 @@ Status SaveSequenceTable(Registry& registry, modMain& state, const std::vector<s
     if (Status s = group.Commit(); !s) return s;
     state.SequenceCount = static_cast<std::int32_t>(sequences.size());
     for (std::size_t i = 0; i < sequences.size(); ++i) state.SequenceTable[i + 1] = sequences[i];
+    BuildAttributeNames(state);
     return Status::Ok();
 }
 

@@ -20,8 +20,11 @@ std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows)
 // Cleans rows as DistinctSequences does and stores them as the sequence table:
 // "Count" and Value1..ValueN in one write group (values above N stay in place).
 // More than 100 distinct rows are refused and nothing is written. On success
-// state's SequenceTable and SequenceCount hold the new table; on failure state
-// is unchanged and the message says why.
+// state's SequenceTable and SequenceCount hold the new table, and its
+// AttributeNames and AttributeCount follow it, as the next start builds them:
+// a vector computed with the new table is then stored and classified under
+// the names of its own sequences, never under those of the old ones. On
+// failure state is unchanged and the message says why.
 Status SaveSequenceTable(Registry& registry, modMain& state, const std::vector<std::string>& rows);
 
 // The classification methods a target can have, in the order the target

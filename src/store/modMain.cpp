@@ -11,6 +11,14 @@ namespace {
 std::int32_t ClampCount(std::int32_t count, std::int32_t capacity) { return std::clamp(count, 0, capacity); }
 }  // namespace
 
+void BuildAttributeNames(modMain& state) {
+    state.AttributeCount = state.SequenceCount + modMain::kGeneralSlots;
+    for (int i = 1; i <= modMain::kGeneralSlots; ++i)
+        state.AttributeNames[i] = "Standard" + std::to_string(i);
+    for (int i = 1; i <= state.SequenceCount; ++i)
+        state.AttributeNames[modMain::kGeneralSlots + i] = "Contain" + state.SequenceTable[i];
+}
+
 void LoadConfigurationTables(const Registry& registry, modMain& state) {
     Registry::ReadSnapshot snapshot(registry);
 
@@ -19,11 +27,7 @@ void LoadConfigurationTables(const Registry& registry, modMain& state) {
     for (int i = 1; i <= state.SequenceCount; ++i)
         registry.GetKeyText(contain, "Value" + std::to_string(i), state.SequenceTable[i]);
 
-    state.AttributeCount = state.SequenceCount + modMain::kGeneralSlots;
-    for (int i = 1; i <= modMain::kGeneralSlots; ++i)
-        state.AttributeNames[i] = "Standard" + std::to_string(i);
-    for (int i = 1; i <= state.SequenceCount; ++i)
-        state.AttributeNames[modMain::kGeneralSlots + i] = "Contain" + state.SequenceTable[i];
+    BuildAttributeNames(state);
 
     const std::string target = TargetKeyPath();
     state.TargetCount = ClampCount(registry.GetKeyNumber(target, "Count"), modMain::kMaxTargets);
@@ -38,6 +42,10 @@ void LoadConfigurationTables(const Registry& registry, modMain& state) {
 
 std::vector<std::string> SequenceList(const modMain& state) {
     return {state.SequenceTable.begin() + 1, state.SequenceTable.begin() + 1 + state.SequenceCount};
+}
+
+std::vector<TargetEntry> TargetList(const modMain& state) {
+    return {state.TargetTable.begin() + 1, state.TargetTable.begin() + 1 + state.TargetCount};
 }
 
 std::string JoinArguments(const std::vector<std::string>& args) {

@@ -20,6 +20,7 @@ struct TargetEntry {
     std::string Id;
     std::string Name;
     std::string Method;
+    friend bool operator==(const TargetEntry&, const TargetEntry&) = default;
 };
 
 struct modMain {
@@ -47,6 +48,10 @@ struct modMain {
 std::string ContainKeyPath();  // base key + "\Attributes\Contain"
 std::string TargetKeyPath();   // base key + "\Attributes\Target"
 
+// Builds AttributeNames and AttributeCount from the sequence table:
+// Standard1 ... Standard16, then "Contain" and the text of each sequence.
+void BuildAttributeNames(modMain& state);
+
 // Loads the sequence table, builds the attribute names and loads the target
 // table from the store. A missing count is 0, a negative one 0, one above the
 // capacity loads the first 100 sequences or 32 targets; a missing numbered
@@ -55,6 +60,8 @@ void LoadConfigurationTables(const Registry& registry, modMain& state);
 
 // The sequence texts in use, positions 1 to SequenceCount, as a list.
 std::vector<std::string> SequenceList(const modMain& state);
+// The targets in use, positions 1 to TargetCount, as a list.
+std::vector<TargetEntry> TargetList(const modMain& state);
 
 // The command-line arguments after the program's name, joined by one blank.
 std::string JoinArguments(const std::vector<std::string>& args);

@@ -34,7 +34,10 @@ class frmMainTest : public test::GuiTest {
         windows.unloadAttributes = [this] { ++calls["unloadAttributes"]; };
         windows.reloadAttributes = [this] { ++calls["reloadAttributes"]; };
         windows.showClassification = [this] { ++calls["classification"]; };
-        windows.showAdvAttr = [this] { ++calls["advanced"]; };
+        windows.showAdvAttr = [this] {
+            ++calls["advanced"];
+            return false;
+        };
         windows.showTargetAttr = [this] { ++calls["target"]; };
     }
 

@@ -36,6 +36,23 @@ TEST_F(SaveSequenceTableTest, WritesCountAndValuesAndLeavesHigherValuesInPlace) 
     EXPECT_EQ(text, "d");
 }
 
+TEST_F(SaveSequenceTableTest, TheAttributeNamesFollowTheSavedTable) {
+    ASSERT_TRUE(SaveSequenceTable(registry, state, {"MZ", "PE"}).ok());
+    EXPECT_EQ(state.AttributeCount, 18);
+    EXPECT_EQ(state.AttributeNames[16], "Standard16");
+    EXPECT_EQ(state.AttributeNames[18], "ContainPE");
+    // A vector computed with the new table must not be stored under the old names.
+    ASSERT_TRUE(SaveSequenceTable(registry, state, {"pe", "Вирус", "PE"}).ok());
+    EXPECT_EQ(state.AttributeCount, 18);
+    EXPECT_EQ(state.AttributeNames[17], "Containpe");
+    EXPECT_EQ(state.AttributeNames[18], "ContainВирус");
+    // A refused save leaves them as they were.
+    EXPECT_FALSE(SaveSequenceTable(registry, state, {"x", std::string(1100, 'y')}).ok());
+    EXPECT_EQ(state.AttributeNames[17], "Containpe");
+    ASSERT_TRUE(SaveSequenceTable(registry, state, {}).ok());
+    EXPECT_EQ(state.AttributeCount, 16);
+}
+
 TEST_F(SaveSequenceTableTest, AnEmptyListWritesCountZero) {
     ASSERT_TRUE(SaveSequenceTable(registry, state, {}).ok());
     EXPECT_EQ(state.SequenceCount, 0);
