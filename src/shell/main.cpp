@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "attributes/FileExaminer.h"
+#include "classify/modClass.h"
 #include "platform/toolkit.h"
+#include "shell/QtFileWindows.h"
 #include "shell/StartUp.h"
 #include "shell/frmMain.h"
 #include "store/Registry.h"
@@ -36,7 +38,14 @@ int main(int argc, char** argv) {
     morvel::FileExaminer examiner;
     morvel::StartUp(registry, state, examiner, args);
 
-    morvel::frmMain window(registry, state, examiner);
+    morvel::modClass classes;
+    morvel::QtFileWindows fileWindows(registry, state, examiner, classes);
+    morvel::frmMain::Windows windows;
+    fileWindows.Connect(windows);
+
+    morvel::frmMain window(registry, state, examiner, windows);
     window.show();
+    // The diagnostic test window has no menu command.
+    if (qEnvironmentVariable("MORVEL_TEST_WINDOW") == "1") fileWindows.ShowTest();
     return app.exec();
 }
