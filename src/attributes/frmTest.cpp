@@ -1,8 +1,10 @@
 #include "attributes/frmTest.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <iterator>
 
 #include "platform/toolkit.h"
 
@@ -21,6 +23,8 @@ constexpr PrintedSlot kPrinted[] = {
     {"Day:", 10},  {"Month:", 11},    {"Year:", 12},       {"Weekday:", 13},     {"Time:", 15},
     {nullptr, 0},  {"Type:", 9},      {"System:", 14},
 };
+
+constexpr int kPrintedLines = static_cast<int>(std::size(kPrinted));
 
 }  // namespace
 
@@ -58,6 +62,13 @@ frmTest::frmTest(const modMain& state, FileExaminer& examiner, QWidget* parent)
     pctTest->setBackgroundRole(QPalette::Base);
     pctTest->setAutoFillBackground(true);
     pctTest->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // All eighteen lines fit in the area: a smaller font where the usual one
+    // is too tall for it.
+    QFont font = pctTest->font();
+    const int room = pctTest->contentsRect().height() - 2 * pctTest->margin();
+    while (font.pointSizeF() > 6 && QFontMetrics(font).lineSpacing() * kPrintedLines > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    pctTest->setFont(font);
 }
 
 void frmTest::Print(const QString& line) {
