@@ -2,6 +2,7 @@
 
 #include <hs/hs.h>
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -73,6 +74,13 @@ SequenceMatcher::~SequenceMatcher() { hs_free_database(db_); }
 SequenceMatcher::Scratch::~Scratch() { hs_free_scratch(scratch_); }
 
 namespace {
+
+// The library can miss a match that ends within the last few dozen bytes of
+// the scanned buffer, depending on where the buffer starts in memory (seen
+// with Vectorscan 5.4.9 on texts that end alike). These last bytes are
+// searched again for every sequence the scan did not report.
+constexpr std::int32_t kRecheckedTail = 256;
+
 struct ScanContext {
     std::vector<bool>* found;
     std::size_t remaining;
@@ -99,7 +107,17 @@ void SequenceMatcher::Scan(const std::uint8_t* lowered, std::int32_t length, Scr
         ScanContext context{&found, searchable};
         const hs_error_t rc = hs_scan(db_, reinterpret_cast<const char*>(lowered),
                                       static_cast<unsigned>(length), 0, scratch.scratch_, OnMatch, &context);
-        if (rc == HS_SUCCESS || rc == HS_SCAN_TERMINATED) return;
+        if (rc == HS_SUCCESS || rc == HS_SCAN_TERMINATED) {
+            for (std::size_t k = 0; k < patterns_.size(); ++k) {
+                if (found[k] || patterns_[k].empty()) continue;
+                const std::int64_t from =
+                    std::max<std::int64_t>(0, std::int64_t{length} - kRecheckedTail -
+                                                  static_cast<std::int64_t>(patterns_[k].size()));
+                found[k] =
+                    FindPattern(patterns_[k], lowered + from, static_cast<std::int32_t>(length - from)) >= 0;
+            }
+            return;
+        }
         found.assign(texts_.size(), false);
     }
     for (std::size_t k = 0; k < patterns_.size(); ++k)

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "attributes/FileExaminer.h"
+#include "classify/modClass.h"
 #include "editors/frmAdvAttr.h"
 #include "editors/frmTargetAttr.h"
 #include "platform/toolkit.h"
+#include "shell/QtFileWindows.h"
 #include "shell/StartUp.h"
 #include "shell/frmMain.h"
 #include "store/Registry.h"
@@ -40,7 +42,11 @@ int main(int argc, char** argv) {
     morvel::FileExaminer examiner;
     morvel::StartUp(registry, state, examiner, args);
 
+    // The attributes, classification and test windows.
+    morvel::modClass classes;
+    morvel::QtFileWindows fileWindows(registry, state, examiner, classes);
     morvel::frmMain::Windows windows;
+    fileWindows.Connect(windows);
     // The configuration editors: one instance each, made on first use as
     // children of the main window (which deletes them), shown modally over it.
     QWidget* owner = nullptr;
@@ -58,5 +64,7 @@ int main(int argc, char** argv) {
     morvel::frmMain window(registry, state, examiner, std::move(windows));
     owner = &window;
     window.show();
+    // The diagnostic test window has no menu command.
+    if (qEnvironmentVariable("MORVEL_TEST_WINDOW") == "1") fileWindows.ShowTest();
     return app.exec();
 }
