@@ -16,14 +16,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // Lower-cased extensions to accept; empty means all.
-std::set<std::string> Extensions(const std::string& spec) {
+std::set<std::string> Extensions(const std::string& list) {
     std::set<std::string> result;
-    if (spec == "*") return result;
+    if (list == "*") return result;
     std::size_t start = 0;
-    while (start <= spec.size()) {
-        std::size_t comma = spec.find(',', start);
-        if (comma == std::string::npos) comma = spec.size();
-        std::string e = spec.substr(start, comma - start);
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        std::string e = list.substr(start, comma - start);
         while (!e.empty() && e.front() == '.') e.erase(e.begin());
         if (!e.empty()) result.insert(codepage::LowerAnsi(codepage::ToAnsi(e)));
         start = comma + 1;
