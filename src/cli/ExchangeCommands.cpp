@@ -232,7 +232,6 @@ Status ReadHeader(const std::vector<std::string>& header, std::vector<ImportColu
         if (!seen.insert(lowered).second)
             return Status::Error(AtLine(1) + "the column \"" + name + "\" is given twice");
         ImportColumn column;
-        std::string_view rest;
         if (lowered == "example") {
             column.kind = ImportColumn::kIgnored;
         } else if (lowered.starts_with("standard") && lowered.size() > 8 && lowered.size() <= 10 &&
