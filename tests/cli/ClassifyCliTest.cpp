@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "CliRunner.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
 
@@ -12,26 +13,7 @@ namespace {
 
 using List = std::vector<std::string>;
 
-class ClassifyCliTest : public ::testing::Test {
-  protected:
-    int Run(std::vector<std::string> args) {
-        out.str("");
-        err.str("");
-        args.insert(args.begin(), {"morvel-cli", "--store", dir.Store()});
-        return RunCli(args, out, err);
-    }
-    // A file whose general attributes equal those of every other file made
-    // here: same name length and kind, size class and last write.
-    std::string Put(const std::string& name, const std::string& contents) {
-        const std::string path = dir / name;
-        test::WriteFile(path, contents);
-        std::filesystem::last_write_time(path,
-                                         std::filesystem::file_time_type(std::chrono::hours(24 * 365 * 40)));
-        return path;
-    }
-    test::TempDir dir;
-    std::ostringstream out, err;
-};
+class ClassifyCliTest : public test::CliRunner {};
 
 TEST_F(ClassifyCliTest, FromAnEmptyStoreRememberedFilesGiveTheListsOfEachMethod) {
     ASSERT_EQ(Run({"targets", "add", "kind", "Kind of file", "ID3-based"}), 0);

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "CliRunner.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
 
@@ -12,17 +13,7 @@ namespace morvel {
 namespace {
 
 // Runs morvel-cli in-process against the test's own store.
-class CliTest : public ::testing::Test {
-  protected:
-    int Run(std::vector<std::string> args) {
-        out.str("");
-        err.str("");
-        args.insert(args.begin(), {"morvel-cli", "--store", dir.Store()});
-        return RunCli(args, out, err);
-    }
-    test::TempDir dir;
-    std::ostringstream out, err;
-};
+class CliTest : public test::CliRunner {};
 
 TEST_F(CliTest, DumpOfANewStoreIsTheHeaderAlone) {
     EXPECT_EQ(Run({"dump"}), 0);
