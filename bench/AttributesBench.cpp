@@ -8,8 +8,8 @@
 
 #include "RatioReporter.h"
 #include "TestSupport.h"
-#include "attributes/FileExaminer.h"
-#include "platform/CodePage.h"
+#include "core/attributes/FileExaminer.h"
+#include "core/platform/CodePage.h"
 
 namespace morvel {
 namespace {

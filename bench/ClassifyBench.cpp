@@ -19,10 +19,10 @@
 
 #include "RatioReporter.h"
 #include "TestSupport.h"
-#include "classify/ClassificationRun.h"
-#include "classify/LiteralClassify.h"
-#include "classify/modClass.h"
-#include "store/ConfigTables.h"
+#include "core/classify/ClassificationRun.h"
+#include "core/classify/LiteralClassify.h"
+#include "core/classify/modClass.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {

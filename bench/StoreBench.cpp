@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "TestSupport.h"
-#include "store/Registry.h"
+#include "core/store/Registry.h"
 
 namespace morvel {
 namespace {

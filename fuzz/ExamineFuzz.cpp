@@ -8,7 +8,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "attributes/FileExaminer.h"
+#include "core/attributes/FileExaminer.h"
 
 namespace {
 

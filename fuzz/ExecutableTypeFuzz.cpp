@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/ExecutableType.h"
+#include "core/platform/ExecutableType.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The first byte picks the extension the short-file rule looks at.

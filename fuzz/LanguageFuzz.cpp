@@ -6,8 +6,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "shell/LanguageFile.h"
-#include "store/Registry.h"
+#include "core/store/LanguageFile.h"
+#include "core/store/Registry.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "platform/CodePage.h"
-#include "store/Registry.h"
+#include "core/platform/CodePage.h"
+#include "core/store/Registry.h"
 
 namespace {
 void Check(bool ok) {

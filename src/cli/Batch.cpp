@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/CodePage.h"
+#include "core/platform/CodePage.h"
 
 namespace morvel {
 namespace fs = std::filesystem;

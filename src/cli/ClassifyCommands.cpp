@@ -4,14 +4,14 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "attributes/FileExaminer.h"
-#include "classify/ClassificationRun.h"
-#include "classify/modClass.h"
+#include "core/attributes/FileExaminer.h"
+#include "core/classify/ClassificationRun.h"
+#include "core/classify/modClass.h"
 #include "cli/Batch.h"
 #include "cli/ProgressLine.h"
 #include "cli/StoreCommand.h"
-#include "store/ConfigTables.h"
-#include "store/modMain.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/modMain.h"
 
 namespace morvel {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/Batch.h"
-#include "store/Registry.h"
+#include "core/store/Registry.h"
 
 namespace morvel {
 

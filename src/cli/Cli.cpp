@@ -11,17 +11,17 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "attributes/FileExaminer.h"
+#include "core/attributes/FileExaminer.h"
 #include "cli/Batch.h"
 #include "cli/ClassifyCommands.h"
 #include "cli/EvaluateCommands.h"
 #include "cli/ExchangeCommands.h"
 #include "cli/ProgressLine.h"
-#include "shell/LanguageFile.h"
-#include "store/ConfigTables.h"
-#include "store/RegExport.h"
-#include "store/Registry.h"
-#include "store/modMain.h"
+#include "core/store/LanguageFile.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/RegExport.h"
+#include "core/store/Registry.h"
+#include "core/store/modMain.h"
 
 namespace morvel {
 namespace {

@@ -6,9 +6,9 @@
 #include <random>
 #include <unordered_map>
 
-#include "attributes/AttributeMeaning.h"
-#include "classify/ClassificationRun.h"
-#include "classify/Id3Classifier.h"
+#include "core/attributes/AttributeMeaning.h"
+#include "core/classify/ClassificationRun.h"
+#include "core/classify/Id3Classifier.h"
 #include "cli/Batch.h"
 #include "cli/ExplainCommand.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "classify/modClass.h"
+#include "core/classify/modClass.h"
 #include "cli/StoreCommand.h"
-#include "store/modMain.h"
+#include "core/store/modMain.h"
 
 namespace morvel {
 

@@ -7,9 +7,9 @@
 #include <set>
 #include <unordered_set>
 
-#include "classify/modClass.h"
+#include "core/classify/modClass.h"
 #include "cli/Csv.h"
-#include "platform/CodePage.h"
+#include "core/platform/CodePage.h"
 
 namespace morvel {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "cli/StoreCommand.h"
-#include "platform/Status.h"
+#include "core/platform/Status.h"
 
 namespace morvel {
 

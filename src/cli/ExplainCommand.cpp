@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "attributes/AttributeMeaning.h"
-#include "attributes/FileExaminer.h"
-#include "classify/ClassificationRun.h"
+#include "core/attributes/AttributeMeaning.h"
+#include "core/attributes/FileExaminer.h"
+#include "core/classify/ClassificationRun.h"
 #include "cli/Batch.h"
-#include "store/ConfigTables.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "store/Registry.h"
-#include "store/modMain.h"
+#include "core/store/Registry.h"
+#include "core/store/modMain.h"
 
 namespace morvel {
 

@@ -7,12 +7,12 @@
 #include <random>
 
 #include "CliRunner.h"
-#include "classify/LiteralClassify.h"
-#include "classify/RandomExamples.h"
+#include "core/classify/LiteralClassify.h"
+#include "core/classify/RandomExamples.h"
 #include "cli/Csv.h"
 #include "cli/EvaluateCommands.h"
 #include "cli/ExchangeCommands.h"
-#include "store/ConfigTables.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {

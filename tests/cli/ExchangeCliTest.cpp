@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "CliRunner.h"
-#include "classify/modClass.h"
+#include "core/classify/modClass.h"
 #include "cli/Csv.h"
-#include "store/Registry.h"
+#include "core/store/Registry.h"
 
 namespace morvel {
 namespace {

@@ -5,9 +5,9 @@
 #include <map>
 
 #include "CliRunner.h"
-#include "classify/Id3Classifier.h"
-#include "classify/modClass.h"
-#include "store/ConfigTables.h"
+#include "core/classify/Id3Classifier.h"
+#include "core/classify/modClass.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {

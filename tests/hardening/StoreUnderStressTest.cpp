@@ -11,9 +11,9 @@
 
 #include "ProcessHarness.h"
 #include "TestSupport.h"
-#include "attributes/FileExaminer.h"
-#include "store/ConfigTables.h"
-#include "store/Registry.h"
+#include "core/attributes/FileExaminer.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/Registry.h"
 
 namespace morvel {
 namespace {

@@ -1,0 +1,103 @@
+#include "core/classify/BayesClassifier.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "core/classify/SwapSort.h"
+
+namespace morvel {
+
+bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::int32_t attributeCount,
+                          bool freeBayes, ValueBox& box) {
+    classes.CountClasses(0, 0);
+    const std::int32_t n = classes.LoadedCount;
+    const std::int32_t classCount = classes.ClassCount;
+    ClassScore.assign(classCount + 1, 0.0);
+
+    std::vector<std::int32_t> slots;  // the slots where the file has a value
+    for (std::int32_t s = 1; s <= std::clamp(attributeCount, 0, modMain::kMaxAttributes); ++s)
+        if (vector[s] != 0) slots.push_back(s);
+    counters_.resize(slots.size());
+
+    // Records by exact spelling, each group in increasing record order.
+    const std::int32_t spellings = classes.SpellingsLoaded();
+    groupStart_.assign(spellings + 1, 0);
+    for (std::int32_t r = 1; r <= n; ++r) ++groupStart_[classes.SpellingOf(r) + 1];
+    for (std::int32_t g = 1; g <= spellings; ++g) groupStart_[g] += groupStart_[g - 1];
+    grouped_.resize(n);
+    {
+        std::vector<std::int32_t> fill(groupStart_.begin(), groupStart_.end() - 1);
+        for (std::int32_t r = 1; r <= n; ++r) grouped_[fill[classes.SpellingOf(r)]++] = r;
+    }
+
+    for (std::int32_t c = 1; c <= classCount; ++c) {
+        const ClassEntry& entry = classes.ClassTable[c];
+        box.SetText(entry.ClassValue);
+        if (!box.Yield()) return false;
+        double score = freeBayes ? 1.0 : static_cast<double>(entry.Frequency) / n;
+
+        for (auto& k : counters_) {
+            k.matches = k.zeros = k.distinct = 0;
+            k.seen.fill(0);
+            k.others.clear();
+        }
+        const std::int32_t g = classes.SpellingIdOf(entry.ClassValue);
+        for (std::int32_t i = groupStart_[g]; i < groupStart_[g + 1]; ++i) {
+            const auto& values = classes.ExampleTable[grouped_[i]].AttributeValues;
+            for (std::size_t k = 0; k < slots.size(); ++k) {
+                SlotCounters& counter = counters_[k];
+                const std::int32_t v = values[slots[k]];
+                counter.matches += v == vector[slots[k]];
+                counter.zeros += v == 0;
+                if (v >= 0 && v <= 255) {
+                    counter.seen[v >> 6] |= std::uint64_t{1} << (v & 63);
+                } else if (std::find(counter.others.begin(), counter.others.end(), v) ==
+                           counter.others.end()) {
+                    counter.others.push_back(v);
+                }
+            }
+        }
+        for (SlotCounters& counter : counters_) {
+            counter.distinct = static_cast<std::int32_t>(counter.others.size());
+            for (const std::uint64_t word : counter.seen) counter.distinct += std::popcount(word);
+        }
+        if (trace) trace->BayesClass(entry.ClassValue, score);
+        for (std::size_t k = 0; k < counters_.size(); ++k) {
+            const SlotCounters& counter = counters_[k];
+            const std::int32_t d = std::max(counter.distinct, 1);
+            score = (0.1 / d + counter.matches) * score / (entry.Frequency - counter.zeros + 0.1);
+            if (trace) {
+                const std::int32_t known = entry.Frequency - counter.zeros;
+                trace->BayesSlot(
+                    {slots[k], counter.matches, known, d, (0.1 / d + counter.matches) / (known + 0.1)});
+            }
+        }
+        if (trace) trace->BayesScore(score);
+        ClassScore[c] = score;
+    }
+
+    // Rank by the exchange sort, moving the class entries with their scores.
+    const auto order = SwapSortOrder(std::vector<double>(ClassScore.begin() + 1, ClassScore.end()));
+    std::vector<ClassEntry> entries(classCount);
+    std::vector<double> scores(classCount);
+    for (std::int32_t i = 0; i < classCount; ++i) {
+        entries[i] = std::move(classes.ClassTable[order[i] + 1]);
+        scores[i] = ClassScore[order[i] + 1];
+    }
+    std::move(entries.begin(), entries.end(), classes.ClassTable.begin() + 1);
+    std::copy(scores.begin(), scores.end(), ClassScore.begin() + 1);
+
+    bool separated = false;
+    for (std::int32_t c = 1; c <= classCount; ++c) {
+        if (ClassScore[c] * 100 < ClassScore[1] && !separated) {
+            box.AddItem(std::string());
+            separated = true;
+        }
+        box.AddItem(classes.ClassTable[c].ClassValue);
+    }
+    if (!separated) box.AddItem(std::string());
+    box.SelectItem(0);
+    return true;
+}
+
+}  // namespace morvel

@@ -1,0 +1,47 @@
+// ClassificationRun: classifies one target after another for one file, as the
+// classification window's run does, writing each target's result into a box.
+//
+// The window shows a row's label and yields before each target; the rest of a
+// row's work is ClassifyTarget. One object belongs to one thread and keeps the
+// classifiers' buffers between targets.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/classify/BayesClassifier.h"
+#include "core/classify/ClassifierTrace.h"
+#include "core/classify/Id3Classifier.h"
+#include "core/classify/ValueBox.h"
+#include "core/classify/modClass.h"
+#include "core/store/modMain.h"
+
+namespace morvel {
+
+class ClassificationRun {
+  public:
+    // Loads the examples of target k (1..TargetCount of state) from what
+    // classes.ReadExamples read, empties box and disables it, runs the
+    // target's method (compared exactly; any other text runs nothing and
+    // leaves the box empty), then enables the box and yields. Returns false
+    // when box.Yield asked to stop; the box must not be used after that.
+    bool ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k, const AttributeSlots& vector,
+                        ValueBox& box);
+
+    // The same for the examples already loaded in classes and the method
+    // given: what ClassifyTarget does after loading.
+    bool ClassifyLoaded(modClass& classes, std::string_view method, std::int32_t attributeCount,
+                        const AttributeSlots& vector, ValueBox& box);
+
+    // Tells trace (or nobody, for nullptr) what the classifiers compute from now on.
+    void SetTrace(ClassifierTrace* trace) {
+        id3_.trace = trace;
+        bayes_.trace = trace;
+    }
+
+  private:
+    Id3Classifier id3_;
+    BayesClassifier bayes_;
+};
+
+}  // namespace morvel

@@ -1,0 +1,150 @@
+#include "core/platform/CodePage.h"
+
+#include <unordered_map>
+
+namespace morvel::codepage {
+namespace {
+
+// Unicode code points of the bytes 0x80 to 0xFF.
+constexpr std::array<char32_t, 128> kHighHalf = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, 0x0410,
+    0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D,
+    0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A,
+    0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444,
+    0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F};
+
+char32_t Decode(std::uint8_t b) { return b < 0x80 ? char32_t{b} : kHighHalf[b - 0x80]; }
+
+// The small form of every capital letter that Windows-1251 can hold.
+char32_t LowerCodePoint(char32_t c) {
+    if (c >= U'A' && c <= U'Z') return c + 0x20;
+    if (c >= 0x0400 && c <= 0x040F) return c + 0x50;  // Ё, Ђ, Є, Ѕ, І, Ї, Ј, Љ, Њ, Ћ, Ќ, Ў, Џ
+    if (c >= 0x0410 && c <= 0x042F) return c + 0x20;  // А to Я
+    if (c == 0x0490) return 0x0491;                   // Ґ
+    return c;
+}
+
+const std::unordered_map<char32_t, std::uint8_t>& EncodeMap() {
+    static const auto* map = [] {
+        auto* m = new std::unordered_map<char32_t, std::uint8_t>;
+        for (int b = 0x80; b < 0x100; ++b) m->emplace(kHighHalf[b - 0x80], static_cast<std::uint8_t>(b));
+        return m;
+    }();
+    return *map;
+}
+
+// Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when malformed
+// (overlong forms, surrogates and values past U+10FFFF included).
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto b0 = static_cast<std::uint8_t>(s[i]);
+    std::size_t len;
+    char32_t min;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    } else if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size()) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<std::uint8_t>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::string ToAnsi(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const auto& map = EncodeMap();
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(utf8, i, cp);
+        if (len == 0) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        i += len;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (auto it = map.find(cp); it != map.end()) {
+            out.push_back(static_cast<char>(it->second));
+        } else {
+            out.push_back('?');
+        }
+    }
+    return out;
+}
+
+std::string FromAnsi(std::string_view ansi) {
+    std::string out;
+    out.reserve(ansi.size() * 2);
+    for (char ch : ansi) AppendUtf8(out, Decode(static_cast<std::uint8_t>(ch)));
+    return out;
+}
+
+const std::array<std::uint8_t, 256>& LowerTable() {
+    static const std::array<std::uint8_t, 256> table = [] {
+        std::array<std::uint8_t, 256> t{};
+        const auto& map = EncodeMap();
+        for (int b = 0; b < 256; ++b) {
+            const char32_t lower = LowerCodePoint(Decode(static_cast<std::uint8_t>(b)));
+            if (lower < 0x80) {
+                t[b] = static_cast<std::uint8_t>(lower);
+            } else {
+                auto it = map.find(lower);
+                t[b] = it != map.end() ? it->second : static_cast<std::uint8_t>(b);
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+void LowerBytes(const std::uint8_t* src, std::uint8_t* dst, std::size_t n) {
+    const auto& t = LowerTable();
+    for (std::size_t i = 0; i < n; ++i) dst[i] = t[src[i]];
+}
+
+std::string LowerAnsi(std::string_view ansi) {
+    std::string out(ansi);
+    auto* p = reinterpret_cast<std::uint8_t*>(out.data());
+    LowerBytes(p, p, out.size());
+    return out;
+}
+
+}  // namespace morvel::codepage

@@ -1,0 +1,66 @@
+// Language files: registry-editor scripts that fill the "\Interface" key with
+// the texts of the windows, and their import into the store.
+//
+// A language file is REGEDIT4 text in Windows-1251, or "Windows Registry Editor
+// Version 5.00" text in UTF-16LE with its byte-order mark. Only string values of
+// the key HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel\Interface are taken; every
+// other key, deletion, value type or malformed line is skipped and reported
+// with its line number, and nothing outside that key is ever written.
+//
+// Parsing is pure and thread-safe; the import writes through one Registry and
+// belongs to that Registry's thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/platform/Status.h"
+#include "core/store/Registry.h"
+
+namespace morvel {
+
+// One line that the import skipped, and why.
+struct LanguageProblem {
+    int line = 0;  // 1-based
+    std::string message;
+};
+
+struct LanguageText {
+    std::string name;  // UTF-8
+    std::string text;  // UTF-8
+};
+
+struct ParsedLanguage {
+    // The texts to store, in the order of their first appearance; a name that
+    // the file gives twice (letter case ignored) holds the last text given.
+    std::vector<LanguageText> texts;
+    // The first kMaxReportedProblems skipped lines; skippedLines counts all.
+    std::vector<LanguageProblem> problems;
+    std::size_t skippedLines = 0;
+};
+
+// The largest language file read; the shipped ones are a few kilobytes.
+inline constexpr std::size_t kMaxLanguageFileBytes = 16u << 20;
+inline constexpr std::size_t kMaxReportedProblems = 100;
+
+// The key whose string values a language file sets.
+std::string InterfaceKeyPath();  // base key + "\Interface"
+
+// Parses the bytes of a language file. Fails, with a message naming the reason,
+// only when the file as a whole is not a language file (wrong header or
+// encoding, too large); then *out is left empty.
+Status ParseLanguage(std::string_view bytes, ParsedLanguage& out);
+
+// Parses bytes and stores their texts under the "\Interface" key in one write
+// group: either every text is stored or, on failure, none. The texts are stored
+// as Windows-1251 with one trailing zero byte, as the registry editor stores
+// them. Values the file does not name keep their texts. *out receives what was
+// parsed, problems included, also when the store refused the write.
+Status ImportLanguage(Registry& registry, std::string_view bytes, ParsedLanguage& out);
+
+// Reads the file at path (at most kMaxLanguageFileBytes) and imports it.
+Status ImportLanguageFile(Registry& registry, const std::string& path, ParsedLanguage& out);
+
+}  // namespace morvel

@@ -1,0 +1,179 @@
+// Registry: the program's per-user hierarchical key/value store, one SQLite file.
+//
+// Keys form a tree addressed by backslash-separated paths below one root
+// ("SOFTWARE\Norwick\Morvel\Examples"). Key paths and value names compare
+// case-insensitively (through the Windows-1251 lowering) and keep the spelling
+// they were created with. Values are typed (1 text, 4 number, any other code as
+// imported) and keep their exact bytes; text is stored as Windows-1251.
+//
+// The five store operations are OpenKey, SetKeyText, SetKeyNumber, GetKeyText
+// and GetKeyNumber, with CurrentKeyPath and the key that OpenKey opened last.
+// Reads never create anything and see every committed write at once. Writes of
+// one user action go into a WriteGroup and commit together or not at all.
+//
+// A Registry that could not open its file (see Open) reads as empty and refuses
+// every write. One Registry belongs to one thread; several processes may share
+// one store file (WAL, busy timeout).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <unordered_map>
+#include <vector>
+
+#include "core/platform/Status.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace morvel {
+
+class Registry {
+  public:
+    static constexpr std::string_view kBaseKey = "SOFTWARE\\Norwick\\Morvel";
+    static constexpr std::size_t kMaxValueBytes = 1024;
+    static constexpr std::int32_t kTypeText = 1;
+    static constexpr std::int32_t kTypeNumber = 4;
+
+    Registry();
+    ~Registry();
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    // The store file to use: $MORVEL_STORE when set and not empty, else
+    // $XDG_DATA_HOME/morvel/store.sqlite, else ~/.local/share/morvel/store.sqlite.
+    static std::string DefaultPath();
+
+    // Opens (and when missing creates, folder 0700 and file 0600) the store at
+    // path. A file that exists but is not this program's store is left exactly
+    // as it was; the result then names the file and the reason, and the
+    // Registry stays closed. A store whose file is read-only opens for reading.
+    Status Open(const std::string& path);
+    bool IsOpen() const { return db_ != nullptr; }
+    const std::string& FilePath() const { return path_; }
+
+    // The path that the next OpenKey opens; callers set it before OpenKey and
+    // pass it to the reads. Shared scratch: nobody relies on its old content.
+    std::string CurrentKeyPath;
+
+    // Makes CurrentKeyPath the current key, creating every missing level.
+    // Returns false (and leaves no current key) when the store cannot be written.
+    bool OpenKey();
+
+    // Write text (UTF-8, stored as Windows-1251 without a terminating zero) or a
+    // number into the current key. Return false when nothing was written: no
+    // current key, a text over 1024 characters, or a failed write. Inside a
+    // WriteGroup a failed write also makes the group's Commit fail.
+    bool SetKeyText(std::string_view name, std::string_view text);
+    bool SetKeyNumber(std::string_view name, std::int32_t value);
+    // Writes a value with any type code and exact bytes (the language importer).
+    bool SetKeyValue(std::string_view name, std::int32_t type, std::string_view bytes);
+
+    // Reads a value. Not found when the key or value is missing, its stored size
+    // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
+    // is decoded from Windows-1251; a number reads as "&h" and its hex digits;
+    // any other type is found and leaves *text as it was. When not found, *text
+    // becomes empty and the result is false.
+    bool GetKeyText(std::string_view path, std::string_view name, std::string& text) const;
+    // The stored number (signed), or 0 when not found or not a number.
+    std::int32_t GetKeyNumber(std::string_view path, std::string_view name) const;
+
+    // The writes made while a WriteGroup lives commit together on Commit, or
+    // not at all. Groups nest; only the outermost one commits. A group that is
+    // destroyed without Commit rolls back. Starting a group takes the store's
+    // write lock, so reads inside it see a state no other process changes.
+    class WriteGroup {
+      public:
+        explicit WriteGroup(Registry& registry);
+        ~WriteGroup();
+        WriteGroup(const WriteGroup&) = delete;
+        WriteGroup& operator=(const WriteGroup&) = delete;
+        // Commits; on failure nothing of the group is stored and the message says why.
+        Status Commit();
+
+      private:
+        Registry& registry_;
+        bool done_ = false;
+    };
+
+    // Many reads in one read transaction: one consistent snapshot, and much
+    // faster than a transaction per read. No-op inside a WriteGroup.
+    class ReadSnapshot {
+      public:
+        explicit ReadSnapshot(const Registry& registry);
+        ~ReadSnapshot();
+        ReadSnapshot(const ReadSnapshot&) = delete;
+        ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+      private:
+        const Registry& registry_;
+        bool began_ = false;
+    };
+
+    // One value met by ForEachSubkeyValue. The views stay valid during the
+    // callback only. Names are as stored: lowered Windows-1251 bytes.
+    struct StreamedValue {
+        std::int64_t subkeyId = 0;  // equal for all values of one subkey
+        std::string_view subkeyLname;
+        std::string_view lname;
+        std::int32_t type = 0;
+        std::string_view data;
+    };
+    // Bulk reading: calls visit once for every value of every direct subkey of
+    // path, in one pass; all values of one subkey come together, one subkey
+    // after another. visit must not use this Registry. Decode what it meets
+    // with NumberOf and TextOf, which apply exactly the read rules of
+    // GetKeyNumber and GetKeyText, so that a bulk reader sees what those reads
+    // would see. Meets nothing when path is missing.
+    template <typename Visit>
+    void ForEachSubkeyValue(std::string_view path, Visit&& visit) const {
+        StreamSubkeyValues(path, &visit, [](void* v, const StreamedValue& value) {
+            (*static_cast<std::remove_reference_t<Visit>*>(v))(value);
+        });
+    }
+    // What GetKeyNumber returns for a stored value of this type and these bytes.
+    static std::int32_t NumberOf(std::int32_t type, std::string_view data);
+    // What GetKeyText does for a stored value: false (and text empty) when
+    // not found; text left as passed for a type other than text and number.
+    static bool TextOf(std::int32_t type, std::string_view data, std::string& text);
+
+    // Enumeration, for export only: the program itself never enumerates.
+    struct RawValue {
+        std::string name;  // UTF-8
+        std::int32_t type = 0;
+        std::string bytes;  // as stored
+    };
+    bool KeyExists(std::string_view path) const;
+    // Subkey names (UTF-8) of path, in case-insensitive order.
+    std::vector<std::string> SubkeyNames(std::string_view path) const;
+    // Values of path, in case-insensitive name order.
+    std::vector<RawValue> Values(std::string_view path) const;
+
+  private:
+    class Statement;
+    void StreamSubkeyValues(std::string_view path, void* context,
+                            void (*visit)(void*, const StreamedValue&)) const;
+    std::int64_t FindKey(std::string_view path) const;  // -1 when missing
+    bool Write(std::string_view name, std::int32_t type, std::string_view bytes);
+    bool Exec(const char* sql) const;
+    Statement& Prepare(int slot, const char* sql) const;
+    bool BeginGroup();
+    Status EndGroup(bool commit);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    std::int64_t currentKey_ = -1;
+    int groupDepth_ = 0;
+    bool groupFailed_ = false;
+    std::string groupError_;
+    mutable std::vector<std::unique_ptr<Statement>> statements_;
+    // Lowered path -> key id. Keys are never deleted, so a found key stays
+    // valid; the cache is cleared when a group rolls back.
+    mutable std::unordered_map<std::string, std::int64_t> keyCache_;
+    mutable bool readSnapshot_ = false;
+};
+
+}  // namespace morvel

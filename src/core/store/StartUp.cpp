@@ -1,0 +1,13 @@
+#include "core/store/StartUp.h"
+
+namespace morvel {
+
+void StartUp(const Registry& registry, modMain& state, FileExaminer& examiner,
+             const std::vector<std::string>& args) {
+    state.PlatformVersion = modMain::kNtPlatformVersion;
+    LoadConfigurationTables(registry, state);
+    state.CurrentFile = JoinArguments(args);
+    state.AttributesValid = examiner.ComputeFileAttributes(state.CurrentFile, state);
+}
+
+}  // namespace morvel

@@ -1,0 +1,308 @@
+#include "ui/frmAttributes.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCollator>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+
+#include "core/attributes/SequenceSearch.h"
+#include "ui/toolkit.h"
+#include "core/store/LanguageFile.h"
+#include "ui/Captions.h"
+
+namespace morvel {
+namespace {
+
+using toolkit::PlaceTwips;
+
+constexpr int kClientWidth = 5535;
+constexpr int kClientHeight = 6135;
+
+// The value names of the options under the base key.
+constexpr std::string_view kShowFound = "ShowFound";
+constexpr std::string_view kListStyle = "ListStyle";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Inserts text into list where a person reading it would look for it:
+// letter case ignored, by the user's language.
+void AddSorted(QListWidget& list, const QString& text) {
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    int low = 0;
+    int high = list.count();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (collator.compare(list.item(mid)->text(), text) <= 0) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    list.insertItem(low, text);
+}
+
+}  // namespace
+
+frmAttributes::frmAttributes(Registry& registry, const modMain& state, const FileExaminer& examiner,
+                             QWidget* parent)
+    : QDialog(parent), registry_(registry), state_(state), examiner_(examiner) {
+    setObjectName("frmAttributes");
+    setWindowIcon(toolkit::ProgramIcon());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight));
+    BuildControls();
+    Form_Load();
+}
+
+void frmAttributes::BuildControls() {
+    auto frame = [this](QGroupBox*& box, const char* name, int left, int top, int width, int height) {
+        box = new QGroupBox(this);
+        box->setObjectName(name);
+        PlaceTwips(*box, left, top, width, height);
+    };
+    auto label = [](QLabel*& l, QWidget* parent, const char* name, int top) {
+        l = new QLabel(parent);
+        l->setObjectName(name);
+        l->setTextFormat(Qt::PlainText);
+        l->move(toolkit::Pixels(240), toolkit::Pixels(top));
+    };
+    auto check = [](QCheckBox*& c, QWidget* parent, const char* name, int top) {
+        c = new QCheckBox(parent);
+        c->setObjectName(name);
+        PlaceTwips(*c, 3720, top, 1455, 255);
+    };
+
+    frame(Frame1, "Frame1", 120, 120, 5295, 2175);
+    label(Label1, Frame1, "Label1", 360);
+    label(Label4, Frame1, "Label4", 720);
+    label(Label2, Frame1, "Label2", 1080);
+    label(Label3, Frame1, "Label3", 1440);
+    label(Label5, Frame1, "Label5", 1800);
+
+    frame(Frame2, "Frame2", 120, 2400, 5295, 3135);
+    for (int i = 0; i < 2; ++i) {
+        Option1[i] = new QRadioButton(Frame2);
+        Option1[i]->setObjectName("Option1");
+        Option1[i]->setProperty("Index", i);
+        PlaceTwips(*Option1[i], 240, 360 + 360 * i, 4815, 255);
+        connect(Option1[i], &QRadioButton::clicked, this, [this, i] { Option1_Click(i); });
+    }
+    List1 = new QListWidget(Frame2);
+    List1->setObjectName("List1");
+    PlaceTwips(*List1, 240, 1200, 3375, 1680);
+    check(Check4, Frame2, "Check4", 1200);
+    check(Check5, Frame2, "Check5", 1560);
+    check(Check6, Frame2, "Check6", 1920);
+    Check4->setEnabled(false);
+    Check5->setEnabled(false);
+    connect(Check6, &QCheckBox::clicked, this, &frmAttributes::Check6_Click);
+
+    txtFind = new QLineEdit(Frame2);
+    txtFind->setObjectName("txtFind");
+    PlaceTwips(*txtFind, 3720, 2280, 1335, 285);
+    txtFind->installEventFilter(this);
+    connect(txtFind, &QLineEdit::textChanged, this, &frmAttributes::txtFind_Change);
+
+    cmdFind = new QPushButton(Frame2);
+    cmdFind->setObjectName("cmdFind");
+    PlaceTwips(*cmdFind, 4080, 2640, 975, 255);
+    connect(cmdFind, &QPushButton::clicked, this, &frmAttributes::cmdFind_Click);
+
+    Command1 = new QPushButton(this);
+    Command1->setObjectName("Command1");
+    PlaceTwips(*Command1, 4080, 5640, 1335, 375);
+    Command1->setDefault(true);
+    connect(Command1, &QPushButton::clicked, this, &frmAttributes::Command1_Click);
+}
+
+void frmAttributes::SetDesignedCaptions() {
+    setWindowTitle("Атрибуты файла");
+    Frame1->setTitle("Основные атрибуты");
+    SetLabel(Label1, "Полное имя файла:");
+    SetLabel(Label4, "Изменён:");
+    SetLabel(Label2, "Размер файла:");
+    SetLabel(Label3, "Платформа:");
+    SetLabel(Label5, "Этот файл -- системный");
+    Frame2->setTitle("Дополнительные атрибуты");
+    Option1[0]->setText("Отобразить найденные последовательности");
+    Option1[1]->setText("Отобразить ненайденные последовательности");
+    Check4->setText("Сортировать");
+    Check5->setText("С пометками");
+    Check6->setText("Объёмный");
+    cmdFind->setText("Поиск");
+    Command1->setText("Закрыть");
+}
+
+void frmAttributes::SetLabel(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+void frmAttributes::Form_Load() {
+    // Loading again (after a language change) starts from the designed
+    // captions, so that the values below are not appended twice.
+    SetDesignedCaptions();
+
+    // 1. Captions.
+    registry_.CurrentKeyPath = InterfaceKeyPath();
+    ApplyCaption(registry_, this, "FileAttributes");
+    ApplyCaption(registry_, Frame1, "GeneralAttributes");
+    ApplyCaption(registry_, Label1, "FullName");
+    ApplyCaption(registry_, Label4, "Modified");
+    ApplyCaption(registry_, Label2, "FileSize");
+    ApplyCaption(registry_, Label3, "Platform");
+    ApplyCaption(registry_, Label5, "SystemFile");
+    ApplyCaption(registry_, Frame2, "AdvancedAttributes");
+    ApplyCaption(registry_, Option1[0], "Show0");
+    ApplyCaption(registry_, Option1[1], "Show1");
+    ApplyCaption(registry_, Check4, "ListSort");
+    ApplyCaption(registry_, Check5, "ListMarks");
+    ApplyCaption(registry_, Check6, "List3DEffect");
+    ApplyCaption(registry_, cmdFind, "Find");
+    ApplyCaption(registry_, Command1, "ButtonClose");
+
+    // The value texts; a missing one reads as not found.
+    const std::string interfaceKey = InterfaceKeyPath();
+    auto text = [&](const std::string& name, QString& out) {
+        std::string value;
+        const bool found = registry_.GetKeyText(interfaceKey, name, value);
+        out = Q(value);
+        return found;
+    };
+    const AttributeSlots& v = examiner_.AttributeVector;
+
+    // 2. The list is sorted and has no check marks.
+    Check4->setChecked(true);
+    Check5->setChecked(false);
+
+    // 3. Full name.
+    SetLabel(Label1, Label1->text() + " " + Q(state_.CurrentFile));
+
+    // 4. Size.
+    SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize));
+
+    // 5. Platform.
+    QString platform;
+    if (v[9] >= 1 && v[9] <= 6) {
+        text("Platform" + std::to_string(v[9]), platform);
+    } else {
+        text("Unknown", platform);
+    }
+    SetLabel(Label3, Label3->text() + " " + platform);
+    Label3->setVisible(!platform.isEmpty());
+
+    // 6. Modified: d.mm.yyyy, then the weekday and the time of day when named.
+    QString weekday;
+    QString time;
+    const QString weekdayPart = text("WeekDay" + std::to_string(v[13]), weekday) ? ", " + weekday : QString();
+    const QString timePart = text("Time" + std::to_string(v[15]), time) ? ", " + time : QString();
+    SetLabel(Label4, Label4->text() + " " +
+                         QString("%1.%2.%3")
+                             .arg(v[10])
+                             .arg(v[11], 2, 10, QChar('0'))
+                             .arg(v[12] + 1900, 4, 10, QChar('0')) +
+                         weekdayPart + timePart);
+
+    // 7. The unit, and the words for a size at the limit.
+    QString bytes;
+    if (text("bytes", bytes)) SetLabel(Label2, Label2->text() + " " + bytes);
+    QString orMore;
+    if (text("OrMore", orMore) && examiner_.CappedFileSize == FileExaminer::kSizeCap)
+        SetLabel(Label2, Label2->text() + " " + orMore);
+
+    // 8. System file.
+    Label5->setVisible(v[14] == 1);
+
+    // 9. Which list: a negative value counts as 0.
+    const int shown = registry_.GetKeyNumber(Registry::kBaseKey, kShowFound) > 0 ? 1 : 0;
+    Option1[shown]->setChecked(true);
+    FillList(shown);
+
+    // 10. The list's look: anything but 0 counts as three-dimensional.
+    Check6->setChecked(registry_.GetKeyNumber(Registry::kBaseKey, kListStyle) != 0);
+    Check6_Click();
+
+    // 11. The buttons follow the search text.
+    txtFind_Change();
+}
+
+void frmAttributes::FillList(int Index) {
+    List1->clear();
+    const int count = std::clamp(state_.SequenceCount, 0, modMain::kMaxSequences);
+    for (int k = 1; k <= count; ++k)
+        if (examiner_.AttributeVector[modMain::kGeneralSlots + k] == Index + 1)
+            AddSorted(*List1, Q(state_.SequenceTable[k]));
+}
+
+void frmAttributes::Option1_Click(int Index) { FillList(Index); }
+
+void frmAttributes::Check6_Click() {
+    if (Check6->isChecked()) {
+        List1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        List1->setLineWidth(2);
+    } else {
+        List1->setFrameStyle(QFrame::Box | QFrame::Plain);
+        List1->setLineWidth(1);
+    }
+}
+
+void frmAttributes::txtFind_Change() {
+    const bool empty = txtFind->text().isEmpty();
+    cmdFind->setEnabled(!empty);
+    Command1->setDefault(empty);
+}
+
+bool frmAttributes::txtFind_KeyPress(int KeyAscii) {
+    if (KeyAscii != 13) return false;
+    cmdFind_Click();
+    return true;
+}
+
+bool frmAttributes::eventFilter(QObject* watched, QEvent* event) {
+    // With text in the box Enter searches; with none it reaches the default
+    // button, Close.
+    if (watched == txtFind && event->type() == QEvent::KeyPress && !txtFind->text().isEmpty()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && txtFind_KeyPress(13)) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmAttributes::cmdFind_Click() {
+    const std::string pattern = PatternBytes(txtFind->text().toStdString());
+    const std::int32_t offset = FindPattern(pattern, examiner_.LoweredWindow(), examiner_.WindowLength);
+    toolkit::ShowMessage(this, QString::number(offset));
+}
+
+void frmAttributes::Command1_Click() {
+    Registry::WriteGroup group(registry_);
+    registry_.CurrentKeyPath = std::string(Registry::kBaseKey);
+    registry_.OpenKey();
+    registry_.SetKeyNumber(kShowFound, Option1[0]->isChecked() ? 0 : 1);
+    registry_.SetKeyNumber(kListStyle, Check6->isChecked() ? 1 : 0);
+    if (const Status saved = group.Commit(); !saved) {
+        toolkit::ShowMessage(this, "The options of this window were not saved.\n\n" + Q(saved.message()));
+        return;
+    }
+    close();
+}
+
+void frmAttributes::reject() { Command1_Click(); }
+
+void frmAttributes::closeEvent(QCloseEvent* event) {
+    // Not QDialog's closeEvent, which would call reject() and so save.
+    unloaded_ = true;
+    event->accept();
+}
+
+}  // namespace morvel

@@ -1,0 +1,306 @@
+#include "ui/frmMain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
+
+#include "ui/toolkit.h"
+#include "core/store/LanguageFile.h"
+#include "ui/Captions.h"
+#include "ui/frmAbout.h"
+
+namespace morvel {
+namespace {
+
+// The client area below the menu bar, in twips: only the menu bar shows.
+constexpr int kClientWidth = 4575;
+constexpr int kClientHeight = 15;
+// Language items 0 to 254 name files; one more, hidden, is the spare.
+constexpr int kMaxLanguages = 255;
+// How many skipped lines of a language file a message lists.
+constexpr std::size_t kListedProblems = 10;
+
+QString FileTitle(const std::string& path) {
+    if (path.empty()) return QString();
+    return QFileInfo(QString::fromStdString(path)).fileName().trimmed();
+}
+
+// The language name of a file: its name cut before the first ".".
+QString LanguageName(const QString& fileName) { return fileName.left(fileName.indexOf('.')); }
+
+// A file URL of a drop, if the drop carries one.
+QString DroppedFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return QString();
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return QString();
+}
+
+}  // namespace
+
+frmMain::frmMain(Registry& registry, modMain& state, FileExaminer& examiner, Windows windows, QWidget* parent)
+    : QMainWindow(parent),
+      registry_(registry),
+      state_(state),
+      examiner_(examiner),
+      windows_(std::move(windows)) {
+    setObjectName("frmMain");
+    setWindowTitle(toolkit::kProgramTitle);
+    setWindowIcon(toolkit::ProgramIcon());
+    // A fixed border with the close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    setCentralWidget(client);
+    setAcceptDrops(true);
+    BuildMenus();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildMenus() {
+    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
+                       void (frmMain::*handler)()) {
+        action = menu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    auto separator = [](QMenu* menu, QAction*& action, const char* name) {
+        action = menu->addSeparator();
+        action->setObjectName(name);
+    };
+    auto submenu = [this](QMenu*& menu, const char* name, const QString& caption) {
+        menu = menuBar()->addMenu(caption);
+        menu->setObjectName(name);
+    };
+
+    submenu(mnFile, "mnFile", "Файл");
+    item(mnFile, mnOpen, "mnOpen", "Открыть", &frmMain::mnOpen_Click);
+    separator(mnFile, mn1, "mn1");
+    item(mnFile, mnFileAttr, "mnFileAttr", "Атрибуты", &frmMain::mnFileAttr_Click);
+    item(mnFile, mnFileClass, "mnFileClass", "Классификация", &frmMain::mnFileClass_Click);
+    item(mnFile, mnFileRun, "mnFileRun", "Запустить", &frmMain::mnFileRun_Click);
+    separator(mnFile, mn2, "mn2");
+    item(mnFile, mnClose, "mnClose", "Закрыть", &frmMain::mnClose_Click);
+
+    submenu(mnSettings, "mnSettings", "Настройки");
+    item(mnSettings, mnAdvanced, "mnAdvanced", "Дополнительные атрибуты", &frmMain::mnAdvanced_Click);
+    item(mnSettings, mnTarget, "mnTarget", "Целевые атрибуты", &frmMain::mnTarget_Click);
+
+    submenu(mnInterface, "mnInterface", "Интерфейс");
+    // Item 0 exists from the start, empty and hidden until a language file names it.
+    QAction* first = mnInterface->addAction(QString());
+    first->setObjectName("mnLang");
+    first->setVisible(false);
+    connect(first, &QAction::triggered, this, [this] { mnLang_Click(0); });
+    mnLang.push_back(first);
+
+    submenu(mnInfo, "mnInfo", "Информация");
+    item(mnInfo, mnAbout, "mnAbout", "О программе", &frmMain::mnAbout_Click);
+    item(mnInfo, mnSysInfo, "mnSysInfo", "О системе", &frmMain::mnSysInfo_Click);
+}
+
+void frmMain::Form_Load() {
+    ListLanguages();
+    RefreshCaption();
+    UpdateInterface();
+    if (state_.AttributesValid) mnFileClass_Click();
+}
+
+void frmMain::ListLanguages() {
+    // Sorted by name, as a person looks for a language; hidden files are left out.
+    const QDir folder(toolkit::ProgramFolder() + "/Interfaces");
+    QStringList files = folder.entryList({"*.lng"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    if (files.isEmpty()) return;
+    if (files.size() > kMaxLanguages) files = files.mid(0, kMaxLanguages);
+    mnLang[0]->setText(LanguageName(files[0]));
+    mnLang[0]->setVisible(true);
+    for (int i = 1; i <= files.size(); ++i) {
+        QAction* next = mnInterface->addAction(i < files.size() ? LanguageName(files[i]) : QString());
+        next->setObjectName("mnLang");
+        connect(next, &QAction::triggered, this, [this, i] { mnLang_Click(i); });
+        mnLang.push_back(next);
+    }
+    // The last item received no file.
+    mnLang.back()->setVisible(false);
+}
+
+void frmMain::RefreshCaption() {
+    const QString title = FileTitle(state_.CurrentFile);
+    setWindowTitle(toolkit::kProgramTitle);
+    if (!title.isEmpty()) setWindowTitle(QString(toolkit::kProgramTitle) + " - " + title);
+    mnFileAttr->setEnabled(state_.AttributesValid);
+    mnFileClass->setEnabled(state_.AttributesValid);
+    mnFileRun->setEnabled(state_.AttributesValid);
+}
+
+void frmMain::UpdateInterface() {
+    registry_.CurrentKeyPath = InterfaceKeyPath();
+    registry_.OpenKey();
+    for (QObject* menu :
+         std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget, mnAdvanced, mnSysInfo,
+                                         mnInfo, mnSettings, mnInterface, mnFileAttr, mnFileClass, mnFileRun})
+        ApplyMenuCaption(registry_, menu);
+    FitWidth();
+}
+
+void frmMain::FitWidth() {
+    // The designed width, or more when the menu bar needs it, so that no menu
+    // is pushed out of sight by a longer caption or a larger font.
+    const int width = std::max(toolkit::Pixels(kClientWidth), menuBar()->sizeHint().width());
+    centralWidget()->setFixedSize(width, toolkit::Pixels(kClientHeight));
+    setFixedSize(width, menuBar()->sizeHint().height() + centralWidget()->height());
+}
+
+QStringList frmMain::OpenFilters() {
+    return {"Исполняемые файлы (*.exe *.com *.scr)", "Приложения EXE (*.exe)", "Приложения COM (*.com)",
+            "Экранная заставка (*.scr)", "Все файлы (*)"};
+}
+
+void frmMain::mnOpen_Click() {
+    const QString path = toolkit::OpenFileName(this, {Caption(mnOpen), QDir::currentPath(), OpenFilters()});
+    if (path.isEmpty()) return;
+    OpenFile(path);
+}
+
+void frmMain::OpenFile(const QString& path) {
+    // The yield below could deliver another Open or drop; one examination at a time.
+    if (opening_) return;
+    opening_ = true;
+    const std::string previous = state_.CurrentFile;
+    state_.CurrentFile.clear();
+    RefreshCaption();
+    toolkit::Yield();  // paints the bare title before the examination
+    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_);
+    state_.CurrentFile = state_.AttributesValid ? path.toStdString() : previous;
+    opening_ = false;
+    RefreshCaption();
+    // The attributes window would show the earlier file.
+    if (windows_.unloadAttributes) {
+        windows_.unloadAttributes();
+    } else if (attributesPlaceholder_) {
+        attributesPlaceholder_->close();
+    }
+}
+
+void frmMain::mnFileAttr_Click() {
+    if (windows_.showAttributes) return windows_.showAttributes();
+    ShowPlaceholder(attributesPlaceholder_, "frmAttributes", "Атрибуты файла", false);
+}
+
+void frmMain::mnFileClass_Click() {
+    if (windows_.showClassification) return windows_.showClassification();
+    ShowPlaceholder(classPlaceholder_, "frmClass", "Классификация исполняемого файла", false);
+}
+
+void frmMain::mnFileRun_Click() {
+    const Status started = toolkit::StartProgram(QString::fromStdString(state_.CurrentFile), {},
+                                                 toolkit::WindowState::MinimizedActive);
+    if (!started) toolkit::ShowMessage(this, QString::fromStdString(started.message()));
+}
+
+void frmMain::mnClose_Click() { toolkit::EndProgram(); }
+
+void frmMain::mnAdvanced_Click() {
+    if (windows_.showAdvAttr) {
+        // The current file's vector was computed with the old sequences, while
+        // the attribute names now follow the new ones: the file is examined
+        // again, so that what is shown, classified and remembered for it is
+        // its vector under the new names.
+        if (windows_.showAdvAttr() && state_.AttributesValid)
+            OpenFile(QString::fromStdString(state_.CurrentFile));
+        return;
+    }
+    ShowPlaceholder(advAttrPlaceholder_, "frmAdvAttr", "Настройка дополнительных атрибутов", true);
+}
+
+void frmMain::mnTarget_Click() {
+    if (windows_.showTargetAttr) return windows_.showTargetAttr();
+    ShowPlaceholder(targetAttrPlaceholder_, "frmTargetAttr", "Настройка целевых атрибутов", true);
+}
+
+frmAbout& frmMain::About() {
+    if (!about_) about_ = new frmAbout(registry_, this);
+    return *about_;
+}
+
+void frmMain::mnAbout_Click() {
+    frmAbout& about = About();
+    about.show();
+    about.raise();
+    about.activateWindow();
+}
+
+void frmMain::mnSysInfo_Click() { About().StartSysInfo(); }
+
+void frmMain::mnLang_Click(int Index) {
+    if (Index < 0 || Index >= static_cast<int>(mnLang.size())) return;
+    const QString path = toolkit::ProgramFolder() + "/Interfaces/" + mnLang[Index]->text() + ".lng";
+    toolkit::Yield();
+    ParsedLanguage parsed;
+    const Status imported = ImportLanguageFile(registry_, path.toStdString(), parsed);
+    toolkit::Yield();
+    UpdateInterface();
+    if (windows_.reloadAttributes) windows_.reloadAttributes();
+
+    if (imported && parsed.skippedLines == 0) return;
+    QString text = imported ? QString("The language file %1 was imported, but %2 of its lines were skipped:")
+                                  .arg(path)
+                                  .arg(parsed.skippedLines)
+                            : QString("The language file %1 was not imported: %2.")
+                                  .arg(path, QString::fromStdString(imported.message()));
+    const std::size_t listed = std::min(parsed.problems.size(), kListedProblems);
+    for (std::size_t i = 0; i < listed; ++i)
+        text += QString("\nline %1: %2")
+                    .arg(parsed.problems[i].line)
+                    .arg(QString::fromStdString(parsed.problems[i].message));
+    if (parsed.skippedLines > listed) text += "\n...";
+    toolkit::ShowMessage(this, text);
+}
+
+void frmMain::ShowPlaceholder(QPointer<QDialog>& window, const char* name, const QString& caption,
+                              bool modal) {
+    if (!window) {
+        window = new QDialog(this);
+        window->setObjectName(name);
+        window->setWindowTitle(caption);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->resize(toolkit::Pixels(5535), toolkit::Pixels(3000));
+    }
+    if (modal) {
+        window->exec();
+        return;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    mnClose_Click();
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenFile(path);
+}
+
+}  // namespace morvel

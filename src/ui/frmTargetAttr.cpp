@@ -1,0 +1,181 @@
+#include "ui/frmTargetAttr.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <algorithm>
+#include <utility>
+
+#include "ui/prpTarget.h"
+#include "ui/toolkit.h"
+#include "core/store/LanguageFile.h"
+#include "ui/Captions.h"
+#include "core/store/ConfigTables.h"
+
+namespace morvel {
+namespace {
+
+using toolkit::PlaceTwips;
+
+// The name of a target begins in this column of its list row.
+constexpr int kNameColumn = 21;
+
+// Lucida Console 8.25 pt, so that the names line up; where it is not
+// installed, the system's fixed-pitch font at that size.
+QFont ListFont() {
+    QFont font("Lucida Console");
+    font.setPointSizeF(8.25);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    if (QFontInfo(font).fixedPitch()) return font;
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSizeF(8.25);
+    return fixed;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+}  // namespace
+
+frmTargetAttr::frmTargetAttr(Registry& registry, modMain& state, QWidget* parent)
+    : QDialog(parent), registry_(registry), state_(state) {
+    setObjectName("frmTargetAttr");
+    setWindowTitle("Настройка целевых атрибутов");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(toolkit::Pixels(6615), toolkit::Pixels(4110));
+
+    Frame1 = new QGroupBox("Список целевых атрибутов", this);
+    Frame1->setObjectName("Frame1");
+    PlaceTwips(*Frame1, 120, 120, 6375, 3360);
+
+    List1 = new QListWidget(Frame1);
+    List1->setObjectName("List1");
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setFont(ListFont());
+    PlaceTwips(*List1, 120, 300, 4695, 2925);
+
+    Command1 = MakeButton(Frame1, "Command1", "Добавить");
+    PlaceTwips(*Command1, 4935, 300, 1320, 375);
+    Command2 = MakeButton(Frame1, "Command2", "Удалить");
+    PlaceTwips(*Command2, 4935, 780, 1320, 375);
+    Command5 = MakeButton(Frame1, "Command5", "Свойства");
+    PlaceTwips(*Command5, 4935, 1260, 1320, 375);
+
+    Command3 = MakeButton(this, "Command3", "Закрыть");
+    Command3->setDefault(true);
+    PlaceTwips(*Command3, 5175, 3600, 1320, 375);
+
+    setTabOrder(List1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command5);
+    setTabOrder(Command5, Command3);
+
+    connect(Command1, &QPushButton::clicked, this, &frmTargetAttr::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmTargetAttr::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmTargetAttr::Command3_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmTargetAttr::Command5_Click);
+    // Esc and the title bar's close box reach QDialog::reject(): the window
+    // closes, the changes stay in the table for this run, nothing is stored.
+}
+
+void frmTargetAttr::ShowModal() {
+    Form_Load();
+    List1->setFocus();
+    exec();
+}
+
+void frmTargetAttr::Form_Load() {
+    registry_.CurrentKeyPath = InterfaceKeyPath();
+    ApplyCaption(registry_, this, "CustomizeTarget");
+    ApplyCaption(registry_, Frame1, "TargetList");
+    ApplyCaption(registry_, Command1, "ButtonAdd");
+    ApplyCaption(registry_, Command2, "ButtonDelete");
+    ApplyCaption(registry_, Command3, "ButtonClose");
+    ApplyCaption(registry_, Command5, "ButtonProp");
+    UpdateList();
+}
+
+QString frmTargetAttr::ListRow(const QString& id, const QString& name) {
+    // Characters, not UTF-16 units, so that a character outside the basic
+    // plane takes one column as it does on screen.
+    const int length = static_cast<int>(id.toUcs4().size());
+    return id + QString(std::max(1, kNameColumn - 1 - length), ' ') + name;
+}
+
+void frmTargetAttr::UpdateList() {
+    List1->clear();
+    for (int p = 1; p <= state_.TargetCount; ++p) {
+        const TargetEntry& target = state_.TargetTable[p];
+        List1->addItem(ListRow(QString::fromStdString(target.Id), QString::fromStdString(target.Name)));
+    }
+    List1->setCurrentRow(-1);
+    Command1->setEnabled(state_.TargetCount < modMain::kMaxTargets);
+}
+
+int frmTargetAttr::SelectedRow() const {
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    if (selected.isEmpty()) return -1;
+    return List1->row(selected.first());
+}
+
+void frmTargetAttr::ShowProperties() {
+    prpTarget dialog(registry_, *this, this);
+    dialog.exec();
+}
+
+void frmTargetAttr::Command1_Click() {
+    // The table is full: the button is disabled then, and a click that comes
+    // anyway changes nothing.
+    if (state_.TargetCount >= modMain::kMaxTargets) return toolkit::Beep();
+    PTEnabled = true;
+    ShowProperties();
+    if (!PTOK) return;
+    ++state_.TargetCount;
+    state_.TargetTable[state_.TargetCount] = {PTId.toStdString(), PTName.toStdString(),
+                                              PTMethod.toStdString()};
+    UpdateList();
+}
+
+void frmTargetAttr::Command2_Click() {
+    const int row = SelectedRow();
+    if (row < 0 || row >= state_.TargetCount) return toolkit::Beep();
+    auto first = state_.TargetTable.begin() + row + 1;
+    auto end = state_.TargetTable.begin() + state_.TargetCount + 1;
+    std::move(first + 1, end, first);
+    state_.TargetTable[state_.TargetCount] = {};
+    --state_.TargetCount;
+    UpdateList();
+}
+
+void frmTargetAttr::Command5_Click() {
+    const int row = SelectedRow();
+    if (row < 0 || row >= state_.TargetCount) return toolkit::Beep();
+    TargetEntry& target = state_.TargetTable[row + 1];
+    PTId = QString::fromStdString(target.Id);
+    PTName = QString::fromStdString(target.Name);
+    PTMethod = QString::fromStdString(target.Method);
+    PTEnabled = false;
+    ShowProperties();
+    // Whatever PTOK says: after a cancel the fields still hold the target.
+    target = {PTId.toStdString(), PTName.toStdString(), PTMethod.toStdString()};
+    UpdateList();
+}
+
+void frmTargetAttr::Command3_Click() {
+    const Status saved = SaveTargetTable(registry_, state_, TargetList(state_));
+    if (!saved) {
+        // The window stays open with the table as it is, so that nothing is lost.
+        toolkit::ShowFailure(this, "The target attributes were not saved.", saved);
+        return;
+    }
+    accept();
+}
+
+}  // namespace morvel

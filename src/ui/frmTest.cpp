@@ -1,0 +1,87 @@
+#include "ui/frmTest.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <iterator>
+
+#include "ui/toolkit.h"
+
+namespace morvel {
+namespace {
+
+// The printed lines: a label and the slot whose value follows it; a null
+// label stands for an empty line.
+struct PrintedSlot {
+    const char* label;
+    int slot;
+};
+constexpr PrintedSlot kPrinted[] = {
+    {"Size:", 8},  {"Extension:", 1}, {"Name length:", 2}, {"First symbol:", 3}, {nullptr, 0},
+    {"Latin:", 7}, {"Russian:", 5},   {"Cyfrs:", 4},       {"Special:", 6},      {nullptr, 0},
+    {"Day:", 10},  {"Month:", 11},    {"Year:", 12},       {"Weekday:", 13},     {"Time:", 15},
+    {nullptr, 0},  {"Type:", 9},      {"System:", 14},
+};
+
+constexpr int kPrintedLines = static_cast<int>(std::size(kPrinted));
+
+}  // namespace
+
+frmTest::frmTest(const modMain& state, FileExaminer& examiner, QWidget* parent)
+    : QDialog(parent), state_(state), examiner_(examiner) {
+    setObjectName("frmTest");
+    setWindowTitle("Атрибуты EXE-файла");
+    setWindowIcon(toolkit::ProgramIcon());
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(toolkit::Pixels(5595), toolkit::Pixels(4515));
+
+    Label1 = new QLabel("Имя файла:", this);
+    Label1->setObjectName("Label1");
+    toolkit::PlaceTwips(*Label1, 120, 165, 900, 195);
+    Label1->adjustSize();
+
+    txtFN = new QLineEdit(this);
+    txtFN->setObjectName("txtFN");
+    toolkit::PlaceTwips(*txtFN, 1200, 120, 3375, 285);
+
+    Command1 = new QPushButton("Тест", this);
+    Command1->setObjectName("Command1");
+    toolkit::PlaceTwips(*Command1, 4680, 120, 735, 255);
+    Command1->setDefault(true);
+    connect(Command1, &QPushButton::clicked, this, &frmTest::Command1_Click);
+
+    // The output area: lines printed from its top left corner.
+    pctTest = new QLabel(this);
+    pctTest->setObjectName("pctTest");
+    toolkit::PlaceTwips(*pctTest, 120, 600, 5295, 3735);
+    pctTest->setTextFormat(Qt::PlainText);
+    pctTest->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pctTest->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pctTest->setBackgroundRole(QPalette::Base);
+    pctTest->setAutoFillBackground(true);
+    pctTest->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // All eighteen lines fit in the area: a smaller font where the usual one
+    // is too tall for it.
+    QFont font = pctTest->font();
+    const int room = pctTest->contentsRect().height() - 2 * pctTest->margin();
+    while (font.pointSizeF() > 6 && QFontMetrics(font).lineSpacing() * kPrintedLines > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    pctTest->setFont(font);
+}
+
+void frmTest::Print(const QString& line) {
+    lines_ << line;
+    pctTest->setText(lines_.join('\n'));
+}
+
+void frmTest::Command1_Click() {
+    lines_.clear();
+    pctTest->clear();
+    if (!examiner_.ComputeFileAttributes(txtFN->text().toStdString(), state_)) return;
+    for (const PrintedSlot& p : kPrinted)
+        Print(p.label ? QString("%1 %2").arg(p.label).arg(examiner_.AttributeVector[p.slot]) : QString());
+}
+
+}  // namespace morvel

@@ -1,0 +1,49 @@
+// frmTest: a diagnostic window for the attribute computation. The user types
+// a file's path and presses Test; the window prints fifteen of the file's
+// general attributes as labelled numbers.
+//
+// Testing a file examines it with the program's examiner, so on success the
+// attribute vector and the content window describe the tested file until the
+// next examination (the current file's name and validity stay as they were).
+// Used on the user-interface thread; the state and the examiner outlive it.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+#include "core/attributes/FileExaminer.h"
+#include "core/store/modMain.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace morvel {
+
+class frmTest : public QDialog {
+    Q_OBJECT
+
+  public:
+    frmTest(const modMain& state, FileExaminer& examiner, QWidget* parent = nullptr);
+
+    // The printed lines, in order; empty when nothing was printed.
+    const QStringList& PrintedLines() const { return lines_; }
+
+    // Test: clears the output, examines the file named in the path box and,
+    // when that succeeds, prints its attributes. A file that cannot be
+    // examined leaves the output empty.
+    void Command1_Click();
+
+  private:
+    void Print(const QString& line);
+
+    const modMain& state_;
+    FileExaminer& examiner_;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtFN = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* pctTest = nullptr;
+    QStringList lines_;
+};
+
+}  // namespace morvel

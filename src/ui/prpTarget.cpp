@@ -1,0 +1,107 @@
+#include "ui/prpTarget.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/frmTargetAttr.h"
+#include "ui/toolkit.h"
+#include "core/store/LanguageFile.h"
+#include "ui/Captions.h"
+#include "core/store/ConfigTables.h"
+
+namespace morvel {
+namespace {
+
+using toolkit::PlaceTwips;
+
+template <typename T>
+T* Make(QWidget* parent, const char* name) {
+    auto* widget = new T(parent);
+    widget->setObjectName(name);
+    return widget;
+}
+
+}  // namespace
+
+prpTarget::prpTarget(Registry& registry, frmTargetAttr& editor, QWidget* parent)
+    : QDialog(parent), registry_(registry), editor_(editor) {
+    setObjectName("prpTarget");
+    setWindowTitle("Свойства целевого атрибута");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(toolkit::Pixels(4815), toolkit::Pixels(3090));
+
+    // Each label sits above its box, so that a longer caption never covers it.
+    Label1 = Make<QLabel>(this, "Label1");
+    Label1->move(toolkit::Pixels(240), toolkit::Pixels(210));
+    Text1 = Make<QLineEdit>(this, "Text1");
+    PlaceTwips(*Text1, 240, 450, 4335, 330);
+    Label2 = Make<QLabel>(this, "Label2");
+    Label2->move(toolkit::Pixels(240), toolkit::Pixels(900));
+    Text2 = Make<QLineEdit>(this, "Text2");
+    PlaceTwips(*Text2, 240, 1140, 4335, 330);
+    Label3 = Make<QLabel>(this, "Label3");
+    Label3->move(toolkit::Pixels(240), toolkit::Pixels(1590));
+    Combo1 = Make<QComboBox>(this, "Combo1");
+    PlaceTwips(*Combo1, 240, 1830, 4335, 330);
+    // The method names the classifiers go by; never translated.
+    for (std::string_view method : kTargetMethods)
+        Combo1->addItem(QString::fromUtf8(method.data(), static_cast<qsizetype>(method.size())));
+    SetCaption(Label1, "Идентификатор:");
+    SetCaption(Label2, "Название:");
+    SetCaption(Label3, "Метод:");
+
+    Command3 = Make<QPushButton>(this, "Command3");
+    Command3->setText("ОК");  // Cyrillic О and К
+    Command3->setDefault(true);
+    PlaceTwips(*Command3, 1920, 2520, 1215, 375);
+    Command4 = Make<QPushButton>(this, "Command4");
+    Command4->setText("Отмена");
+    PlaceTwips(*Command4, 3360, 2520, 1215, 375);
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Combo1);
+    setTabOrder(Combo1, Command3);
+    setTabOrder(Command3, Command4);
+
+    connect(Command3, &QPushButton::clicked, this, &prpTarget::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &prpTarget::Command4_Click);
+    // Esc and the title bar's close box reach QDialog::reject(), which closes
+    // the dialog as Cancel does.
+
+    Form_Load();
+}
+
+void prpTarget::Form_Load() {
+    registry_.CurrentKeyPath = InterfaceKeyPath();
+    ApplyCaption(registry_, this, "TargetProp");
+    ApplyCaption(registry_, Label1, "TargetID");
+    ApplyCaption(registry_, Label2, "TargetName");
+    ApplyCaption(registry_, Label3, "TargetMethod");
+    ApplyCaption(registry_, Command3, "ButtonOK");
+    ApplyCaption(registry_, Command4, "ButtonCancel");
+
+    Text1->setEnabled(editor_.PTEnabled);
+    Text1->setText(editor_.PTId);
+    Text2->setText(editor_.PTName);
+    // Exact match only: a method spelled any other way selects nothing.
+    Combo1->setCurrentIndex(Combo1->findText(editor_.PTMethod, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    editor_.PTOK = false;
+
+    // The first box that can be edited has the focus.
+    (editor_.PTEnabled ? Text1 : Text2)->setFocus();
+}
+
+void prpTarget::Command3_Click() {
+    editor_.PTId = Text1->text();
+    editor_.PTName = Text2->text();
+    editor_.PTMethod = Combo1->currentIndex() >= 0 ? Combo1->currentText() : QString();
+    editor_.PTOK = true;
+    Command4_Click();
+}
+
+void prpTarget::Command4_Click() { close(); }
+
+}  // namespace morvel

@@ -1,0 +1,145 @@
+#include "ui/toolkit.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+namespace morvel::toolkit {
+namespace {
+
+Hooks& CurrentHooks() {
+    static Hooks hooks;
+    return hooks;
+}
+
+QPixmap IconPixmap(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    // A dark blue tile with a white "M" and a small magnifying lens over it.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x1f, 0x3a, 0x6e));
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
+    QPainterPath m;
+    m.moveTo(6, 24);
+    m.lineTo(6, 8);
+    m.lineTo(13, 17);
+    m.lineTo(20, 8);
+    m.lineTo(20, 24);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(m);
+    p.setPen(QPen(QColor(0xf2, 0xb1, 0x34), 2.5));
+    p.drawEllipse(QPointF(23, 20), 4, 4);
+    p.drawLine(QPointF(26, 23), QPointF(29, 27));
+    return pixmap;
+}
+
+}  // namespace
+
+void SetHooks(Hooks hooks) { CurrentHooks() = std::move(hooks); }
+
+void PlaceTwips(QWidget& widget, int left, int top, int width, int height) {
+    widget.setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}
+
+void Yield() { QCoreApplication::processEvents(); }
+
+void Beep() {
+    if (CurrentHooks().beep) return CurrentHooks().beep();
+    QApplication::beep();
+}
+
+void ShowMessage(QWidget* parent, const QString& text) {
+    if (CurrentHooks().message) return CurrentHooks().message(text);
+    QMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void ShowFailure(QWidget* parent, const QString& what, const Status& status) {
+    QString reason = QString::fromStdString(status.message());
+    if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+    if (!reason.isEmpty() && !reason.endsWith('.')) reason += '.';
+    ShowMessage(parent, reason.isEmpty() ? what : what + "\n\n" + reason);
+}
+
+QString InputBox(QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText) {
+    if (CurrentHooks().input) return CurrentHooks().input(prompt, title, defaultText);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
+}
+
+QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request) {
+    auto* dialog = new QFileDialog(parent, request.title, request.folder);
+    dialog->setObjectName("OpenDialog");
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setNameFilters(request.filters);
+    if (!request.filters.isEmpty()) dialog->selectNameFilter(request.filters.first());
+    return dialog;
+}
+
+QString OpenFileName(QWidget* parent, const OpenFileRequest& request) {
+    if (CurrentHooks().openFile) return CurrentHooks().openFile(request);
+    std::unique_ptr<QFileDialog> dialog(MakeOpenDialog(parent, request));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
+    return dialog->selectedFiles().first();
+}
+
+void SetInterval(QTimer& timer, int milliseconds) {
+    if (milliseconds <= 0) return timer.stop();
+    timer.start(milliseconds);
+}
+
+QString ProgramFolder() {
+    if (!CurrentHooks().programFolder.isEmpty()) return CurrentHooks().programFolder;
+    return QCoreApplication::applicationDirPath();
+}
+
+Version ProgramVersion() { return {MORVEL_VERSION_MAJOR, MORVEL_VERSION_MINOR, MORVEL_VERSION_PATCH}; }
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(IconPixmap(size));
+    return icon;
+}
+
+Status StartProgram(const QString& program, const QStringList& arguments, WindowState) {
+    // The window state cannot be asked of an arbitrary program here; a started
+    // program opens its window as it chooses.
+    if (CurrentHooks().start) return CurrentHooks().start(program, arguments);
+    const QFileInfo info(program);
+    if (!info.exists()) return Status::Error(QString("%1 does not exist.").arg(program).toStdString());
+    if (info.isFile() && info.isExecutable() && QProcess::startDetached(program, arguments))
+        return Status::Ok();
+    if (arguments.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
+        return Status::Ok();
+    return Status::Error(
+        QString("%1 cannot be started: it is not a program this system can run, and no program to open it "
+                "is set up.")
+            .arg(program)
+            .toStdString());
+}
+
+void EndProgram() {
+    if (CurrentHooks().endProgram) return CurrentHooks().endProgram();
+    // Leaves every event loop, modal ones included; main() then returns and
+    // every window goes with the objects that own them.
+    QCoreApplication::exit(0);
+}
+
+}  // namespace morvel::toolkit

@@ -1,0 +1,122 @@
+// The fast class count, ID3 walk and Bayes scoring against the plain
+// procedures of LiteralClassify.h, on random example sets: results must be
+// equal exactly, tie orders, spellings and floating-point values included.
+#include <gtest/gtest.h>
+
+#include "LiteralClassify.h"
+#include "RandomExamples.h"
+#include "core/classify/BayesClassifier.h"
+#include "core/classify/Id3Classifier.h"
+
+namespace morvel {
+namespace {
+
+struct Pair {
+    modClass fast;
+    literal::Classes slow;
+};
+
+void Fill(Pair& p, const test::ExampleSet& set) {
+    p.fast.ClearExamples();
+    for (std::size_t r = 0; r < set.values.size(); ++r) {
+        p.fast.AddExample(set.values[r], set.texts[r]);
+        p.slow.Add(set.values[r], set.texts[r]);
+    }
+}
+
+void ExpectSameClassTables(const modClass& fast, const literal::Classes& slow) {
+    ASSERT_EQ(fast.ClassCount, slow.ClassCount);
+    for (int i = 1; i <= fast.ClassCount; ++i) {
+        EXPECT_EQ(fast.ClassTable[i].ClassValue, slow.ClassTable[i].ClassValue) << "entry " << i;
+        EXPECT_EQ(fast.ClassTable[i].Frequency, slow.ClassTable[i].Frequency) << "entry " << i;
+    }
+}
+
+void ExpectSameBoxes(const RecordingBox& fast, const RecordingBox& slow) {
+    EXPECT_EQ(fast.texts, slow.texts);
+    EXPECT_EQ(fast.text, slow.text);
+    EXPECT_EQ(fast.list, slow.list);
+    EXPECT_EQ(fast.yields, slow.yields);
+}
+
+// The shapes the random sets take: sizes, slot counts, class counts (beyond
+// 100 included), spelling variants, odd values.
+test::ExampleSetShape RandomShape(std::mt19937& random, int round) {
+    test::ExampleSetShape shape;
+    shape.records = static_cast<std::int32_t>(random() % 120);
+    shape.attributeCount = round % 4 == 0 ? 116 : 1 + static_cast<std::int32_t>(random() % 40);
+    shape.classes = round % 10 == 0 ? 150 : 1 + static_cast<std::int32_t>(random() % 12);
+    if (shape.classes > 100) shape.records = 200 + static_cast<std::int32_t>(random() % 100);
+    if (round % 25 == 3) shape.records = 0;  // a target with no examples
+    shape.spellingVariants = random() % 4 != 0;
+    shape.oddValues = random() % 3 == 0;
+    return shape;
+}
+
+TEST(DifferentialTest, CountClassesOverRandomSubsetsAndSlotValues) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto set = test::MakeExampleSet(RandomShape(random, round), random);
+        Pair p;
+        Fill(p, set);
+        for (int r = 1; r <= p.fast.LoadedCount; ++r) {
+            const bool active = random() % 3 != 0;
+            p.fast.ExampleTable[r].Active = active;
+            p.slow.ExampleTable[r].Active = active;
+        }
+        for (int call = 0; call < 6; ++call) {
+            const int slot = call == 0 ? 0 : static_cast<int>(random() % (set.attributeCount + 1));
+            const int value = call == 0 ? 0 : static_cast<int>(random() % 6);
+            ASSERT_EQ(p.fast.CountClasses(slot, value), p.slow.CountClasses(slot, value))
+                << "slot " << slot << " value " << value;
+            ExpectSameClassTables(p.fast, p.slow);
+        }
+    }
+}
+
+TEST(DifferentialTest, Id3WalkOverRandomSets) {
+    std::mt19937 random(23);
+    Id3Classifier id3;  // one object for all rounds, as a run reuses it
+    for (int round = 0; round < 250; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        auto shape = RandomShape(random, round);
+        if (shape.classes > 100) shape.attributeCount = std::min(shape.attributeCount, 8);
+        const auto set = test::MakeExampleSet(shape, random);
+        Pair p;
+        Fill(p, set);
+        RecordingBox fastBox, slowBox;
+        ASSERT_TRUE(id3.Run(p.fast, set.file, set.attributeCount, fastBox));
+        p.slow.Id3(set.file, set.attributeCount, slowBox);
+        ASSERT_EQ(id3.Steps.size(), p.slow.Steps.size());
+        for (std::size_t i = 0; i < id3.Steps.size(); ++i) {
+            EXPECT_EQ(id3.Steps[i].slot, p.slow.Steps[i].slot) << "step " << i;
+            EXPECT_EQ(id3.Steps[i].gain, p.slow.Steps[i].gain) << "step " << i;
+        }
+        ExpectSameBoxes(fastBox, slowBox);
+        ExpectSameClassTables(p.fast, p.slow);
+    }
+}
+
+TEST(DifferentialTest, NaiveAndFreeBayesOverRandomSets) {
+    std::mt19937 random(37);
+    BayesClassifier bayes;
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto set = test::MakeExampleSet(RandomShape(random, round), random);
+        const bool freeBayes = round % 2 == 1;
+        Pair p;
+        Fill(p, set);
+        RecordingBox fastBox, slowBox;
+        ASSERT_TRUE(bayes.Run(p.fast, set.file, set.attributeCount, freeBayes, fastBox));
+        p.slow.Bayes(set.file, set.attributeCount, freeBayes, slowBox);
+        ExpectSameBoxes(fastBox, slowBox);
+        ExpectSameClassTables(p.fast, p.slow);
+        ASSERT_EQ(bayes.ClassScore.size(), p.slow.ClassScore.size());
+        for (std::size_t c = 1; c < bayes.ClassScore.size(); ++c)
+            EXPECT_EQ(bayes.ClassScore[c], p.slow.ClassScore[c]) << "class " << c;
+    }
+}
+
+}  // namespace
+}  // namespace morvel

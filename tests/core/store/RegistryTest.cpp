@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <sstream>
+
+#include "TestSupport.h"
+#include "core/platform/CodePage.h"
+#include "core/store/RegExport.h"
+#include "core/store/Registry.h"
+
+namespace morvel {
+namespace {
+
+const std::string kBase(Registry::kBaseKey);
+
+class RegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(registry.Open(dir.Store()).ok()); }
+
+    // Writes one value into key (relative to the base key).
+    void Put(const std::string& key, const std::string& name, std::int32_t type, const std::string& bytes) {
+        registry.CurrentKeyPath = kBase + key;
+        ASSERT_TRUE(registry.OpenKey());
+        ASSERT_TRUE(registry.SetKeyValue(name, type, bytes));
+    }
+    std::string Text(const std::string& key, const std::string& name, bool* found = nullptr) {
+        std::string text = "unchanged";
+        const bool f = registry.GetKeyText(kBase + key, name, text);
+        if (found) *found = f;
+        return text;
+    }
+
+    test::TempDir dir;
+    Registry registry;
+};
+
+TEST_F(RegistryTest, ReadsOfMissingKeysFindNothingAndCreateNothing) {
+    bool found = true;
+    EXPECT_EQ(Text("\\Examples\\Example1", "Standard1", &found), "");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 0);
+    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
+    EXPECT_FALSE(registry.KeyExists(kBase));
+}
+
+TEST_F(RegistryTest, OpenKeyCreatesEveryMissingLevel) {
+    registry.CurrentKeyPath = kBase + "\\Examples\\Example1";
+    ASSERT_TRUE(registry.OpenKey());
+    EXPECT_TRUE(registry.KeyExists("SOFTWARE"));
+    EXPECT_TRUE(registry.KeyExists(kBase + "\\Examples"));
+    EXPECT_TRUE(registry.KeyExists(kBase + "\\Examples\\Example1"));
+    ASSERT_TRUE(registry.SetKeyNumber("Standard1", 3));
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples\\Example1", "Standard1"), 3);
+}
+
+TEST_F(RegistryTest, TextKeepsItsBytesAndDropsExactlyOneTrailingZero) {
+    registry.CurrentKeyPath = kBase + "\\Interface";
+    ASSERT_TRUE(registry.OpenKey());
+    ASSERT_TRUE(registry.SetKeyText("Plain", "Файл  with blanks "));
+    EXPECT_EQ(Text("\\Interface", "Plain"), "Файл  with blanks ");
+    Put("\\Interface", "OneZero", 1, std::string("abc\0", 4));
+    Put("\\Interface", "TwoZeros", 1, std::string("abc\0\0", 5));
+    Put("\\Interface", "OnlyZero", 1, std::string("\0", 1));
+    Put("\\Interface", "Empty", 1, "");
+    EXPECT_EQ(Text("\\Interface", "OneZero"), "abc");
+    EXPECT_EQ(Text("\\Interface", "TwoZeros"), std::string("abc\0", 4));
+    bool found = false;
+    EXPECT_EQ(Text("\\Interface", "OnlyZero", &found), "");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Text("\\Interface", "Empty", &found), "");
+    EXPECT_FALSE(found);
+}
+
+TEST_F(RegistryTest, TheLimitIs1024Bytes) {
+    registry.CurrentKeyPath = kBase + "\\Interface";
+    ASSERT_TRUE(registry.OpenKey());
+    const std::string full(1024, 'x');
+    ASSERT_TRUE(registry.SetKeyText("Full", full));
+    EXPECT_EQ(Text("\\Interface", "Full"), full);
+    // Refused, not truncated, and the previous value stays.
+    EXPECT_FALSE(registry.SetKeyText("Full", std::string(1025, 'y')));
+    EXPECT_EQ(Text("\\Interface", "Full"), full);
+    // 1024 Cyrillic characters are 1024 bytes in the store.
+    std::string cyrillic;
+    for (int i = 0; i < 1024; ++i) cyrillic += "ж";
+    EXPECT_TRUE(registry.SetKeyText("Cyrillic", cyrillic));
+    EXPECT_EQ(Text("\\Interface", "Cyrillic"), cyrillic);
+    // A stored value of 1025 bytes (imported) reads as not found; with a trailing zero 1024 + 1 is also too
+    // long.
+    Put("\\Interface", "Long", 1, std::string(1025, 'z'));
+    Put("\\Interface", "LongZero", 1, std::string(1024, 'z') + '\0');
+    bool found = true;
+    EXPECT_EQ(Text("\\Interface", "Long", &found), "");
+    EXPECT_FALSE(found);
+    Text("\\Interface", "LongZero", &found);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(RegistryTest, NumbersRoundTripOverTheSigned32BitRange) {
+    registry.CurrentKeyPath = kBase + "\\Numbers";
+    ASSERT_TRUE(registry.OpenKey());
+    for (std::int32_t v : {0, 255, 256, 65536, 16777216, -1, INT_MIN, INT_MAX}) {
+        ASSERT_TRUE(registry.SetKeyNumber("N", v));
+        EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Numbers", "N"), v);
+    }
+    ASSERT_TRUE(registry.SetKeyNumber("N", 255));
+    bool found = false;
+    EXPECT_EQ(Text("\\Numbers", "N", &found), "&hFF");
+    EXPECT_TRUE(found);
+    ASSERT_TRUE(registry.SetKeyText("T", "12"));
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Numbers", "T"), 0);
+}
+
+TEST_F(RegistryTest, OtherTypesAreFoundAndLeaveTheTextAlone) {
+    Put("\\Interface", "Binary", 3, "\x01\x02");
+    bool found = false;
+    EXPECT_EQ(Text("\\Interface", "Binary", &found), "unchanged");
+    EXPECT_TRUE(found);
+}
+
+TEST_F(RegistryTest, NamesCompareCaseInsensitivelyAndKeepTheirFirstSpelling) {
+    registry.CurrentKeyPath = kBase + "\\Attributes\\Contain";
+    ASSERT_TRUE(registry.OpenKey());
+    ASSERT_TRUE(registry.SetKeyText("ContainЭто Программа", "first"));
+    ASSERT_TRUE(registry.SetKeyText("CONTAINэто программа", "second"));
+    EXPECT_EQ(Text("\\ATTRIBUTES\\contain", "containЭТО ПРОГРАММА"), "second");
+    registry.CurrentKeyPath = kBase + "\\attributes\\CONTAIN";
+    ASSERT_TRUE(registry.OpenKey());
+    const auto values = registry.Values(kBase + "\\Attributes\\Contain");
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].name, "ContainЭто Программа");
+    EXPECT_EQ(registry.SubkeyNames(kBase + "\\Attributes"), std::vector<std::string>{"Contain"});
+}
+
+TEST_F(RegistryTest, AFailedWriteGroupLeavesNothingHalfWritten) {
+    {
+        Registry::WriteGroup group(registry);
+        registry.CurrentKeyPath = kBase + "\\Examples";
+        ASSERT_TRUE(registry.OpenKey());
+        registry.SetKeyNumber("Count", 1);
+        registry.CurrentKeyPath = kBase + "\\Examples\\Example1";
+        registry.OpenKey();
+        registry.SetKeyNumber("Standard1", 1);
+        EXPECT_FALSE(registry.SetKeyText("TargetKind", std::string(2000, 'x')));
+        registry.SetKeyNumber("Standard2", 2);
+        const Status s = group.Commit();
+        EXPECT_FALSE(s.ok());
+        EXPECT_NE(s.message().find("1024"), std::string::npos);
+    }
+    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 0);
+    // After a rolled-back group the key must be opened again before writing.
+    EXPECT_FALSE(registry.SetKeyNumber("Stray", 1));
+
+    {
+        Registry::WriteGroup group(registry);
+        registry.CurrentKeyPath = kBase + "\\Examples";
+        registry.OpenKey();
+        registry.SetKeyNumber("Count", 7);
+        EXPECT_TRUE(group.Commit().ok());
+    }
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 7);
+}
+
+TEST_F(RegistryTest, AGroupDestroyedWithoutCommitRollsBack) {
+    {
+        Registry::WriteGroup group(registry);
+        registry.CurrentKeyPath = kBase + "\\Interface";
+        registry.OpenKey();
+        registry.SetKeyText("mnFile", "File");
+    }
+    EXPECT_FALSE(registry.KeyExists(kBase + "\\Interface"));
+}
+
+TEST_F(RegistryTest, WritesAreSeenAtOnceByAnotherInstanceAndSurviveReopening) {
+    Registry other;
+    ASSERT_TRUE(other.Open(dir.Store()).ok());
+    registry.CurrentKeyPath = kBase + "\\Examples";
+    ASSERT_TRUE(registry.OpenKey());
+    ASSERT_TRUE(registry.SetKeyNumber("Count", 5));
+    EXPECT_EQ(other.GetKeyNumber(kBase + "\\Examples", "Count"), 5);
+    ASSERT_TRUE(registry.SetKeyNumber("Count", 6));
+    EXPECT_EQ(other.GetKeyNumber(kBase + "\\examples", "count"), 6);
+
+    Registry reopened;
+    ASSERT_TRUE(reopened.Open(dir.Store()).ok());
+    EXPECT_EQ(reopened.GetKeyNumber(kBase + "\\Examples", "Count"), 6);
+}
+
+TEST(RegistryFileTest, CreatesItsFolder0700AndFile0600) {
+    test::TempDir dir;
+    const std::string path = dir / "a/morvel/store.sqlite";
+    Registry registry;
+    ASSERT_TRUE(registry.Open(path).ok());
+    struct stat st;
+    ASSERT_EQ(stat((dir / "a/morvel").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(RegistryFileTest, AFileThatIsNotAStoreIsLeftByteForByte) {
+    test::TempDir dir;
+    std::string noise;
+    for (int i = 0; i < 5000; ++i) noise.push_back(static_cast<char>((i * 7919 + 13) % 256));
+    const std::string path = dir / "noise.sqlite";
+    test::WriteFile(path, noise);
+
+    Registry registry;
+    const Status s = registry.Open(path);
+    ASSERT_FALSE(s.ok());
+    EXPECT_NE(s.message().find(path), std::string::npos);
+    EXPECT_FALSE(registry.IsOpen());
+    EXPECT_EQ(test::ReadFile(path), noise);
+    // A closed store reads empty and refuses writes.
+    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), 0);
+    registry.CurrentKeyPath = kBase;
+    EXPECT_FALSE(registry.OpenKey());
+    EXPECT_FALSE(registry.SetKeyNumber("ShowFound", 1));
+    EXPECT_EQ(test::ReadFile(path), noise);
+}
+
+TEST(RegistryFileTest, ADatabaseOfAnotherProgramIsLeftAlone) {
+    test::TempDir dir;
+    const std::string path = dir / "other.db";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('keep me')", nullptr, nullptr,
+                 nullptr);
+    sqlite3_close(db);
+    const std::string before = test::ReadFile(path);
+
+    Registry registry;
+    const Status s = registry.Open(path);
+    EXPECT_FALSE(s.ok());
+    EXPECT_NE(s.message().find("another program"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(path), before);
+}
+
+TEST(RegistryFileTest, AReadOnlyStoreReadsButRefusesWrites) {
+    test::TempDir dir;
+    {
+        Registry registry;
+        ASSERT_TRUE(registry.Open(dir.Store()).ok());
+        registry.CurrentKeyPath = kBase;
+        registry.OpenKey();
+        registry.SetKeyNumber("ShowFound", 1);
+    }
+    test::ReadOnlyFile readOnly(dir.Store());
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot make a file read-only here";
+    Registry registry;
+    ASSERT_TRUE(registry.Open(dir.Store()).ok());
+    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), 1);
+    Registry::WriteGroup group(registry);
+    registry.CurrentKeyPath = kBase;
+    registry.OpenKey();
+    registry.SetKeyNumber("ShowFound", 2);
+    const Status s = group.Commit();
+    EXPECT_FALSE(s.ok());
+    EXPECT_NE(s.message().find(dir.Store()), std::string::npos);
+    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), 1);
+}
+
+TEST_F(RegistryTest, ExportWritesRegedit4Text) {
+    registry.CurrentKeyPath = kBase + "\\Attributes\\Contain";
+    registry.OpenKey();
+    registry.SetKeyNumber("Count", 2);
+    registry.SetKeyText("Value1", "MZ");
+    registry.SetKeyText("Value2", "Say \"hi\" C:\\");
+    Put("\\Interface", "mnFile", 1, codepage::ToAnsi("Файл") + '\0');
+
+    std::ostringstream all;
+    EXPECT_TRUE(ExportRegedit4(registry, "", all));
+    EXPECT_EQ(all.str(),
+              "REGEDIT4\n"
+              "\n[HKEY_CURRENT_USER\\SOFTWARE]\n"
+              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n"
+              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n"
+              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Attributes]\n"
+              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Attributes\\Contain]\n"
+              "\"Count\"=dword:00000002\n"
+              "\"Value1\"=\"MZ\"\n"
+              "\"Value2\"=\"Say \\\"hi\\\" C:\\\\\"\n"
+              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface]\n"
+              "\"mnFile\"=\"Файл\"\n");
+
+    std::ostringstream one;
+    EXPECT_TRUE(ExportRegedit4(registry, kBase + "\\interface", one));
+    EXPECT_EQ(one.str(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface]\n\"mnFile\"=\"Файл\"\n");
+    std::ostringstream none;
+    EXPECT_FALSE(ExportRegedit4(registry, kBase + "\\Examples", none));
+    EXPECT_EQ(none.str(), "REGEDIT4\n");
+}
+
+}  // namespace
+}  // namespace morvel

@@ -1,0 +1,90 @@
+#include <QComboBox>
+#include <QPushButton>
+#include <memory>
+
+#include "GuiSupport.h"
+#include "ui/frmAttributes.h"
+#include "ui/frmClass.h"
+#include "ui/ProgramWindows.h"
+#include "core/store/ConfigTables.h"
+
+namespace morvel {
+namespace {
+
+class ProgramWindowsTest : public test::GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        state.PlatformVersion = modMain::kNtPlatformVersion;
+        ASSERT_TRUE(SaveTargetTable(registry, state, {{"kind", "Kind", "ID3-based"}}).ok());
+        first = dir / "first.exe";
+        second = dir / "second.exe";
+        test::WriteFile(first, "MZ");
+        test::WriteFile(second, "MZ");
+        state.CurrentFile = first;
+        state.AttributesValid = examiner.ComputeFileAttributes(first, state);
+        files = std::make_unique<ProgramWindows>(registry, state, examiner, classes);
+        files->Connect(windows);
+    }
+    void TearDown() override {
+        main.reset();
+        files.reset();
+        GuiTest::TearDown();
+    }
+
+    modMain state;
+    FileExaminer examiner;
+    modClass classes;
+    std::string first, second;
+    frmMain::Windows windows;
+    std::unique_ptr<ProgramWindows> files;
+    std::unique_ptr<frmMain> main;
+};
+
+TEST_F(ProgramWindowsTest, TheMainWindowOpensEachWindowOnceAndClosesTheAttributesOnAnotherFile) {
+    // A valid file opens the classification window with the main window.
+    main = std::make_unique<frmMain>(registry, state, examiner, windows);
+    frmClass* classification = files->Classification();
+    ASSERT_NE(classification, nullptr);
+    ASSERT_TRUE(
+        test::Eventually([&] { return classification->findChild<QPushButton*>("Command3")->isEnabled(); }));
+    // The command again only brings it to the front: the same window, no new run.
+    classification->findChildren<QComboBox*>("cmbValue").at(1)->setEditText("typed");
+    main->mnFileClass_Click();
+    EXPECT_EQ(files->Classification(), classification);
+    EXPECT_EQ(classification->findChildren<QComboBox*>("cmbValue").at(1)->currentText(), "typed");
+
+    main->mnFileAttr_Click();
+    frmAttributes* attributes = files->Attributes();
+    ASSERT_NE(attributes, nullptr);
+    EXPECT_TRUE(attributes->isVisible());
+    main->mnFileAttr_Click();
+    EXPECT_EQ(files->Attributes(), attributes);
+
+    // Another file closes the attributes window, saving nothing; the
+    // classification window stays.
+    main->OpenFile(QString::fromStdString(second));
+    EXPECT_EQ(files->Attributes(), nullptr);
+    EXPECT_EQ(registry.GetKeyNumber(Registry::kBaseKey, "ShowFound"), 0);
+    EXPECT_FALSE(registry.KeyExists(std::string(Registry::kBaseKey) + "\\ShowFound"));
+    EXPECT_EQ(files->Classification(), classification);
+
+    // A closed classification window is not shown again: the command opens a new one.
+    classification->close();
+    main->mnFileClass_Click();
+    ASSERT_NE(files->Classification(), nullptr);
+    EXPECT_NE(files->Classification(), classification);
+}
+
+TEST_F(ProgramWindowsTest, ALanguageChangeLoadsTheAttributesWindowWithoutShowingIt) {
+    files->ReloadAttributes();
+    frmAttributes* attributes = files->Attributes();
+    ASSERT_NE(attributes, nullptr);
+    EXPECT_FALSE(attributes->isVisible());
+    files->ShowAttributes();
+    EXPECT_EQ(files->Attributes(), attributes);
+    EXPECT_TRUE(attributes->isVisible());
+}
+
+}  // namespace
+}  // namespace morvel

@@ -1,0 +1,263 @@
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "GuiSupport.h"
+#include "ui/frmAttributes.h"
+#include "core/store/LanguageFile.h"
+#include "core/store/ConfigTables.h"
+
+namespace morvel {
+namespace {
+
+// 5 March 2003, a Wednesday, 08:00 UTC: a morning.
+constexpr time_t kMarch5th2003 = 1046851200;
+
+void SetModified(const std::string& path, time_t when) {
+    const timeval times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimes(path.c_str(), times), 0);
+}
+
+class frmAttributesTest : public test::GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        state.PlatformVersion = modMain::kNtPlatformVersion;
+        ASSERT_TRUE(SaveSequenceTable(registry, state, {"zeta", "gamma", "Alpha", "beta", "delta"}).ok());
+        LoadConfigurationTables(registry, state);
+        file = dir / "setup.exe";
+        // A DOS program holding three of the five sequences, in other letter case.
+        test::WriteFile(file, "MZ" + std::string(100, '\0') + "ZETA alpha BeTa");
+        SetModified(file, kMarch5th2003);
+    }
+    void TearDown() override {
+        if (window) window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        GuiTest::TearDown();
+    }
+
+    void Language(const std::string& name) {
+        ParsedLanguage parsed;
+        ASSERT_TRUE(
+            ImportLanguageFile(registry, std::string(MORVEL_SOURCE_DIR) + "/Interfaces/" + name, parsed)
+                .ok());
+        ASSERT_EQ(parsed.skippedLines, 0u);
+    }
+    void SetOption(std::string_view name, std::int32_t value) {
+        registry.CurrentKeyPath = std::string(Registry::kBaseKey);
+        ASSERT_TRUE(registry.OpenKey());
+        ASSERT_TRUE(registry.SetKeyNumber(name, value));
+    }
+    std::int32_t Option(std::string_view name) { return registry.GetKeyNumber(Registry::kBaseKey, name); }
+    bool HasOption(std::string_view name) {
+        std::string text;
+        return registry.GetKeyText(Registry::kBaseKey, name, text);
+    }
+
+    frmAttributes& Open(const std::string& path, Registry& store) {
+        state.CurrentFile = path;
+        state.AttributesValid = examiner.ComputeFileAttributes(path, state);
+        EXPECT_TRUE(state.AttributesValid);
+        window = new frmAttributes(store, state, examiner);
+        window->show();
+        return *window;
+    }
+    frmAttributes& Open(const std::string& path) { return Open(path, registry); }
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* found = window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QString Text(const char* label) { return Find<QLabel>(label)->text(); }
+    QRadioButton* Option1(int index) {
+        for (QRadioButton* b : window->findChildren<QRadioButton*>("Option1"))
+            if (b->property("Index").toInt() == index) return b;
+        ADD_FAILURE() << "no Option1 " << index;
+        return nullptr;
+    }
+    QStringList Listed() {
+        QStringList rows;
+        const QListWidget* list = Find<QListWidget>("List1");
+        for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+        return rows;
+    }
+    bool Gone() {
+        return test::Eventually([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return window.isNull();
+        });
+    }
+
+    modMain state;
+    FileExaminer examiner;
+    std::string file;
+    QPointer<frmAttributes> window;
+};
+
+TEST_F(frmAttributesTest, InEnglishTheLinesDescribeTheFileAndTheFoundSequencesAreListed) {
+    Language("English.lng");
+    Open(file);
+    EXPECT_EQ(window->windowTitle(), "File attributes");
+    EXPECT_EQ(Find<QGroupBox>("Frame1")->title(), "General attributes");
+    EXPECT_EQ(Find<QGroupBox>("Frame2")->title(), "Advanced attributes");
+    EXPECT_EQ(Text("Label1"), QString::fromStdString("Full file name: " + file));
+    EXPECT_EQ(Text("Label2"), "File size: 117 bytes");
+    EXPECT_EQ(Text("Label3"), "Platform: DOS");
+    EXPECT_EQ(Text("Label4"), "Modified: 5.03.2003, Wednesday, morning");
+    EXPECT_EQ(Text("Label5"), "This is a system file");
+    EXPECT_TRUE(Find<QLabel>("Label3")->isVisible());
+    EXPECT_FALSE(Find<QLabel>("Label5")->isVisible());
+    // Labels size themselves to their text.
+    EXPECT_GE(Find<QLabel>("Label1")->width(), Find<QLabel>("Label1")->sizeHint().width());
+
+    // "ShowFound" is missing: the found sequences, sorted as a person reads.
+    EXPECT_TRUE(Option1(0)->isChecked());
+    EXPECT_EQ(Option1(0)->text(), "Show the sequences found");
+    EXPECT_EQ(Listed(), (QStringList{"Alpha", "beta", "zeta"}));
+    QTest::mouseClick(Option1(1), Qt::LeftButton);
+    EXPECT_EQ(Listed(), (QStringList{"delta", "gamma"}));
+
+    EXPECT_TRUE(Find<QCheckBox>("Check4")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("Check4")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("Check5")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("Check5")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>("Check6")->isChecked());
+    EXPECT_EQ(Find<QListWidget>("List1")->frameShadow(), QFrame::Plain);
+    EXPECT_FALSE(Find<QPushButton>("cmdFind")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("Command1")->isDefault());
+    EXPECT_EQ(Find<QPushButton>("Command1")->text(), "Close");
+}
+
+TEST_F(frmAttributesTest, WithoutInterfaceTextsTheDesignedCaptionsStandAndValueTextsAreLeftOut) {
+    Open(file);
+    EXPECT_EQ(window->windowTitle(), "Атрибуты файла");
+    EXPECT_EQ(Text("Label2"), "Размер файла: 117");
+    EXPECT_EQ(Text("Label4"), "Изменён: 5.03.2003");
+    EXPECT_FALSE(Find<QLabel>("Label3")->isVisible());  // no platform text
+    EXPECT_EQ(Find<QPushButton>("cmdFind")->text(), "Поиск");
+}
+
+TEST_F(frmAttributesTest, UnknownPlatformsTakeTheUnknownText) {
+    Language("English.lng");
+    state.PlatformVersion = 0;  // no type query: slot 9 is 0
+    Open(file);
+    EXPECT_EQ(Text("Label3"), "Platform: unknown");
+}
+
+TEST_F(frmAttributesTest, ASizeAtTheLimitSaysOrMore) {
+    Language("English.lng");
+    const std::string big = dir / "big.exe";
+    test::WriteFile(big, "MZ");
+    ASSERT_EQ(truncate(big.c_str(), FileExaminer::kSizeCap - 1), 0);
+    Open(big);
+    EXPECT_EQ(Text("Label2"), "File size: 1073741823 bytes");
+    window->close();
+    ASSERT_TRUE(Gone());
+    ASSERT_EQ(truncate(big.c_str(), FileExaminer::kSizeCap + 5), 0);
+    Open(big);
+    EXPECT_EQ(Text("Label2"), "File size: 1073741824 bytes or more");
+}
+
+TEST_F(frmAttributesTest, CloseSavesTheOptionsAndTheCloseBoxDoesNot) {
+    SetOption("ShowFound", 1);
+    Open(file);
+    EXPECT_TRUE(Option1(1)->isChecked());
+    EXPECT_EQ(Listed(), (QStringList{"delta", "gamma"}));
+    // The close box saves nothing.
+    window->close();
+    ASSERT_TRUE(Gone());
+    EXPECT_FALSE(HasOption("ListStyle"));
+
+    // Close writes back what is shown.
+    Open(file);
+    QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
+    ASSERT_TRUE(Gone());
+    EXPECT_EQ(Option("ShowFound"), 1);
+    EXPECT_EQ(Option("ListStyle"), 0);
+
+    // Esc is Close, with the user's choices.
+    Open(file);
+    QTest::mouseClick(Option1(0), Qt::LeftButton);
+    QTest::mouseClick(Find<QCheckBox>("Check6"), Qt::LeftButton);
+    EXPECT_EQ(Find<QListWidget>("List1")->frameShadow(), QFrame::Sunken);
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(Gone());
+    EXPECT_EQ(Option("ShowFound"), 0);
+    EXPECT_EQ(Option("ListStyle"), 1);
+}
+
+TEST_F(frmAttributesTest, OutOfRangeOptionsCountAsTheNearestMeaning) {
+    SetOption("ShowFound", -3);
+    SetOption("ListStyle", 7);
+    Open(file);
+    EXPECT_TRUE(Option1(0)->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("Check6")->isChecked());
+    QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
+    ASSERT_TRUE(Gone());
+    EXPECT_EQ(Option("ShowFound"), 0);
+    EXPECT_EQ(Option("ListStyle"), 1);
+}
+
+TEST_F(frmAttributesTest, EnterSearchesWhileTheBoxHoldsTextAndClosesWhenItIsEmpty) {
+    Open(file);
+    QLineEdit* find = Find<QLineEdit>("txtFind");
+    QPushButton* close = Find<QPushButton>("Command1");
+    find->setFocus();
+    // At the very start, in other letter case.
+    QTest::keyClicks(find, "mZ");
+    EXPECT_TRUE(Find<QPushButton>("cmdFind")->isEnabled());
+    EXPECT_FALSE(close->isDefault());
+    QTest::keyClick(find, Qt::Key_Return);
+    EXPECT_EQ(messages, QStringList{"0"});
+    EXPECT_TRUE(window->isVisible());
+
+    find->setText("beta");
+    QTest::mouseClick(Find<QPushButton>("cmdFind"), Qt::LeftButton);
+    find->setText("no such text");
+    QTest::keyClick(find, Qt::Key_Enter);
+    EXPECT_EQ(messages, (QStringList{"0", QString::number(102 + 11), "-1"}));
+
+    find->selectAll();
+    QTest::keyClick(find, Qt::Key_Backspace);
+    EXPECT_TRUE(close->isDefault());
+    EXPECT_FALSE(Find<QPushButton>("cmdFind")->isEnabled());
+    QTest::keyClick(find, Qt::Key_Return);
+    ASSERT_TRUE(Gone());
+    EXPECT_EQ(messages.size(), 3);
+    EXPECT_EQ(Option("ShowFound"), 0);  // it closed as Close does
+}
+
+TEST_F(frmAttributesTest, LoadingAgainFollowsTheNewLanguageWithoutRepeatingValues) {
+    Language("English.lng");
+    Open(file);
+    Language("Russian.lng");
+    window->Form_Load();
+    EXPECT_EQ(window->windowTitle(), "Атрибуты файла");
+    EXPECT_EQ(Text("Label2"), "Размер файла: 117 байт");
+    EXPECT_EQ(Text("Label4"), "Изменён: 5.03.2003, среда, утро");
+    EXPECT_EQ(Text("Label3"), "Платформа: DOS");
+    EXPECT_EQ(Listed(), (QStringList{"Alpha", "beta", "zeta"}));
+}
+
+TEST_F(frmAttributesTest, AnUnsavedCloseSaysSoAndStaysOpen) {
+    Registry closed;  // refuses every write
+    Open(file, closed);
+    QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("not saved"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->Unloaded());
+}
+
+}  // namespace
+}  // namespace morvel

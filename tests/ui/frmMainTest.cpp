@@ -1,0 +1,356 @@
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QUrl>
+#include <memory>
+#include <sstream>
+
+#include "GuiSupport.h"
+#include "core/platform/CodePage.h"
+#include "core/store/LanguageFile.h"
+#include "ui/frmMain.h"
+#include "core/store/RegExport.h"
+
+namespace morvel {
+namespace {
+
+const std::string kInterfaceKey = "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface]";
+
+std::string Language(const std::string& body) {
+    return codepage::ToAnsi("REGEDIT4\n" + kInterfaceKey + "\n" + body);
+}
+
+class frmMainTest : public test::GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        setupExe = dir / "setup.exe";
+        test::WriteFile(setupExe, "MZ" + std::string(200, '\0'));
+        otherExe = dir / "other.com";
+        test::WriteFile(otherExe, "MZ");
+        state.PlatformVersion = modMain::kNtPlatformVersion;
+        windows.showAttributes = [this] { ++calls["attributes"]; };
+        windows.unloadAttributes = [this] { ++calls["unloadAttributes"]; };
+        windows.reloadAttributes = [this] { ++calls["reloadAttributes"]; };
+        windows.showClassification = [this] { ++calls["classification"]; };
+        windows.showAdvAttr = [this] {
+            ++calls["advanced"];
+            return false;
+        };
+        windows.showTargetAttr = [this] { ++calls["target"]; };
+    }
+
+    // Starts as the program does: CurrentFile from the command line, then its attributes.
+    frmMain& Start(const std::string& file) {
+        state.CurrentFile = file;
+        state.AttributesValid = examiner.ComputeFileAttributes(file, state);
+        window = std::make_unique<frmMain>(registry, state, examiner, windows);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return *window;
+    }
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* found = window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QAction* Item(const char* name) { return Find<QAction>(name); }
+    QMenu* Menu(const char* name) { return Find<QMenu>(name); }
+    QList<QAction*> LanguageItems() { return window->findChildren<QAction*>("mnLang"); }
+
+    void Choose(const char* menu, QAction* item) {
+        test::ChooseMenuItem(window->menuBar(), Menu(menu), item);
+    }
+    void Choose(const char* menu, const char* item) { Choose(menu, Item(item)); }
+    void ChooseLanguage(int index) { Choose("mnInterface", LanguageItems().at(index)); }
+
+    bool FileCommandsEnabled() {
+        const bool attr = Item("mnFileAttr")->isEnabled();
+        EXPECT_EQ(Item("mnFileClass")->isEnabled(), attr);
+        EXPECT_EQ(Item("mnFileRun")->isEnabled(), attr);
+        return attr;
+    }
+    QStringList MenuBarCaptions() {
+        QStringList captions;
+        for (QAction* a : window->menuBar()->actions()) captions << a->text();
+        return captions;
+    }
+    std::string Dump() {
+        std::ostringstream out;
+        ExportRegedit4(registry, "", out);
+        return out.str();
+    }
+
+    std::string setupExe, otherExe;
+    modMain state;
+    FileExaminer examiner;
+    frmMain::Windows windows;
+    std::map<std::string, int> calls;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(frmMainTest, WithoutAFileTheTitleIsBareAndTheFileCommandsAreDisabled) {
+    Start("");
+    EXPECT_EQ(window->windowTitle(), "Morvel");
+    EXPECT_FALSE(FileCommandsEnabled());
+    EXPECT_EQ(calls["classification"], 0);
+    EXPECT_EQ(MenuBarCaptions(), (QStringList{"Файл", "Настройки", "Интерфейс", "Информация"}));
+    QStringList file;
+    for (QAction* a : Menu("mnFile")->actions()) file << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(file, (QStringList{"Открыть", "-", "Атрибуты", "Классификация", "Запустить", "-", "Закрыть"}));
+    EXPECT_EQ(Item("mnAdvanced")->text(), "Дополнительные атрибуты");
+    EXPECT_EQ(Item("mnTarget")->text(), "Целевые атрибуты");
+    EXPECT_EQ(Item("mnAbout")->text(), "О программе");
+    EXPECT_EQ(Item("mnSysInfo")->text(), "О системе");
+    // A disabled command does nothing when clicked.
+    Choose("mnFile", "mnFileAttr");
+    EXPECT_EQ(calls["attributes"], 0);
+    // Loading created the interface key, and wrote nothing else.
+    EXPECT_TRUE(registry.KeyExists(InterfaceKeyPath()));
+    EXPECT_TRUE(registry.Values(InterfaceKeyPath()).empty());
+}
+
+TEST_F(frmMainTest, WithAValidFileTheTitleNamesItAndClassificationOpensAtOnce) {
+    Start(setupExe);
+    EXPECT_EQ(window->windowTitle(), "Morvel - setup.exe");
+    EXPECT_TRUE(FileCommandsEnabled());
+    EXPECT_EQ(calls["classification"], 1);
+    Choose("mnFile", "mnFileAttr");
+    Choose("mnFile", "mnFileClass");
+    Choose("mnSettings", "mnAdvanced");
+    Choose("mnSettings", "mnTarget");
+    EXPECT_EQ(calls, (std::map<std::string, int>{
+                         {"attributes", 1}, {"classification", 2}, {"advanced", 1}, {"target", 1}}));
+}
+
+TEST_F(frmMainTest, AFileThatCannotBeExaminedIsNamedButItsCommandsAreDisabled) {
+    Start(dir / "missing.exe");
+    EXPECT_EQ(window->windowTitle(), "Morvel - missing.exe");
+    EXPECT_FALSE(FileCommandsEnabled());
+    EXPECT_EQ(calls["classification"], 0);
+}
+
+TEST_F(frmMainTest, OpenOfASecondFileThatFailsKeepsTheFirstNamedAndDisablesTheCommands) {
+    Start(setupExe);
+    QStringList titlesDuringExamination;
+    std::vector<std::string> answers = {otherExe, dir / "gone.exe", ""};
+    hooks.openFile = [&](const toolkit::OpenFileRequest&) {
+        const std::string next = answers.front();
+        answers.erase(answers.begin());
+        return QString::fromStdString(next);
+    };
+    ApplyHooks();
+
+    Choose("mnFile", "mnOpen");
+    EXPECT_EQ(window->windowTitle(), "Morvel - other.com");
+    EXPECT_EQ(state.CurrentFile, otherExe);
+    EXPECT_TRUE(FileCommandsEnabled());
+    EXPECT_EQ(calls["unloadAttributes"], 1);
+
+    Choose("mnFile", "mnOpen");
+    EXPECT_EQ(window->windowTitle(), "Morvel - other.com");
+    EXPECT_EQ(state.CurrentFile, otherExe);
+    EXPECT_FALSE(state.AttributesValid);
+    EXPECT_FALSE(FileCommandsEnabled());
+    EXPECT_EQ(calls["unloadAttributes"], 2);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Cancelling the dialog changes nothing.
+    Choose("mnFile", "mnOpen");
+    EXPECT_EQ(window->windowTitle(), "Morvel - other.com");
+    EXPECT_EQ(calls["unloadAttributes"], 2);
+    EXPECT_EQ(calls["classification"], 1);  // only at start: Open does not open it
+}
+
+TEST_F(frmMainTest, TheOpenDialogShowsTheFiltersTheMenuCaptionAndTheCurrentFolder) {
+    WriteLanguage("English.lng", Language("\"mnOpen\"=\"Open a file\"\n"));
+    Start("");
+    ChooseLanguage(0);
+    bool checked = false;
+    test::WhenModalOpens(
+        [](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), "Open a file");
+            EXPECT_EQ(dialog->nameFilters(),
+                      (QStringList{"Исполняемые файлы (*.exe *.com *.scr)", "Приложения EXE (*.exe)",
+                                   "Приложения COM (*.com)", "Экранная заставка (*.scr)", "Все файлы (*)"}));
+            EXPECT_EQ(dialog->selectedNameFilter(), "Исполняемые файлы (*.exe *.com *.scr)");
+            EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+            EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir::current().canonicalPath());
+            // Windows programs often have capital extensions: the filters ignore letter case.
+            EXPECT_FALSE(dialog->filter().testFlag(QDir::CaseSensitive));
+            dialog->reject();
+        },
+        &checked);
+    Choose("mnFile", "mnOpen");
+    EXPECT_TRUE(test::Eventually([&] { return checked; }));
+    EXPECT_EQ(window->windowTitle(), "Morvel");
+}
+
+TEST_F(frmMainTest, TheInterfaceMenuListsTheLanguageFilesByNameWithAHiddenSpare) {
+    WriteLanguage("English.lng", Language(""));
+    WriteLanguage("Deutsch.lng", Language(""));
+    WriteLanguage("notes.txt", "");
+    Start("");
+    const QList<QAction*> items = LanguageItems();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), "Deutsch");
+    EXPECT_EQ(items[1]->text(), "English");
+    EXPECT_TRUE(items[0]->isVisible() && items[1]->isVisible());
+    EXPECT_FALSE(items[2]->isVisible());
+    EXPECT_EQ(Menu("mnInterface")->actions(), items);
+}
+
+TEST_F(frmMainTest, WithoutLanguageFilesTheInterfaceMenuHoldsOnlyAnEmptyHiddenItem) {
+    Start("");
+    const QList<QAction*> items = LanguageItems();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), "");
+    EXPECT_FALSE(items[0]->isVisible());
+}
+
+TEST_F(frmMainTest, PartialLanguagesReplaceOnlyTheirTextsAndKeepTheEarlierOnes) {
+    WriteLanguage("A.lng", Language("\"mnFile\"=\"File\"\n\"mnOpen\"=\"Open\"\n"));
+    WriteLanguage("B.lng", Language("\"mnOpen\"=\"Oeffnen\"\n\"mnInfo\"=\"\"\n"));
+    Start("");
+    ChooseLanguage(0);
+    EXPECT_EQ(MenuBarCaptions(), (QStringList{"File", "Настройки", "Интерфейс", "Информация"}));
+    EXPECT_EQ(Item("mnOpen")->text(), "Open");
+    EXPECT_EQ(Item("mnClose")->text(), "Закрыть");
+    EXPECT_EQ(calls["reloadAttributes"], 1);
+
+    ChooseLanguage(1);
+    EXPECT_EQ(MenuBarCaptions(), (QStringList{"File", "Настройки", "Интерфейс", ""}));
+    EXPECT_EQ(Item("mnOpen")->text(), "Oeffnen");
+    EXPECT_EQ(calls["reloadAttributes"], 2);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // The texts stay for the next start.
+    window.reset();
+    Start("");
+    EXPECT_EQ(MenuBarCaptions(), (QStringList{"File", "Настройки", "Интерфейс", ""}));
+}
+
+TEST_F(frmMainTest, AHostileLanguageWritesOnlyInterfaceTextsAndItsProblemsAreShown) {
+    WriteLanguage(
+        "Evil.lng",
+        Language("\"mnFile\"=\"Fichier\"\n"
+                 "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface\\..\\Attributes\\Target]\n"
+                 "\"Count\"=dword:00000020\n"
+                 "[-HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Examples]\n" +
+                 kInterfaceKey + "\n\"mnOpen\"=hex:41,00\n\"mnClose\"=\"unterminated\n"));
+    Start("");
+    ChooseLanguage(0);
+    EXPECT_EQ(Menu("mnFile")->title(), "Fichier");
+    EXPECT_EQ(Item("mnOpen")->text(), "Открыть");
+    EXPECT_EQ(Item("mnClose")->text(), "Закрыть");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("4 of its lines were skipped")) << messages[0].toStdString();
+    for (const char* line : {"line 4:", "line 6:", "line 8:", "line 9:"})
+        EXPECT_TRUE(messages[0].contains(line)) << line;
+    EXPECT_EQ(Dump(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n\n" +
+                  kInterfaceKey + "\n\"mnFile\"=\"Fichier\"\n");
+}
+
+TEST_F(frmMainTest, ALanguageNameCutAtItsFirstDotNamesTheFileThatIsImported) {
+    // English.old.lng is listed as English, and choosing it imports English.lng.
+    WriteLanguage("English.old.lng", Language("\"mnFile\"=\"Old\"\n"));
+    Start("");
+    ASSERT_EQ(LanguageItems()[0]->text(), "English");
+    ChooseLanguage(0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("was not imported")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("/Interfaces/English.lng"));
+    EXPECT_EQ(Menu("mnFile")->title(), "Файл");
+
+    WriteLanguage("English.lng", Language("\"mnFile\"=\"New\"\n"));
+    ChooseLanguage(0);
+    EXPECT_EQ(Menu("mnFile")->title(), "New");
+}
+
+TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
+    Start(setupExe);
+    Choose("mnFile", "mnFileRun");
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_EQ(started[0], QStringList{QString::fromStdString(setupExe)});
+    EXPECT_TRUE(messages.isEmpty());
+
+    startResult = Status::Error("setup.exe cannot be started.");
+    Choose("mnFile", "mnFileRun");
+    EXPECT_EQ(messages, QStringList{"setup.exe cannot be started."});
+
+    // Without the seam: a file removed since it was examined is reported, not started.
+    hooks.start = nullptr;
+    ApplyHooks();
+    std::filesystem::remove(setupExe);
+    Choose("mnFile", "mnFileRun");
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains("does not exist")) << messages[1].toStdString();
+}
+
+TEST_F(frmMainTest, CloseAndClosingTheWindowEndTheProgram) {
+    Start("");
+    Choose("mnFile", "mnClose");
+    EXPECT_EQ(endedPrograms, 1);
+    window->close();
+    EXPECT_EQ(endedPrograms, 2);
+}
+
+TEST_F(frmMainTest, AFileDroppedOnTheWindowIsOpened) {
+    Start("");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(otherExe))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(window->windowTitle(), "Morvel - other.com");
+    EXPECT_TRUE(FileCommandsEnabled());
+
+    QMimeData text;
+    text.setText("not a file");
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(window.get(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(frmMainTest, UnsetWindowsOpenAsPlaceholdersOneInstanceEach) {
+    windows = {};
+    Start(setupExe);
+    auto* classification = window->findChild<QDialog*>("frmClass");
+    ASSERT_NE(classification, nullptr);
+    EXPECT_TRUE(classification->isVisible());
+    EXPECT_EQ(classification->windowTitle(), "Классификация исполняемого файла");
+    Choose("mnFile", "mnFileClass");
+    EXPECT_EQ(window->findChildren<QDialog*>("frmClass").size(), 1);
+    Choose("mnFile", "mnFileAttr");
+    auto* attributes = window->findChild<QDialog*>("frmAttributes");
+    ASSERT_NE(attributes, nullptr);
+    EXPECT_TRUE(attributes->isVisible());
+    // Another file closes the attributes window.
+    hooks.openFile = [this](const toolkit::OpenFileRequest&) { return QString::fromStdString(otherExe); };
+    ApplyHooks();
+    Choose("mnFile", "mnOpen");
+    EXPECT_TRUE(test::Eventually([&] { return window->findChild<QDialog*>("frmAttributes") == nullptr; }));
+}
+
+TEST_F(frmMainTest, TheWindowIsAFixedTitleBarOverTheMenuBar) {
+    Start("");
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_GE(window->width(), toolkit::Pixels(4575));
+    EXPECT_GE(window->width(), window->menuBar()->sizeHint().width());
+    EXPECT_LE(window->height() - window->menuBar()->height(), 2);
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+}  // namespace
+}  // namespace morvel

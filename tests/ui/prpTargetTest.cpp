@@ -1,0 +1,120 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "EditorSupport.h"
+#include "ui/frmTargetAttr.h"
+#include "ui/prpTarget.h"
+#include "core/store/modMain.h"
+
+namespace morvel {
+namespace {
+
+using test::Child;
+
+class prpTargetTest : public test::GuiTest {
+  protected:
+    // Opens the dialog on the editor's exchange fields and runs steps in it.
+    bool Run(const std::function<void(QDialog&)>& steps) {
+        return test::RunModal(
+            "prpTarget",
+            [this] {
+                prpTarget dialog(registry, editor);
+                dialog.exec();
+            },
+            steps);
+    }
+    QLineEdit* Id(QDialog& d) { return Child<QLineEdit>(d, "Text1"); }
+    QLineEdit* Name(QDialog& d) { return Child<QLineEdit>(d, "Text2"); }
+    QComboBox* Method(QDialog& d) { return Child<QComboBox>(d, "Combo1"); }
+
+    modMain state;
+    frmTargetAttr editor{registry, state};
+};
+
+TEST_F(prpTargetTest, ForAddingWithEmptyFieldsOKReturnsThreeEmptyTexts) {
+    editor.PTEnabled = true;
+    EXPECT_TRUE(Run([&](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Свойства целевого атрибута");
+        EXPECT_EQ(Child<QLabel>(d, "Label1")->text(), "Идентификатор:");
+        EXPECT_EQ(Child<QLabel>(d, "Label2")->text(), "Название:");
+        EXPECT_EQ(Child<QLabel>(d, "Label3")->text(), "Метод:");
+        EXPECT_EQ(Child<QPushButton>(d, "Command3")->text(), QString::fromUtf8("\xD0\x9E\xD0\x9A"));  // О, К
+        EXPECT_EQ(Child<QPushButton>(d, "Command4")->text(), "Отмена");
+        EXPECT_TRUE(Child<QPushButton>(d, "Command3")->isDefault());
+        EXPECT_TRUE(Id(d)->isEnabled());
+        EXPECT_EQ(Id(d)->text(), "");
+        EXPECT_EQ(Name(d)->text(), "");
+        EXPECT_EQ(Method(d)->currentIndex(), -1);
+        EXPECT_EQ(Method(d)->currentText(), "");
+        EXPECT_FALSE(Method(d)->isEditable());
+        QStringList methods;
+        for (int i = 0; i < Method(d)->count(); ++i) methods << Method(d)->itemText(i);
+        EXPECT_EQ(methods, (QStringList{"ID3-based", "Naive Bayes", "Free Bayes"}));
+        EXPECT_EQ(QApplication::focusWidget(), Id(d));
+        EXPECT_EQ(test::TabOrder(d, 5), (QStringList{"Text2", "Combo1", "Command3", "Command4", "Text1"}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Enter on the identifier box is OK
+    }));
+    EXPECT_TRUE(editor.PTOK);
+    EXPECT_EQ(editor.PTId, "");
+    EXPECT_EQ(editor.PTName, "");
+    EXPECT_EQ(editor.PTMethod, "");
+}
+
+TEST_F(prpTargetTest, ForAnExistingTargetTheIdentifierIsShownButCannotBeChanged) {
+    editor.PTId = "os";
+    editor.PTName = "OS";
+    editor.PTMethod = "Naive Bayes";
+    editor.PTEnabled = false;
+    EXPECT_TRUE(Run([&](QDialog& d) {
+        EXPECT_FALSE(Id(d)->isEnabled());
+        EXPECT_EQ(Id(d)->text(), "os");
+        EXPECT_EQ(Method(d)->currentText(), "Naive Bayes");
+        EXPECT_EQ(QApplication::focusWidget(), Name(d));
+        EXPECT_EQ(test::TabOrder(d, 4), (QStringList{"Combo1", "Command3", "Command4", "Text2"}));
+        QTest::keyClick(Id(d), Qt::Key_X);  // ignored by the disabled box
+        Name(d)->selectAll();
+        test::Type(Name(d), "Операционная система");
+        QTest::keyClick(Method(d), Qt::Key_Down);
+        test::Click(d, "Command3");
+    }));
+    EXPECT_TRUE(editor.PTOK);
+    EXPECT_EQ(editor.PTId, "os");
+    EXPECT_EQ(editor.PTName, "Операционная система");
+    EXPECT_EQ(editor.PTMethod, "Free Bayes");
+}
+
+TEST_F(prpTargetTest, CancelEscAndTheCloseBoxLeaveTheFieldsWithPTOKFalse) {
+    for (int way = 0; way < 3; ++way) {
+        editor.PTId = "id";
+        editor.PTName = "name";
+        editor.PTMethod = "Free Bayes";
+        editor.PTEnabled = true;
+        editor.PTOK = true;  // from an earlier OK: the opening clears it
+        EXPECT_TRUE(Run([&](QDialog& d) {
+            test::Type(Id(d), "more");
+            if (way == 0) test::Click(d, "Command4");
+            if (way == 1) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            if (way == 2) d.close();
+        })) << way;
+        EXPECT_FALSE(editor.PTOK) << way;
+        EXPECT_EQ(editor.PTId, "id") << way;
+        EXPECT_EQ(editor.PTName, "name");
+        EXPECT_EQ(editor.PTMethod, "Free Bayes");
+    }
+}
+
+TEST_F(prpTargetTest, AMethodThatDiffersFromTheListSelectsNothing) {
+    for (const char* stored : {"naive bayes", "ID3", "Free Bayes ", "Другой"}) {
+        editor.PTMethod = stored;
+        EXPECT_TRUE(Run([&](QDialog& d) {
+            EXPECT_EQ(Method(d)->currentIndex(), -1) << stored;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        }));
+        EXPECT_EQ(editor.PTMethod, "") << stored;
+    }
+}
+
+}  // namespace
+}  // namespace morvel
