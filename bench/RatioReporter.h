@@ -1,5 +1,6 @@
 // A console reporter that also prints ratios between benchmarks of the same
-// run, so that goals are read as ratios rather than absolute times.
+// run, so that goals are read as ratios rather than absolute times (or
+// absolute sizes: a ratio may compare a counter, such as peak memory).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -14,23 +15,29 @@ namespace morvel::bench {
 
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
-    // Each ratio: label, numerator benchmark name, denominator benchmark name.
+    // Each ratio: label, numerator benchmark name, denominator benchmark name,
+    // and the counter compared (empty: the time).
     struct Ratio {
         std::string label, numerator, denominator;
+        std::string counter = {};
     };
     explicit RatioReporter(std::vector<Ratio> ratios) : ratios_(std::move(ratios)) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-                times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        for (const auto& run : runs) {
+            if (run.run_type != Run::RT_Iteration && run.aggregate_name != "median") continue;
+            if (run.error_occurred) continue;
+            const std::string& name = run.run_name.function_name;
+            values_[{name, ""}] = run.GetAdjustedRealTime();
+            for (const auto& [counter, value] : run.counters) values_[{name, counter}] = value.value;
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
         for (const auto& r : ratios_) {
-            auto n = times_.find(r.numerator), d = times_.find(r.denominator);
-            if (n != times_.end() && d != times_.end() && d->second > 0)
+            auto n = values_.find({r.numerator, r.counter}), d = values_.find({r.denominator, r.counter});
+            if (n != values_.end() && d != values_.end() && d->second > 0)
                 std::printf("ratio %-40s %10.2f  (%s / %s)\n", r.label.c_str(), n->second / d->second,
                             r.numerator.c_str(), r.denominator.c_str());
         }
@@ -38,7 +45,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   private:
     std::vector<Ratio> ratios_;
-    std::map<std::string, double> times_;
+    std::map<std::pair<std::string, std::string>, double> values_;  // (benchmark, counter or "")
 };
 
 // Runs the registered benchmarks with the ratio reporter; for main().
