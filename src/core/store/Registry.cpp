@@ -26,6 +26,58 @@ constexpr const char* kSchema =
     "  key INTEGER NOT NULL, lname BLOB NOT NULL, name BLOB NOT NULL, type INTEGER NOT NULL,"
     "  data BLOB NOT NULL, PRIMARY KEY(key, lname)) WITHOUT ROWID;";
 
+// Kept in user_version: a store opened with a lower one gets what came since.
+constexpr std::int32_t kSchemaVersion = 1;
+
+// Version 1: the tables derived from the values of the examples and kept
+// beside them (CompactExamples): a compact row per example key, the value
+// names those rows use, the keys whose rows may be stale, and the examples
+// key the rows were built for. The triggers mark a key stale on every change
+// of it or of its values, whoever makes it (a hand edit included); the
+// BEFORE triggers catch the key that an INSERT OR REPLACE or UPDATE OR
+// REPLACE deletes without firing a delete trigger. A trigger runs only when
+// its key is not marked yet: that test costs little per value written, and
+// the mark itself then cannot meet a conflict (which would be handled by the
+// policy of the statement that fired the trigger, which may be to fail).
+constexpr const char* kCompactSchema =
+    "CREATE TABLE IF NOT EXISTS compact_examples("
+    "  key INTEGER PRIMARY KEY, number INTEGER NOT NULL, body BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS compact_names(id INTEGER PRIMARY KEY, lname BLOB NOT NULL UNIQUE);"
+    "CREATE TABLE IF NOT EXISTS compact_dirty(key INTEGER PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS compact_state(examples INTEGER NOT NULL);"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_insert AFTER INSERT ON vals"
+    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_old AFTER UPDATE ON vals"
+    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_new AFTER UPDATE ON vals"
+    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_delete AFTER DELETE ON vals"
+    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_replace BEFORE INSERT ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
+    "    AND id NOT IN (SELECT key FROM compact_dirty))"
+    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_insert AFTER INSERT ON keys"
+    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_rename BEFORE UPDATE ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
+    "    AND id NOT IN (SELECT key FROM compact_dirty))"
+    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_old AFTER UPDATE ON keys"
+    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_new AFTER UPDATE ON keys"
+    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_delete AFTER DELETE ON keys"
+    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;";
+
 enum StatementSlot {
     kFindChild,
     kInsertKey,
@@ -155,17 +207,19 @@ Status Registry::Open(const std::string& path) {
     sqlite3_extended_result_codes(db_, 1);
 
     // Look before writing anything: a file of another kind must stay as it is.
-    std::int64_t appId = 0, tables = 0;
+    std::int64_t appId = 0, tables = 0, version = 0;
     {
         sqlite3_stmt* s = nullptr;
         int rc = sqlite3_prepare_v2(db_,
                                     "SELECT (SELECT application_id FROM pragma_application_id),"
-                                    " (SELECT count(*) FROM sqlite_master)",
+                                    " (SELECT count(*) FROM sqlite_master),"
+                                    " (SELECT user_version FROM pragma_user_version)",
                                     -1, &s, nullptr);
         if (rc == SQLITE_OK) rc = sqlite3_step(s);
         if (rc == SQLITE_ROW) {
             appId = sqlite3_column_int64(s, 0);
             tables = sqlite3_column_int64(s, 1);
+            version = sqlite3_column_int64(s, 2);
         }
         const std::string why = rc == SQLITE_ROW ? "" : sqlite3_errmsg(db_);
         sqlite3_finalize(s);
@@ -178,14 +232,17 @@ Status Registry::Open(const std::string& path) {
     if (!readOnly) {
         Exec("PRAGMA journal_mode=WAL");
         Exec("PRAGMA synchronous=FULL");
-        if (appId != kApplicationId) {
-            if (!Exec("BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db_));
-            const std::string setup =
-                std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId);
-            if (sqlite3_exec(db_, setup.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK || !Exec("COMMIT")) {
+        if (appId != kApplicationId || version < kSchemaVersion) {
+            const std::string setup = std::string(kSchema) + kCompactSchema +
+                                      "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                                      ";PRAGMA user_version=" + std::to_string(kSchemaVersion);
+            if (!Exec("BEGIN IMMEDIATE") || !Exec(setup.c_str()) || !Exec("COMMIT")) {
                 const std::string why = sqlite3_errmsg(db_);
                 Exec("ROLLBACK");
-                return fail(why);
+                // A store of ours that cannot take the newer tables now (a full
+                // disk, a writer holding the lock) is used as it is; a later
+                // open adds them.
+                if (appId != kApplicationId) return fail(why);
             }
         }
     } else if (appId != kApplicationId) {

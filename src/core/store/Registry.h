@@ -54,6 +54,10 @@ class Registry {
     Status Open(const std::string& path);
     bool IsOpen() const { return db_ != nullptr; }
     const std::string& FilePath() const { return path_; }
+    // The store's SQLite connection (nullptr when closed), for the tables kept
+    // beside the values and derived from them (CompactExamples). Keys and
+    // values are written only through the operations of this class.
+    sqlite3* Connection() const { return db_; }
 
     // The path that the next OpenKey opens; callers set it before OpenKey and
     // pass it to the reads. Shared scratch: nobody relies on its old content.

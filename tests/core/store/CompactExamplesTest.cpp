@@ -1,0 +1,235 @@
+// The compact rows of the examples read exactly as the values do: after any
+// write, any hand edit of the store file, on a store made before they
+// existed, and for any sequence table.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <sstream>
+
+#include "SameExamples.h"
+#include "TestSupport.h"
+#include "core/store/CompactExamples.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/RegExport.h"
+
+namespace morvel {
+namespace {
+
+class CompactExamplesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(registry.Open(dir.Store()).ok());
+        ASSERT_TRUE(SaveSequenceTable(registry, state, {"MZ", "This program", "Вирус"}).ok());
+        ASSERT_TRUE(SaveTargetTable(registry, state,
+                                    {{"kind", "Kind", "ID3-based"}, {"Род", "Family", "Naive Bayes"}})
+                        .ok());
+        LoadConfigurationTables(registry, state);
+    }
+    void WriteRandom(std::int32_t first, std::int32_t n) {
+        test::WriteRandomExamples(registry, state, {"kind", "Род", "gone"}, first, n, random);
+    }
+    // The compact read against the read of the values, for state.
+    std::string Difference() {
+        return test::FirstDifference(*ReadCompactExamples(registry, state),
+                                     test::ReadFromValues(registry, state));
+    }
+    // Runs SQL on the store file through a connection of its own, as the
+    // sqlite3 shell would.
+    void Sql(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(dir.Store().c_str(), &db), SQLITE_OK);
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+    void ExpectRowsEqualValues(std::int64_t dirty) {
+        const auto check = CheckCompactExamples(registry);
+        EXPECT_EQ(check.stale, 0);
+        EXPECT_EQ(check.dirty, dirty);
+    }
+
+    test::TempDir dir;
+    Registry registry;
+    modMain state;
+    std::mt19937 random{17};
+};
+
+TEST_F(CompactExamplesTest, RandomStoresReadAsTheValuesBeforeDuringAndAfterRefresh) {
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::int32_t stored = registry.GetKeyNumber(ExamplesKeyPath(), "Count");
+        WriteRandom(stored + 1, 1 + static_cast<std::int32_t>(random() % 150));
+        EXPECT_EQ(Difference(), "");  // new rows read from the values (or no rows built yet)
+        ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+        ExpectRowsEqualValues(0);
+        EXPECT_EQ(Difference(), "");
+
+        // Another sequence table: the rows follow the names, without a rebuild.
+        modMain other = state;
+        std::vector<std::string> texts = {"Вирус", "new", "MZ"};
+        if (round % 2) texts = {"This program"};
+        {
+            auto st = SaveSequenceTable(registry, other, texts);
+            ASSERT_TRUE(st.ok()) << st.message();
+        }
+        LoadConfigurationTables(registry, other);
+        std::swap(state, other);
+        EXPECT_EQ(Difference(), "");
+    }
+    EXPECT_GT(ReadCompactExamples(registry, state)->Rows(), 300);
+}
+
+TEST_F(CompactExamplesTest, HandEditsOfTheStoreFileAreSeenByTheNextRead) {
+    WriteRandom(1, 40);
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    // The key of the n-th example key (0 first), and the examples key.
+    auto key = [](int n) {
+        return "(SELECT k.id FROM keys k JOIN keys p ON k.parent=p.id WHERE p.lname=CAST('examples' AS BLOB) "
+               "ORDER BY k.id "
+               "LIMIT 1 OFFSET " +
+               std::to_string(n) + ")";
+    };
+    const std::string examples = "(SELECT id FROM keys WHERE lname=CAST('examples' AS BLOB))";
+    const std::string edits[] = {
+        "UPDATE vals SET data=x'09000000' WHERE type=4 AND key=" + key(2),
+        "UPDATE vals SET type=1, data='clean' WHERE CAST(lname AS TEXT) LIKE 'standard%' AND key=" + key(3),
+        "DELETE FROM vals WHERE CAST(lname AS TEXT) LIKE 'target%' AND key=" + key(4),
+        "INSERT OR REPLACE INTO vals VALUES(" + key(5) + ", 'targetnew', 'TargetNew', 1, 'fresh')",
+        "INSERT OR REPLACE INTO vals VALUES(" + key(6) + ", 'containmz', 'ContainMZ', 4, x'02000000')",
+        "UPDATE keys SET lname='example1000', name='Example1000' WHERE id=" + key(7),
+        // Takes the name of another example key, which goes without a delete trigger.
+        "UPDATE OR REPLACE keys SET lname=(SELECT lname FROM keys WHERE id=" + key(1) +
+            ") WHERE id=" + key(8),
+        "INSERT OR REPLACE INTO keys(parent, name, lname) SELECT parent, name, lname FROM keys WHERE id=" +
+            key(9),
+        "DELETE FROM keys WHERE id=" + key(10),
+        "UPDATE keys SET parent=0 WHERE id=" + key(11),
+        "DELETE FROM vals WHERE key=" + key(12),
+        "UPDATE keys SET parent=" + examples + ", lname='example5000' WHERE lname=CAST('contain' AS BLOB)",
+        "UPDATE vals SET data=x'a0860100' WHERE lname=CAST('count' AS BLOB) AND key=" + examples,
+        "UPDATE vals SET data=x'05000000' WHERE lname=CAST('count' AS BLOB) AND key=" + examples,
+    };
+    for (const std::string& edit : edits) {
+        SCOPED_TRACE(edit);
+        Sql(edit);
+        EXPECT_EQ(Difference(), "");
+        EXPECT_EQ(CheckCompactExamples(registry).stale, 0);
+    }
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    ExpectRowsEqualValues(0);
+    EXPECT_EQ(Difference(), "");
+
+    // The examples key itself renamed and made again: every row is built anew.
+    Sql("UPDATE keys SET lname='old examples' WHERE lname=CAST('examples' AS BLOB)");
+    WriteRandom(1, 20);
+    EXPECT_EQ(Difference(), "");
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    ExpectRowsEqualValues(0);
+    EXPECT_EQ(Difference(), "");
+}
+
+TEST_F(CompactExamplesTest, AStoreMadeBeforeCompactRowsGetsThemOnFirstUseInOneGroup) {
+    WriteRandom(1, 60);
+    // How a store of the earlier program looks: no compact tables, version 0.
+    {
+        // Everything but the keys and values goes.
+        sqlite3* db = registry.Connection();
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(
+            db,
+            "SELECT type, name FROM sqlite_master WHERE name NOT IN ('keys', 'vals') AND type IN "
+            "('table', 'trigger')",
+            -1, &s, nullptr);
+        std::string drop;
+        while (sqlite3_step(s) == SQLITE_ROW)
+            drop += std::string("DROP ") + reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) + " " +
+                    reinterpret_cast<const char*>(sqlite3_column_text(s, 1)) + ";";
+        sqlite3_finalize(s);
+        Sql(drop);
+    }
+    Sql("PRAGMA user_version=0");
+    ASSERT_TRUE(registry.Open(dir / "other.sqlite").ok());  // no connection of this process left on the file
+    {
+        // Opened read-only, it is read from its values and cannot be given rows.
+        Registry reader;
+        test::ReadOnlyFile readOnly(dir.Store());
+        if (readOnly.ok()) {
+            ASSERT_TRUE(reader.Open(dir.Store()).ok());
+            EXPECT_EQ(test::FirstDifference(*ReadCompactExamples(reader, state),
+                                            test::ReadFromValues(reader, state)),
+                      "");
+            EXPECT_FALSE(RefreshCompactExamples(reader).ok());
+        }
+    }
+    Registry upgraded;
+    ASSERT_TRUE(upgraded.Open(dir.Store()).ok());
+    EXPECT_EQ(CheckCompactExamples(upgraded).stale, -1);  // tables made, no rows yet
+    {
+        // A build in a group that is abandoned leaves nothing built.
+        Registry::WriteGroup group(upgraded);
+        ASSERT_TRUE(RefreshCompactExamples(upgraded).ok());
+    }
+    EXPECT_EQ(CheckCompactExamples(upgraded).stale, -1);
+    ASSERT_TRUE(RefreshCompactExamples(upgraded).ok());
+    const auto check = CheckCompactExamples(upgraded);
+    EXPECT_EQ(check.stale, 0);
+    EXPECT_EQ(check.dirty, 0);
+    EXPECT_EQ(
+        test::FirstDifference(*ReadCompactExamples(upgraded, state), test::ReadFromValues(upgraded, state)),
+        "");
+    // And the upgraded store sees hand edits.
+    Sql("DELETE FROM vals WHERE CAST(lname AS TEXT) LIKE 'target%' AND key % 3 = 0");
+    EXPECT_EQ(CheckCompactExamples(upgraded).stale, 0);
+    EXPECT_EQ(
+        test::FirstDifference(*ReadCompactExamples(upgraded, state), test::ReadFromValues(upgraded, state)),
+        "");
+}
+
+TEST_F(CompactExamplesTest, DumpShowsTheValuesOnly) {
+    WriteRandom(1, 30);
+    std::ostringstream before, after;
+    ASSERT_TRUE(ExportRegedit4(registry, "", before));
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    ASSERT_TRUE(ExportRegedit4(registry, "", after));
+    EXPECT_EQ(before.str(), after.str());
+}
+
+TEST_F(CompactExamplesTest, ExampleWritesAndTheirRowsCommitTogether) {
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    modClass classes;
+    bool fresh = true;
+    AttributeSlots vector{};
+    vector[1] = 3;
+    {
+        Registry::WriteGroup group(registry);
+        ASSERT_TRUE(classes.RememberExample(registry, state, vector, fresh, {{"kind", "exe"}}).ok());
+        ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+        ASSERT_TRUE(group.Commit().ok());
+    }
+    ExpectRowsEqualValues(0);
+    EXPECT_EQ(Difference(), "");
+    EXPECT_EQ(ReadCompactExamples(registry, state)->Rows(), 1);
+}
+
+TEST_F(CompactExamplesTest, ManyNewExamplesWrittenWithoutTriggersAreMarkedAtTheEnd) {
+    WriteRandom(1, 20);
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    {
+        Registry::WriteGroup group(registry);
+        NewExamplesWrite many(registry);
+        WriteRandom(21, 50);
+        ASSERT_TRUE(many.Finish().ok());
+        ASSERT_TRUE(group.Commit().ok());
+    }
+    EXPECT_EQ(CheckCompactExamples(registry).stale, 0);
+    EXPECT_EQ(Difference(), "");
+    // Afterwards the triggers mark changes to older examples again.
+    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+    WriteRandom(5, 10);
+    EXPECT_EQ(CheckCompactExamples(registry).stale, 0);
+    EXPECT_EQ(Difference(), "");
+}
+
+}  // namespace
+}  // namespace morvel

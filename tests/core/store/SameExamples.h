@@ -1,0 +1,80 @@
+// Compares two reads of the stored examples field by field, and writes random
+// example stores with the oddities a hand-edited store may hold.
+#pragma once
+
+#include <random>
+#include <string>
+
+#include "core/classify/RandomExamples.h"
+#include "core/classify/modClass.h"
+
+namespace morvel::test {
+
+// The first difference between two reads, or "" when they are equal.
+inline std::string FirstDifference(const StoredExamples& a, const StoredExamples& b) {
+    if (a.storedCount != b.storedCount) return "storedCount";
+    if (a.attributeCount != b.attributeCount) return "attributeCount";
+    if (a.numbers != b.numbers) return "numbers";
+    if (a.order != b.order) return "order";
+    if (a.values != b.values) return "values";
+    if (a.targetColumns != b.targetColumns) return "targetColumns";
+    if (a.columns != b.columns) return "columns";
+    if (a.texts != b.texts) return "texts";
+    return "";
+}
+
+// What modClass::ReadExamples reads from the values, for comparing.
+inline StoredExamples ReadFromValues(const Registry& registry, const modMain& state) {
+    modClass classes;
+    classes.ReadExamples(registry, state);
+    return *classes.Examples();
+}
+
+inline std::string Number(std::uint32_t v) {
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                       static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+}
+
+// Writes n random examples (numbered from first) with the attribute names of
+// state and the targets ids, in one write group: gaps in the numbering, keys
+// that are no example, keys above the count, odd values and types.
+inline void WriteRandomExamples(Registry& registry, const modMain& state, const std::vector<std::string>& ids,
+                                std::int32_t first, std::int32_t n, std::mt19937& random) {
+    const auto set = MakeExampleSet({n, state.AttributeCount, 6, true, true}, random);
+    Registry::WriteGroup group(registry);
+    const std::string examples = ExamplesKeyPath();
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (random() % 10 == 0) continue;
+        std::string name = "Example" + std::to_string(first + i);
+        if (random() % 30 == 0)
+            name = random() % 2 ? "Example0" + std::to_string(first + i) : "EXAMPLE" + name.substr(7);
+        registry.CurrentKeyPath = examples + "\\" + name;
+        registry.OpenKey();
+        for (int s = 1; s <= state.AttributeCount; ++s)
+            if (set.values[i][s - 1] != 0)
+                registry.SetKeyNumber(state.AttributeNames[s], set.values[i][s - 1]);
+        for (const auto& id : ids) {
+            switch (random() % 8) {
+                case 0:
+                    break;
+                case 1:
+                    registry.SetKeyValue("Target" + id, Registry::kTypeNumber, Number(random() % 3));
+                    break;
+                case 2:
+                    registry.SetKeyValue("Target" + id, random() % 2 ? 3 : Registry::kTypeText,
+                                         std::string("\0", 1));
+                    break;
+                default:
+                    registry.SetKeyText("Target" + id, set.texts[random() % set.texts.size()]);
+            }
+        }
+        if (random() % 7 == 0) registry.SetKeyText("Standard1", "7");  // a slot written as text
+        if (random() % 9 == 0) registry.SetKeyValue("Note", 3, "binary");
+    }
+    registry.CurrentKeyPath = examples;
+    registry.OpenKey();
+    registry.SetKeyNumber("Count", first + n - 1 - static_cast<std::int32_t>(random() % 3));
+    group.Commit();
+}
+
+}  // namespace morvel::test
