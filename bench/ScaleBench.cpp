@@ -14,15 +14,20 @@
 // - import/morvel/N: `morvel-cli import --format csv` of the CSV into a new
 //   store; import/sqlite3/N: the sqlite3 shell's `.import` of the same CSV
 //   into one table of a new database in WAL mode with synchronous=FULL.
+//   import/compact/N: the same import with the compact rows built in its
+//   write group (the new keys written without the triggers).
 // - read/values/N: reading every example from the values (the reading that
 //   classify does first) in a process of its own: the read's time, and the
-//   process's peak memory.
+//   process's peak memory. read/compact/N: the same read from the compact
+//   rows. compact/first-use/N: building every compact row of a store that
+//   has none yet; compact/all-dirty/N: rebuilding every row marked dirty.
 //
 // The ratio lines at the end state each goal. Peers that are not installed
 // are left out with a message. Set MORVEL_BENCH_KEEP to a folder to keep the
 // generated stores and CSV files there (for profiling).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -45,6 +50,7 @@
 #include "cli/ExchangeCommands.h"
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/modClass.h"
+#include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
 
 namespace morvel {
@@ -277,7 +283,7 @@ const Data& DataOf(int n) {
     const std::string csv = MakeCsv(n, state);
     test::WriteFile(d.csv, csv);
     std::int32_t first = 0, count = 0;
-    if (!ImportCsv(registry, csv, &first, &count) || count != n) {
+    if (!ImportCsv(registry, csv, &first, &count) || count != n || !RefreshCompactExamples(registry)) {
         d.error = "cannot import the generated examples";
         return d;
     }
@@ -350,36 +356,88 @@ void Sklearn(benchmark::State& state, int n) {
 }
 
 // Imports the CSV into a new store or database once per iteration.
-void Import(benchmark::State& state, int n, bool sqlite) {
+enum class Importer { kMorvel, kMorvelCompact, kSqlite };
+void Import(benchmark::State& state, int n, Importer importer) {
     const Data& d = DataOf(n);
     if (!d.error.empty()) return state.SkipWithError(d.error.c_str());
     static const std::string shell = OnPath("sqlite3");
     const std::string target = d.folder + "/imported.sqlite";
     for (auto _ : state) {
         for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(target + suffix);
-        const auto r =
-            sqlite ? CommandRunner::Run({shell, target, "PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
-                                         ".mode csv", ".import " + d.csv + " examples"})
-                   : CommandRunner::Run(
-                         {MORVEL_CLI_PATH, "--store", target, "import", "--format", "csv", d.csv});
-        if (!Report(state, r, sqlite ? "sqlite3 .import" : "morvel-cli import")) return;
+        static const std::string self = SelfPath();
+        CommandRunner::Result r;
+        switch (importer) {
+            case Importer::kMorvel:
+                r = CommandRunner::Run(
+                    {MORVEL_CLI_PATH, "--store", target, "import", "--format", "csv", d.csv});
+                break;
+            case Importer::kMorvelCompact:
+                r = CommandRunner::Run({self, "--import-once", target, d.csv});
+                break;
+            case Importer::kSqlite:
+                r = CommandRunner::Run({shell, target, "PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
+                                        ".mode csv", ".import " + d.csv + " examples"});
+                break;
+        }
+        if (!Report(state, r, "the import")) return;
     }
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(target + suffix);
 }
 
-// The child's part of read/...: reads every example of the store once and
-// prints the seconds the read took.
+// The child's part of read/... and compact/...: reads every example of the
+// store once (from the values, or from the compact rows), or builds every
+// compact row anew as on first use; prints the seconds it took and the
+// examples read or rows built.
 int ReadOnce(const std::string& how, const std::string& store) {
     Registry registry;
     if (!registry.Open(store)) return 2;
     modMain state;
     LoadConfigurationTables(registry, state);
+    // first-use: a store without compact rows; all-dirty: every row marked, as after a large import.
+    const char* prepare = how == "first-use" ? "DELETE FROM compact_state"
+                          : how == "all-dirty"
+                              ? "INSERT OR IGNORE INTO compact_dirty SELECT key FROM compact_examples"
+                              : nullptr;
+    if (prepare && sqlite3_exec(registry.Connection(), prepare, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return 2;
     const auto start = std::chrono::steady_clock::now();
-    modClass classes;
-    if (how != "values") return 2;
-    classes.ReadExamples(registry, state);
+    std::int64_t rows = 0;
+    if (how == "values") {
+        modClass classes;
+        classes.ReadExamples(registry, state);
+        rows = classes.Examples()->Rows();
+    } else if (how == "compact") {
+        rows = ReadCompactExamples(registry, state)->Rows();
+    } else if (prepare) {
+        if (!RefreshCompactExamples(registry)) return 2;
+    } else {
+        return 2;
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%.6f %d\n", seconds, classes.Examples()->Rows());
+    if (prepare) {
+        sqlite3_stmt* count = nullptr;
+        sqlite3_prepare_v2(registry.Connection(), "SELECT count(*) FROM compact_examples", -1, &count,
+                           nullptr);
+        if (sqlite3_step(count) == SQLITE_ROW) rows = sqlite3_column_int64(count, 0);
+        sqlite3_finalize(count);
+    }
+    std::printf("%.6f %lld\n", seconds, static_cast<long long>(rows));
+    return 0;
+}
+
+// The child's part of import/compact/...: the import as it will run with the
+// compact rows kept in the same write group (new keys written without the
+// triggers, then their rows built).
+int ImportOnce(const std::string& store, const std::string& csvPath) {
+    Registry registry;
+    if (!registry.Open(store)) return 2;
+    const std::string csv = test::ReadFile(csvPath);
+    Registry::WriteGroup group(registry);
+    NewExamplesWrite many(registry);
+    std::int32_t first = 0, count = 0;
+    if (!ImportCsv(registry, csv, &first, &count) || !many.Finish() || !RefreshCompactExamples(registry) ||
+        !group.Commit())
+        return 1;
     return 0;
 }
 
@@ -389,11 +447,11 @@ void Read(benchmark::State& state, int n, const char* how) {
     static const std::string self = SelfPath();
     const std::string out = d.folder + "/read.out";
     for (auto _ : state) {
-        if (!Check(state, CommandRunner::Run({self, "--read-once", how, d.store}, out), "the read")) return;
+        if (!Check(state, CommandRunner::Run({self, "--read-once", how, d.store}, out), how)) return;
         double seconds = 0;
-        int rows = 0;
-        if (std::sscanf(test::ReadFile(out).c_str(), "%lf %d", &seconds, &rows) != 2 || rows != n)
-            return state.SkipWithError("the read did not read every example");
+        long long rows = 0;
+        if (std::sscanf(test::ReadFile(out).c_str(), "%lf %lld", &seconds, &rows) != 2 || rows != n)
+            return state.SkipWithError("not every example was read or built");
         state.SetIterationTime(seconds);
     }
 }
@@ -404,6 +462,7 @@ void Read(benchmark::State& state, int n, const char* how) {
 int main(int argc, char** argv) {
     using namespace morvel;
     if (argc == 4 && std::string(argv[1]) == "--read-once") return ReadOnce(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "--import-once") return ImportOnce(argv[2], argv[3]);
     CommandRunner::Start();
 
     auto add = [](const std::string& name, int repetitions, auto&& fn) {
@@ -426,16 +485,22 @@ int main(int argc, char** argv) {
                      kPython);
     }
     for (int n : {10000, 100000})
-        add("import/morvel/" + std::to_string(n), 3, [n](benchmark::State& s) { Import(s, n, false); });
+        add("import/morvel/" + std::to_string(n), 3,
+            [n](benchmark::State& s) { Import(s, n, Importer::kMorvel); });
+    add("import/compact/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kMorvelCompact); });
     const bool sqlite = !OnPath("sqlite3").empty();
     if (sqlite) {
-        add("import/sqlite3/100000", 3, [](benchmark::State& s) { Import(s, 100000, true); });
+        add("import/sqlite3/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kSqlite); });
     } else {
         std::fprintf(stderr,
                      "Leaving out the sqlite3 peer: no sqlite3 on PATH (install Debian's sqlite3).\n");
     }
-    for (int n : {10000, 100000})
+    for (int n : {10000, 100000}) {
         add("read/values/" + std::to_string(n), 3, [n](benchmark::State& s) { Read(s, n, "values"); });
+        add("read/compact/" + std::to_string(n), 3, [n](benchmark::State& s) { Read(s, n, "compact"); });
+    }
+    add("compact/first-use/100000", 3, [](benchmark::State& s) { Read(s, 100000, "first-use"); });
+    add("compact/all-dirty/100000", 3, [](benchmark::State& s) { Read(s, 100000, "all-dirty"); });
 
     using Ratio = bench::RatioReporter::Ratio;
     return bench::RunWithRatios(
@@ -447,5 +512,11 @@ int main(int argc, char** argv) {
          Ratio{"classify memory 100000 / 10000 (goal: <= 11)", "classify/100000", "classify/10000",
                "peak_MB"},
          Ratio{"import time 100000 / 10000", "import/morvel/100000", "import/morvel/10000"},
-         Ratio{"read time 100000 / 10000", "read/values/100000", "read/values/10000"}});
+         Ratio{"import with compact rows / sqlite3, 100000", "import/compact/100000",
+               "import/sqlite3/100000"},
+         Ratio{"read time 100000 / 10000", "read/values/100000", "read/values/10000"},
+         Ratio{"compact read time 100000 / 10000", "read/compact/100000", "read/compact/10000"},
+         Ratio{"compact read / values read, time", "read/compact/100000", "read/values/100000"},
+         Ratio{"compact read / values read, memory", "read/compact/100000", "read/values/100000",
+               "peak_MB"}});
 }
