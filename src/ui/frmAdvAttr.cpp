@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
-#include "ui/Captions.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "ui/Captions.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -25,7 +25,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-frmAdvAttr::frmAdvAttr(Registry& registry, modMain& state, QWidget* parent)
+frmAdvAttr::frmAdvAttr(Registry& registry, ConfigTables& state, QWidget* parent)
     : QDialog(parent), registry_(registry), state_(state) {
     setObjectName("frmAdvAttr");
     setWindowTitle("Настройка дополнительных атрибутов");
@@ -81,7 +81,6 @@ bool frmAdvAttr::ShowModal() {
 }
 
 void frmAdvAttr::Form_Load() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
     ApplyCaption(registry_, this, "CustomizeAdvanced");
     ApplyCaption(registry_, Frame1, "SequencesList");
     ApplyCaption(registry_, Command1, "ButtonDelete");

@@ -15,8 +15,8 @@
 #include <QString>
 
 #include "core/platform/Status.h"
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -29,7 +29,7 @@ class frmAdvAttr : public QDialog {
     Q_OBJECT
 
   public:
-    frmAdvAttr(Registry& registry, modMain& state, QWidget* parent = nullptr);
+    frmAdvAttr(Registry& registry, ConfigTables& state, QWidget* parent = nullptr);
 
     // Loads the window (captions, the working list from the sequence table, an
     // empty edit box) and shows it modally. Returns once it is closed: true
@@ -65,7 +65,7 @@ class frmAdvAttr : public QDialog {
     int SelectedRow() const;
 
     Registry& registry_;
-    modMain& state_;
+    ConfigTables& state_;
 
     QGroupBox* Frame1 = nullptr;
     QListWidget* List1 = nullptr;

@@ -13,9 +13,9 @@
 #include <algorithm>
 
 #include "core/attributes/SequenceSearch.h"
-#include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
+#include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -24,10 +24,6 @@ using toolkit::PlaceTwips;
 
 constexpr int kClientWidth = 5535;
 constexpr int kClientHeight = 6135;
-
-// The value names of the options under the base key.
-constexpr std::string_view kShowFound = "ShowFound";
-constexpr std::string_view kListStyle = "ListStyle";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -51,7 +47,7 @@ void AddSorted(QListWidget& list, const QString& text) {
 
 }  // namespace
 
-frmAttributes::frmAttributes(Registry& registry, const modMain& state, const FileExaminer& examiner,
+frmAttributes::frmAttributes(Registry& registry, const ConfigTables& state, const FileExaminer& examiner,
                              QWidget* parent)
     : QDialog(parent), registry_(registry), state_(state), examiner_(examiner) {
     setObjectName("frmAttributes");
@@ -154,7 +150,6 @@ void frmAttributes::Form_Load() {
     SetDesignedCaptions();
 
     // 1. Captions.
-    registry_.CurrentKeyPath = InterfaceKeyPath();
     ApplyCaption(registry_, this, "FileAttributes");
     ApplyCaption(registry_, Frame1, "GeneralAttributes");
     ApplyCaption(registry_, Label1, "FullName");
@@ -179,7 +174,7 @@ void frmAttributes::Form_Load() {
         out = Q(value);
         return found;
     };
-    const AttributeSlots& v = examiner_.AttributeVector;
+    const AttributeSlots& v = examiner_.AttributeVector();
 
     // 2. The list is sorted and has no check marks.
     Check4->setChecked(true);
@@ -189,12 +184,12 @@ void frmAttributes::Form_Load() {
     SetLabel(Label1, Label1->text() + " " + Q(state_.CurrentFile));
 
     // 4. Size.
-    SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize));
+    SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize()));
 
     // 5. Platform.
     QString platform;
-    if (v[9] >= 1 && v[9] <= 6) {
-        text("Platform" + std::to_string(v[9]), platform);
+    if (v[slot::kExecutableType] >= 1 && v[slot::kExecutableType] <= 6) {
+        text("Platform" + std::to_string(v[slot::kExecutableType]), platform);
     } else {
         text("Unknown", platform);
     }
@@ -204,32 +199,34 @@ void frmAttributes::Form_Load() {
     // 6. Modified: d.mm.yyyy, then the weekday and the time of day when named.
     QString weekday;
     QString time;
-    const QString weekdayPart = text("WeekDay" + std::to_string(v[13]), weekday) ? ", " + weekday : QString();
-    const QString timePart = text("Time" + std::to_string(v[15]), time) ? ", " + time : QString();
+    const QString weekdayPart =
+        text("WeekDay" + std::to_string(v[slot::kWeekday]), weekday) ? ", " + weekday : QString();
+    const QString timePart =
+        text("Time" + std::to_string(v[slot::kTimeOfDay]), time) ? ", " + time : QString();
     SetLabel(Label4, Label4->text() + " " +
                          QString("%1.%2.%3")
-                             .arg(v[10])
-                             .arg(v[11], 2, 10, QChar('0'))
-                             .arg(v[12] + 1900, 4, 10, QChar('0')) +
+                             .arg(v[slot::kDay])
+                             .arg(v[slot::kMonth], 2, 10, QChar('0'))
+                             .arg(v[slot::kYear] + 1900, 4, 10, QChar('0')) +
                          weekdayPart + timePart);
 
     // 7. The unit, and the words for a size at the limit.
     QString bytes;
     if (text("bytes", bytes)) SetLabel(Label2, Label2->text() + " " + bytes);
     QString orMore;
-    if (text("OrMore", orMore) && examiner_.CappedFileSize == FileExaminer::kSizeCap)
+    if (text("OrMore", orMore) && examiner_.CappedFileSize() == FileExaminer::kSizeCap)
         SetLabel(Label2, Label2->text() + " " + orMore);
 
     // 8. System file.
-    Label5->setVisible(v[14] == 1);
+    Label5->setVisible(v[slot::kSystemFlag] == kYes);
 
     // 9. Which list: a negative value counts as 0.
-    const int shown = registry_.GetKeyNumber(Registry::kBaseKey, kShowFound) > 0 ? 1 : 0;
+    const int shown = registry_.GetKeyNumber(kBaseKey, kShowFoundValue) > 0 ? 1 : 0;
     Option1[shown]->setChecked(true);
     FillList(shown);
 
     // 10. The list's look: anything but 0 counts as three-dimensional.
-    Check6->setChecked(registry_.GetKeyNumber(Registry::kBaseKey, kListStyle) != 0);
+    Check6->setChecked(registry_.GetKeyNumber(kBaseKey, kListStyleValue) != 0);
     Check6_Click();
 
     // 11. The buttons follow the search text.
@@ -238,9 +235,9 @@ void frmAttributes::Form_Load() {
 
 void frmAttributes::FillList(int Index) {
     List1->clear();
-    const int count = std::clamp(state_.SequenceCount, 0, modMain::kMaxSequences);
+    const int count = std::clamp(state_.SequenceCount, 0, ConfigTables::kMaxSequences);
     for (int k = 1; k <= count; ++k)
-        if (examiner_.AttributeVector[modMain::kGeneralSlots + k] == Index + 1)
+        if (examiner_.AttributeVector()[SequenceSlot(k)] == Index + 1)
             AddSorted(*List1, Q(state_.SequenceTable[k]));
 }
 
@@ -280,16 +277,14 @@ bool frmAttributes::eventFilter(QObject* watched, QEvent* event) {
 
 void frmAttributes::cmdFind_Click() {
     const std::string pattern = PatternBytes(txtFind->text().toStdString());
-    const std::int32_t offset = FindPattern(pattern, examiner_.LoweredWindow(), examiner_.WindowLength);
+    const std::int32_t offset = FindPattern(pattern, examiner_.LoweredWindow(), examiner_.WindowLength());
     toolkit::ShowMessage(this, QString::number(offset));
 }
 
 void frmAttributes::Command1_Click() {
     Registry::WriteGroup group(registry_);
-    registry_.CurrentKeyPath = std::string(Registry::kBaseKey);
-    registry_.OpenKey();
-    registry_.SetKeyNumber(kShowFound, Option1[0]->isChecked() ? 0 : 1);
-    registry_.SetKeyNumber(kListStyle, Check6->isChecked() ? 1 : 0);
+    registry_.SetKeyNumber(kBaseKey, kShowFoundValue, Option1[0]->isChecked() ? 0 : 1);
+    registry_.SetKeyNumber(kBaseKey, kListStyleValue, Check6->isChecked() ? 1 : 0);
     if (const Status saved = group.Commit(); !saved) {
         toolkit::ShowMessage(this, "The options of this window were not saved.\n\n" + Q(saved.message()));
         return;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/classify/ClassificationRun.h"
+#include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
 #include "ui/toolkit.h"
 
@@ -82,9 +83,16 @@ class frmClass::RowBox final : public ValueBox {
     QComboBox* box_;
 };
 
-frmClass::frmClass(Registry& registry, const modMain& state, FileExaminer& examiner, modClass& classes,
-                   QWidget* parent)
-    : QDialog(parent), registry_(registry), state_(state), examiner_(examiner), classes_(classes) {
+frmClass::frmClass(Registry& registry, const ConfigTables& tables, FileExaminer& examiner,
+                   ExampleStore& examples, QWidget* parent)
+    : QDialog(parent),
+      registry_(registry),
+      examiner_(examiner),
+      examples_(examples),
+      tables_(tables),
+      vector_(examiner.AttributeVector()),
+      fresh_(examiner.AttributesFresh()),
+      generation_(examiner.Generation()) {
     setObjectName("frmClass");
     setWindowTitle("Классификация исполняемого файла");
     setWindowIcon(toolkit::ProgramIcon());
@@ -139,14 +147,14 @@ frmClass::frmClass(Registry& registry, const modMain& state, FileExaminer& exami
 frmClass::~frmClass() = default;
 
 void frmClass::Form_Load() {
-    const int rows = std::clamp(state_.TargetCount, 0, modMain::kMaxTargets);
+    const int rows = std::clamp(tables_.TargetCount, 0, ConfigTables::kMaxTargets);
     RowHeight = RoundedHalfEven(kBoxHeight * 3, 2);
 
     rowTargets_.assign(1, TargetEntry());
     for (int k = 1; k <= rows; ++k) {
-        rowTargets_.push_back(state_.TargetTable[k]);
+        rowTargets_.push_back(tables_.TargetTable[k]);
 
-        auto* label = new QLabel(Q(state_.TargetTable[k].Name), this);
+        auto* label = new QLabel(Q(tables_.TargetTable[k].Name), this);
         label->setObjectName("lblName");
         label->setProperty("Index", k);
         label->setTextFormat(Qt::PlainText);
@@ -215,16 +223,16 @@ void frmClass::Timer1_Timer() {
     // The window may be deleted during any yield below; from then on only
     // locals and the program-wide objects are used, never a member.
     const QPointer<frmClass> self(this);
-    modClass& classes = classes_;
-    // What the run reads is taken now: the rows' targets, and the file's
-    // vector, which another window may recompute while the run yields.
-    auto runState = std::make_unique<modMain>(state_);
+    // The run's own copies: the window's tables with the rows' targets, and
+    // the vector taken when the window opened.
+    auto runState = std::make_unique<ConfigTables>(tables_);
     const int rows = static_cast<int>(rowTargets_.size()) - 1;
     runState->TargetCount = rows;
     for (int k = 1; k <= rows; ++k) runState->TargetTable[k] = rowTargets_[k];
-    const AttributeSlots vector = examiner_.AttributeVector;
+    const AttributeSlots vector = vector_;
 
-    classes.ReadExamples(registry_, *runState);
+    auto classes = std::make_unique<TrainingSet>();
+    classes->UseExamples(ExampleStore::Read(registry_, *runState));
     auto run = std::make_unique<ClassificationRun>();
     for (int k = 1; k <= rows; ++k) {
         lblName[k]->show();
@@ -233,7 +241,7 @@ void frmClass::Timer1_Timer() {
         QComboBox* box = cmbValue[k];
         box->show();
         RowBox value(self, box);
-        if (!run->ClassifyTarget(classes, *runState, k, vector, value)) return;
+        if (!run->ClassifyTarget(*classes, *runState, k, vector, value)) return;
     }
     Command3->setEnabled(true);
 }
@@ -243,8 +251,8 @@ void frmClass::Command3_Click() {
     std::vector<RememberedValue> values;
     for (std::size_t k = 1; k < rowTargets_.size(); ++k)
         values.push_back({rowTargets_[k].Id, cmbValue[k]->currentText().toStdString()});
-    const Status stored = classes_.RememberExample(registry_, state_, examiner_.AttributeVector,
-                                                   examiner_.AttributesFresh, values);
+    const Status stored = examples_.Remember(tables_, vector_, fresh_, values);
+    if (stored) examiner_.MarkRemembered(generation_);
     if (!stored) {
         toolkit::ShowMessage(
             this, "The file was not stored as an example; your values are kept.\n\n" + Q(stored.message()));

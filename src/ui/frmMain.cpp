@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,10 +12,10 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "ui/toolkit.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "ui/Captions.h"
-#include "ui/frmAbout.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -47,12 +46,9 @@ QString DroppedFile(const QMimeData* mime) {
 
 }  // namespace
 
-frmMain::frmMain(Registry& registry, modMain& state, FileExaminer& examiner, Windows windows, QWidget* parent)
-    : QMainWindow(parent),
-      registry_(registry),
-      state_(state),
-      examiner_(examiner),
-      windows_(std::move(windows)) {
+frmMain::frmMain(Registry& registry, ConfigTables& tables, FileExaminer& examiner, ProgramWindows& windows,
+                 QWidget* parent)
+    : QMainWindow(parent), registry_(registry), state_(tables), examiner_(examiner), windows_(windows) {
     setObjectName("frmMain");
     setWindowTitle(toolkit::kProgramTitle);
     setWindowIcon(toolkit::ProgramIcon());
@@ -146,8 +142,7 @@ void frmMain::RefreshCaption() {
 }
 
 void frmMain::UpdateInterface() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
-    registry_.OpenKey();
+    registry_.OpenKey(InterfaceKeyPath());
     for (QObject* menu :
          std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget, mnAdvanced, mnSysInfo,
                                          mnInfo, mnSettings, mnInterface, mnFileAttr, mnFileClass, mnFileRun})
@@ -182,27 +177,27 @@ void frmMain::OpenFile(const QString& path) {
     state_.CurrentFile.clear();
     RefreshCaption();
     toolkit::Yield();  // paints the bare title before the examination
-    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_);
+    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_).ok();
     state_.CurrentFile = state_.AttributesValid ? path.toStdString() : previous;
     opening_ = false;
     RefreshCaption();
     // The attributes window would show the earlier file.
-    if (windows_.unloadAttributes) {
-        windows_.unloadAttributes();
-    } else if (attributesPlaceholder_) {
-        attributesPlaceholder_->close();
+    windows_.UnloadAttributes();
+}
+
+void frmMain::ReexamineCurrentFile() {
+    state_.AttributesValid = examiner_.ComputeFileAttributes(state_.CurrentFile, state_).ok();
+    RefreshCaption();
+    if (state_.AttributesValid) {
+        windows_.RefreshAttributes();
+    } else {
+        windows_.UnloadAttributes();
     }
 }
 
-void frmMain::mnFileAttr_Click() {
-    if (windows_.showAttributes) return windows_.showAttributes();
-    ShowPlaceholder(attributesPlaceholder_, "frmAttributes", "Атрибуты файла", false);
-}
+void frmMain::mnFileAttr_Click() { windows_.ShowAttributes(); }
 
-void frmMain::mnFileClass_Click() {
-    if (windows_.showClassification) return windows_.showClassification();
-    ShowPlaceholder(classPlaceholder_, "frmClass", "Классификация исполняемого файла", false);
-}
+void frmMain::mnFileClass_Click() { windows_.ShowClassification(); }
 
 void frmMain::mnFileRun_Click() {
     const Status started = toolkit::StartProgram(QString::fromStdString(state_.CurrentFile), {},
@@ -213,36 +208,19 @@ void frmMain::mnFileRun_Click() {
 void frmMain::mnClose_Click() { toolkit::EndProgram(); }
 
 void frmMain::mnAdvanced_Click() {
-    if (windows_.showAdvAttr) {
-        // The current file's vector was computed with the old sequences, while
-        // the attribute names now follow the new ones: the file is examined
-        // again, so that what is shown, classified and remembered for it is
-        // its vector under the new names.
-        if (windows_.showAdvAttr() && state_.AttributesValid)
-            OpenFile(QString::fromStdString(state_.CurrentFile));
-        return;
-    }
-    ShowPlaceholder(advAttrPlaceholder_, "frmAdvAttr", "Настройка дополнительных атрибутов", true);
+    // After a change of the sequence table the current file's vector was
+    // computed with the old sequences, while the attribute names follow the
+    // new ones: the file is examined again, so that what is shown, classified
+    // and remembered for it is its vector under the new names.
+    if (!windows_.ShowAdvAttr(this) || !state_.AttributesValid) return;
+    ReexamineCurrentFile();
 }
 
-void frmMain::mnTarget_Click() {
-    if (windows_.showTargetAttr) return windows_.showTargetAttr();
-    ShowPlaceholder(targetAttrPlaceholder_, "frmTargetAttr", "Настройка целевых атрибутов", true);
-}
+void frmMain::mnTarget_Click() { windows_.ShowTargetAttr(this); }
 
-frmAbout& frmMain::About() {
-    if (!about_) about_ = new frmAbout(registry_, this);
-    return *about_;
-}
+void frmMain::mnAbout_Click() { windows_.ShowAbout(this); }
 
-void frmMain::mnAbout_Click() {
-    frmAbout& about = About();
-    about.show();
-    about.raise();
-    about.activateWindow();
-}
-
-void frmMain::mnSysInfo_Click() { About().StartSysInfo(); }
+void frmMain::mnSysInfo_Click() { windows_.StartSysInfo(this); }
 
 void frmMain::mnLang_Click(int Index) {
     if (Index < 0 || Index >= static_cast<int>(mnLang.size())) return;
@@ -252,7 +230,7 @@ void frmMain::mnLang_Click(int Index) {
     const Status imported = ImportLanguageFile(registry_, path.toStdString(), parsed);
     toolkit::Yield();
     UpdateInterface();
-    if (windows_.reloadAttributes) windows_.reloadAttributes();
+    windows_.ReloadAttributes();
 
     if (imported && parsed.skippedLines == 0) return;
     QString text = imported ? QString("The language file %1 was imported, but %2 of its lines were skipped:")
@@ -267,24 +245,6 @@ void frmMain::mnLang_Click(int Index) {
                     .arg(QString::fromStdString(parsed.problems[i].message));
     if (parsed.skippedLines > listed) text += "\n...";
     toolkit::ShowMessage(this, text);
-}
-
-void frmMain::ShowPlaceholder(QPointer<QDialog>& window, const char* name, const QString& caption,
-                              bool modal) {
-    if (!window) {
-        window = new QDialog(this);
-        window->setObjectName(name);
-        window->setWindowTitle(caption);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->resize(toolkit::Pixels(5535), toolkit::Pixels(3000));
-    }
-    if (modal) {
-        window->exec();
-        return;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "ui/Captions.h"
 #include "ui/prpTarget.h"
 #include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
-#include "ui/Captions.h"
-#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {
@@ -43,7 +43,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-frmTargetAttr::frmTargetAttr(Registry& registry, modMain& state, QWidget* parent)
+frmTargetAttr::frmTargetAttr(Registry& registry, ConfigTables& state, QWidget* parent)
     : QDialog(parent), registry_(registry), state_(state) {
     setObjectName("frmTargetAttr");
     setWindowTitle("Настройка целевых атрибутов");
@@ -92,7 +92,6 @@ void frmTargetAttr::ShowModal() {
 }
 
 void frmTargetAttr::Form_Load() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
     ApplyCaption(registry_, this, "CustomizeTarget");
     ApplyCaption(registry_, Frame1, "TargetList");
     ApplyCaption(registry_, Command1, "ButtonAdd");
@@ -116,7 +115,7 @@ void frmTargetAttr::UpdateList() {
         List1->addItem(ListRow(QString::fromStdString(target.Id), QString::fromStdString(target.Name)));
     }
     List1->setCurrentRow(-1);
-    Command1->setEnabled(state_.TargetCount < modMain::kMaxTargets);
+    Command1->setEnabled(state_.TargetCount < ConfigTables::kMaxTargets);
 }
 
 int frmTargetAttr::SelectedRow() const {
@@ -125,21 +124,20 @@ int frmTargetAttr::SelectedRow() const {
     return List1->row(selected.first());
 }
 
-void frmTargetAttr::ShowProperties() {
-    prpTarget dialog(registry_, *this, this);
+bool frmTargetAttr::ShowProperties(bool idEditable) {
+    prpTarget dialog(registry_, properties_, idEditable, this);
     dialog.exec();
+    if (dialog.Accepted()) properties_ = dialog.Result();
+    return dialog.Accepted();
 }
 
 void frmTargetAttr::Command1_Click() {
     // The table is full: the button is disabled then, and a click that comes
     // anyway changes nothing.
-    if (state_.TargetCount >= modMain::kMaxTargets) return toolkit::Beep();
-    PTEnabled = true;
-    ShowProperties();
-    if (!PTOK) return;
+    if (state_.TargetCount >= ConfigTables::kMaxTargets) return toolkit::Beep();
+    if (!ShowProperties(true)) return;
     ++state_.TargetCount;
-    state_.TargetTable[state_.TargetCount] = {PTId.toStdString(), PTName.toStdString(),
-                                              PTMethod.toStdString()};
+    state_.TargetTable[state_.TargetCount] = properties_;
     UpdateList();
 }
 
@@ -158,13 +156,10 @@ void frmTargetAttr::Command5_Click() {
     const int row = SelectedRow();
     if (row < 0 || row >= state_.TargetCount) return toolkit::Beep();
     TargetEntry& target = state_.TargetTable[row + 1];
-    PTId = QString::fromStdString(target.Id);
-    PTName = QString::fromStdString(target.Name);
-    PTMethod = QString::fromStdString(target.Method);
-    PTEnabled = false;
-    ShowProperties();
-    // Whatever PTOK says: after a cancel the fields still hold the target.
-    target = {PTId.toStdString(), PTName.toStdString(), PTMethod.toStdString()};
+    properties_ = target;
+    // After a cancel properties_ still holds the target.
+    ShowProperties(false);
+    target = properties_;
     UpdateList();
 }
 

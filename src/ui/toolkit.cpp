@@ -123,12 +123,12 @@ Status StartProgram(const QString& program, const QStringList& arguments, Window
     // program opens its window as it chooses.
     if (CurrentHooks().start) return CurrentHooks().start(program, arguments);
     const QFileInfo info(program);
-    if (!info.exists()) return Status::Error(QString("%1 does not exist.").arg(program).toStdString());
+    if (!info.exists()) return Status::NotFound(QString("%1 does not exist.").arg(program).toStdString());
     if (info.isFile() && info.isExecutable() && QProcess::startDetached(program, arguments))
         return Status::Ok();
     if (arguments.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
         return Status::Ok();
-    return Status::Error(
+    return Status::IOError(
         QString("%1 cannot be started: it is not a program this system can run, and no program to open it "
                 "is set up.")
             .arg(program)

@@ -6,9 +6,10 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
-#include "ui/frmTargetAttr.h"
-#include "core/store/LanguageFile.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "core/store/LanguageFile.h"
+#include "ui/frmTargetAttr.h"
 
 namespace morvel {
 
@@ -84,7 +85,7 @@ class frmTargetAttrTest : public test::GuiTest {
     }
     std::vector<TargetEntry> Table() { return TargetList(state); }
 
-    modMain state;
+    ConfigTables state;
     std::unique_ptr<frmTargetAttr> editor;
 };
 
@@ -125,12 +126,11 @@ TEST_F(frmTargetAttrTest, OpensWithItsCaptionsAFixedPitchListAndTheFocusOnTheLis
 }
 
 TEST_F(frmTargetAttrTest, CaptionsComeFromTheInterfaceKeyWhereItHasThem) {
-    registry.CurrentKeyPath = InterfaceKeyPath();
-    ASSERT_TRUE(registry.OpenKey());
-    registry.SetKeyText("CustomizeTarget", "Target attribute settings");
-    registry.SetKeyText("ButtonProp", "Properties");
-    registry.SetKeyText("TargetProp", "Target attribute properties");
-    registry.SetKeyText("TargetMethod", "Method:");
+    ASSERT_TRUE(registry.OpenKey(InterfaceKeyPath()));
+    registry.SetKeyText(InterfaceKeyPath(), "CustomizeTarget", "Target attribute settings");
+    registry.SetKeyText(InterfaceKeyPath(), "ButtonProp", "Properties");
+    registry.SetKeyText(InterfaceKeyPath(), "TargetProp", "Target attribute properties");
+    registry.SetKeyText(InterfaceKeyPath(), "TargetMethod", "Method:");
     EXPECT_TRUE(Edit([&](QDialog& window) {
         EXPECT_EQ(window.windowTitle(), "Target attribute settings");
         EXPECT_EQ(Child<QPushButton>(window, "Command5")->text(), "Properties");
@@ -178,7 +178,6 @@ TEST_F(frmTargetAttrTest, AddAppendsWhatTheDialogGivesAndCancelChangesNothing) {
         EXPECT_EQ(seen.name, "Операционная система");
         EXPECT_EQ(seen.method, 0);
         EXPECT_TRUE(idEnabled);
-        EXPECT_FALSE(editor->PTOK);
         EXPECT_EQ(List(window)->count(), 1);
 
         // Nothing is validated: the same identifier again, an empty name.
@@ -290,15 +289,13 @@ TEST_F(frmTargetAttrTest, AMethodSpelledOtherwiseSelectsNothingAndOKReturnsItEmp
     EXPECT_EQ(Stored("Method1"), "");
 }
 
-TEST_F(frmTargetAttrTest, TheExchangeFieldsOutliveTheWindow) {
+TEST_F(frmTargetAttrTest, ThePropertiesLastShownOutliveTheWindow) {
     Targets({{"os", "OS", "Free Bayes"}});
     EXPECT_TRUE(Edit([&](QDialog& window) {
         test::ClickRow(List(window), 0);
         ThroughProperties(window, "Command5", {}, nullptr);
         QTest::keyClick(List(window), Qt::Key_Escape);
     }));
-    EXPECT_EQ(editor->PTId, "os");
-    EXPECT_FALSE(editor->PTEnabled);
     EXPECT_TRUE(Edit([&](QDialog& window) {
         Answer seen;
         bool idEnabled = false;
@@ -331,7 +328,7 @@ TEST_F(frmTargetAttrTest, EscKeepsTheChangesForTheRunWithoutStoringThem) {
 
 TEST_F(frmTargetAttrTest, With32TargetsAddIsDisabledAndDeletingAnyOneLeaves31) {
     std::vector<TargetEntry> full;
-    for (int i = 1; i <= modMain::kMaxTargets; ++i)
+    for (int i = 1; i <= ConfigTables::kMaxTargets; ++i)
         full.push_back({"t" + std::to_string(i), "", "ID3-based"});
     Targets(full);
     EXPECT_TRUE(Edit([&](QDialog& window) {
