@@ -1,6 +1,9 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "cli/Commands.h"
@@ -17,6 +20,12 @@ StoreCommands MakeCommands(CLI::App& app) {
                       MakeRankCommand, MakeExplainCommand, MakeExportCommand, MakeImportCommand})
         commands.push_back(make(app));
     return commands;
+}
+
+int OutputFailed(std::ostream& err, int status) {
+    err << "morvel-cli: the output could not be written"
+        << (errno ? std::string(": ") + std::strerror(errno) : "") << "\n";
+    return status;
 }
 
 }  // namespace
@@ -40,6 +49,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
+        if (!out.flush()) return OutputFailed(err, 2);
         return code == 0 ? 0 : 2;
     }
 
@@ -53,10 +63,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         const int status = command->Run(registry, in, out, err);
         // What the user asked for is the output: a full disk or a closed file
         // must not pass for success.
-        if (!out.flush()) {
-            err << "morvel-cli: the output could not be written\n";
-            return std::max(status, 1);
-        }
+        if (!out.flush()) return OutputFailed(err, std::max(status, 1));
         return status;
     }
     return 2;

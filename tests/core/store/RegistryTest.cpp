@@ -229,6 +229,40 @@ TEST(RegistryFileTest, ADatabaseOfAnotherProgramIsLeftAlone) {
     EXPECT_EQ(test::ReadFile(path), before);
 }
 
+// The faults pinned: the journal and sync settings were asked for without
+// looking at the answer, and a statement that could not be prepared made the
+// store read as empty without a word.
+TEST(RegistryFileTest, AStoreThatCannotKeepWritesDurablySaysSo) {
+    sqlite3* memory = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &memory), SQLITE_OK);  // a journal in memory only
+    const Status s = Registry::MakeDurable(memory);
+    EXPECT_TRUE(s.IsIOError());
+    EXPECT_NE(s.message().find("memory"), std::string::npos) << s.message();
+    sqlite3_close(memory);
+
+    test::TempDir dir;
+    Registry registry;
+    ASSERT_TRUE(registry.Open(dir.Store()).ok());
+    EXPECT_FALSE(registry.IsReadOnly());
+}
+
+TEST(RegistryFileTest, AStoreWhoseTablesWereChangedByHandIsRefusedAsDamaged) {
+    test::TempDir dir;
+    {
+        Registry registry;
+        ASSERT_TRUE(registry.Open(dir.Store()).ok());
+        ASSERT_TRUE(registry.SetKeyNumber(kBase, "ShowFound", 1));
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.Store().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE vals", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    Registry registry;
+    const Status s = registry.Open(dir.Store());
+    EXPECT_TRUE(s.IsCorrupt()) << s.message();
+    EXPECT_NE(s.message().find(dir.Store()), std::string::npos);
+}
+
 TEST(RegistryFileTest, AReadOnlyStoreReadsButRefusesWrites) {
     test::TempDir dir;
     {
