@@ -10,6 +10,8 @@
 #include "core/store/ExampleStore.h"
 #include "core/store/Registry.h"
 #include "core/store/StartUp.h"
+#include "ui/InterfaceLanguage.h"
+#include "ui/Messages.h"
 #include "ui/ProgramWindows.h"
 #include "ui/frmMain.h"
 #include "ui/toolkit.h"
@@ -30,10 +32,12 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(morvel::toolkit::ProgramIcon());
 
     morvel::Registry registry;
-    if (morvel::Status opened = registry.Open(morvel::Registry::DefaultPath()); !opened)
-        morvel::toolkit::ShowMessage(nullptr,
-                                     QString::fromStdString(opened.message()) +
-                                         "\n\nMorvel runs without its settings; nothing will be saved.");
+    const morvel::Status opened = registry.Open(morvel::Registry::DefaultPath());
+    // Qt's own texts in the language of the interface texts.
+    morvel::ApplyInterfaceLocale(registry);
+    if (!opened)
+        morvel::toolkit::ShowMessage(nullptr, morvel::Text(registry, morvel::msg::kStoreUnavailable,
+                                                           {QString::fromStdString(opened.message())}));
     morvel::ConfigTables tables;
     morvel::FileExaminer examiner;
     morvel::StartUp(registry, tables, examiner, args);

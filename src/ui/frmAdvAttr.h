@@ -13,6 +13,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <string>
+#include <vector>
 
 #include "core/platform/Status.h"
 #include "core/store/ConfigTables.h"
@@ -61,6 +63,9 @@ class frmAdvAttr : public QDialog {
 
   private:
     void Form_Load();
+    // Why rows cannot be the sequence table (in the interface's words), or an
+    // empty text when they can.
+    QString RefusalOf(const std::vector<std::string>& rows) const;
     // The row selected in List1, or -1.
     int SelectedRow() const;
 

@@ -24,6 +24,10 @@ using toolkit::PlaceTwips;
 
 constexpr int kClientWidth = 5535;
 constexpr int kClientHeight = 6135;
+constexpr int kFrameLeft = 120;
+constexpr int kFrameWidth = 5295;
+// Between a frame's edge and the controls in it.
+constexpr int kFrameMargin = 120;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -78,14 +82,14 @@ void frmAttributes::BuildControls() {
         PlaceTwips(*c, 3720, top, 1455, 255);
     };
 
-    frame(Frame1, "Frame1", 120, 120, 5295, 2175);
+    frame(Frame1, "Frame1", kFrameLeft, 120, kFrameWidth, 2175);
     label(Label1, Frame1, "Label1", 360);
     label(Label4, Frame1, "Label4", 720);
     label(Label2, Frame1, "Label2", 1080);
     label(Label3, Frame1, "Label3", 1440);
     label(Label5, Frame1, "Label5", 1800);
 
-    frame(Frame2, "Frame2", 120, 2400, 5295, 3135);
+    frame(Frame2, "Frame2", kFrameLeft, 2400, kFrameWidth, 3135);
     for (int i = 0; i < 2; ++i) {
         Option1[i] = new QRadioButton(Frame2);
         Option1[i]->setObjectName("Option1");
@@ -231,6 +235,27 @@ void frmAttributes::Form_Load() {
 
     // 11. The buttons follow the search text.
     txtFind_Change();
+
+    FitCaptions();
+}
+
+void frmAttributes::FitCaptions() {
+    // A caption longer than its designed control (a language, a font) widens
+    // the control; the frames and the window grow to hold it, never shrink.
+    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight));
+    for (QGroupBox* frame : {Frame1, Frame2}) frame->resize(toolkit::Pixels(kFrameWidth), frame->height());
+    int right = 0;
+    for (QWidget* control : std::initializer_list<QWidget*>{Option1[0], Option1[1], Check4, Check5, Check6}) {
+        toolkit::GrowToText(*control);
+        right = std::max(right, control->geometry().right() + 1);
+    }
+    const int frameWidth = std::max(toolkit::Pixels(kFrameWidth), right + toolkit::Pixels(kFrameMargin));
+    for (QGroupBox* frame : {Frame1, Frame2}) frame->resize(frameWidth, frame->height());
+    const int width =
+        std::max(toolkit::Pixels(kClientWidth), Frame2->x() + frameWidth + toolkit::Pixels(kFrameLeft));
+    setFixedSize(width, height());
+    // Close stays under the right edge of the frames.
+    Command1->move(Frame2->geometry().right() + 1 - Command1->width(), Command1->y());
 }
 
 void frmAttributes::FillList(int Index) {

@@ -67,6 +67,7 @@ class frmAttributes : public QDialog {
     void SetDesignedCaptions();
     void FillList(int Index);
     void SetLabel(QLabel* label, const QString& text);
+    void FitCaptions();
 
     Registry& registry_;
     const ConfigTables& state_;

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
@@ -15,6 +17,7 @@
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
+#include "ui/Messages.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -100,14 +103,22 @@ frmClass::frmClass(Registry& registry, const ConfigTables& tables, FileExaminer&
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
 
-    auto* label = new QLabel("Label1", this);
+    rowsScroll_ = new QScrollArea(this);
+    rowsScroll_->setObjectName("rowsScroll");
+    rowsScroll_->setFrameShape(QFrame::NoFrame);
+    rowsScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rowsArea_ = new QWidget;
+    rowsArea_->setObjectName("rowsArea");
+    rowsScroll_->setWidget(rowsArea_);
+
+    auto* label = new QLabel("Label1", rowsArea_);
     label->setObjectName("lblName");
     label->move(Pixels(kLabelLeft), Pixels(kLabelTop));
     label->adjustSize();
     label->hide();
     lblName.push_back(label);
 
-    auto* box = new QComboBox(this);
+    auto* box = new QComboBox(rowsArea_);
     box->setObjectName("cmbValue");
     box->setEditable(true);
     box->setEditText("Combo1");
@@ -154,7 +165,7 @@ void frmClass::Form_Load() {
     for (int k = 1; k <= rows; ++k) {
         rowTargets_.push_back(tables_.TargetTable[k]);
 
-        auto* label = new QLabel(Q(tables_.TargetTable[k].Name), this);
+        auto* label = new QLabel(Q(tables_.TargetTable[k].Name), rowsArea_);
         label->setObjectName("lblName");
         label->setProperty("Index", k);
         label->setTextFormat(Qt::PlainText);
@@ -163,7 +174,7 @@ void frmClass::Form_Load() {
         label->hide();
         lblName.push_back(label);
 
-        auto* box = new QComboBox(this);
+        auto* box = new QComboBox(rowsArea_);
         box->setObjectName("cmbValue");
         box->setProperty("Index", k);
         box->setEditable(true);
@@ -185,18 +196,37 @@ void frmClass::Form_Load() {
 
     const int clientWidth = 2 * kLabelLeft + LabelWidth + kLabelGap + kOpeningBoxWidth;
     const int clientHeight = kLabelTop + RowHeight * rows + kFrameHeight;
-    resize(Pixels(clientWidth), Pixels(clientHeight));
+    QSize size(Pixels(clientWidth), Pixels(clientHeight));
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
+        // The title bar and the border take room too.
+        const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * 4;
+        if (size.height() + frame > area.height()) {
+            scrolling_ = true;
+            size = QSize(size.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                         std::max(area.height() - frame, Pixels(kLabelTop + RowHeight + kFrameHeight)));
+        }
+        resize(size);
+        const QPoint centred = area.center() - QPoint(width() / 2, (height() + frame) / 2);
+        move(centred.x(), std::max(centred.y(), area.top()));
+    } else {
+        resize(size);
     }
     Form_Resize();
 }
 
 void frmClass::Form_Resize() {
-    const int clientWidth = Twips(width());
     const int clientHeight = Twips(height());
     const int rows = static_cast<int>(cmbValue.size()) - 1;
+    const int rowsHeight = Pixels(kLabelTop + RowHeight * rows);
+    // Scrolling, the rows take the room above the buttons and the scroll bar
+    // its width; otherwise they take their whole height, as designed.
+    const int scrollBar = scrolling_ ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    rowsScroll_->setGeometry(0, 0, width(),
+                             scrolling_ ? std::max(height() - Pixels(kFrameHeight), 0) : rowsHeight);
+    rowsScroll_->setVerticalScrollBarPolicy(scrolling_ ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    rowsArea_->resize(width() - scrollBar, rowsHeight);
+    const int clientWidth = Twips(width() - scrollBar);
     const int boxLeft = kLabelLeft + LabelWidth + kLabelGap;
     for (int k = 1; k <= rows; ++k) {
         const int boxWidth = LargerOf(clientWidth - kLabelLeft - boxLeft, kNarrowestBox);
@@ -204,8 +234,10 @@ void frmClass::Form_Resize() {
         cmbValue[k]->setGeometry(Pixels(boxLeft), Pixels(kBoxTop + RowHeight * (k - 1)), Pixels(boxWidth),
                                  cmbValue[k]->sizeHint().height());
     }
-    frmButtons->move(Pixels((clientWidth - kFrameWidth) / 2),
-                     Pixels(LargerOf(clientHeight - kFrameHeight, RowHeight * rows)));
+    const int frameTop =
+        scrolling_ ? clientHeight - kFrameHeight : LargerOf(clientHeight - kFrameHeight, RowHeight * rows);
+    frmButtons->move(Pixels((Twips(width()) - kFrameWidth) / 2), Pixels(frameTop));
+    frmButtons->raise();
 }
 
 void frmClass::resizeEvent(QResizeEvent* event) {
@@ -244,20 +276,35 @@ void frmClass::Timer1_Timer() {
         if (!run->ClassifyTarget(*classes, *runState, k, vector, value)) return;
     }
     Command3->setEnabled(true);
+    // Ready to correct the first value; Enter still means Remember.
+    if (rows > 0) {
+        cmbValue[1]->setFocus();
+        rowsScroll_->ensureWidgetVisible(cmbValue[1]);
+    }
 }
 
 void frmClass::Command3_Click() {
     if (!Command3->isEnabled()) return;
     std::vector<RememberedValue> values;
-    for (std::size_t k = 1; k < rowTargets_.size(); ++k)
-        values.push_back({rowTargets_[k].Id, cmbValue[k]->currentText().toStdString()});
+    for (std::size_t k = 1; k < rowTargets_.size(); ++k) {
+        const QString text = cmbValue[k]->currentText();
+        // A character the store lacks would be stored as "?": refused, with the value kept.
+        const QString field = Text(registry_, msg::kFieldTargetValue, {Q(rowTargets_[k].Name)});
+        if (const QString refused = CannotHoldText(registry_, field, text); !refused.isEmpty()) {
+            toolkit::ShowMessage(this, Text(registry_, msg::kNotRemembered) + "\n\n" + refused);
+            cmbValue[k]->setFocus();
+            rowsScroll_->ensureWidgetVisible(cmbValue[k]);
+            return;
+        }
+        values.push_back({rowTargets_[k].Id, text.toStdString()});
+    }
     const Status stored = examples_.Remember(tables_, vector_, fresh_, values);
-    if (stored) examiner_.MarkRemembered(generation_);
     if (!stored) {
-        toolkit::ShowMessage(
-            this, "The file was not stored as an example; your values are kept.\n\n" + Q(stored.message()));
+        toolkit::ShowMessage(this,
+                             Text(registry_, msg::kNotRemembered) + "\n\n" + ReasonText(registry_, stored));
         return;
     }
+    examiner_.MarkRemembered(generation_);
     close();
 }
 

@@ -16,6 +16,10 @@
 // values with another file's attributes, or a value with another target. A
 // target added since the opening has no row and is not read.
 //
+// The window keeps its designed size while the screen can show it; with more
+// rows than the screen's height holds, the rows scroll above the buttons,
+// which stay in sight.
+//
 // The run yields to the window system after showing each label, once per ID3
 // step or Bayes class, and after each target. A window closed during a yield
 // ends the run there; the run then touches nothing of the window.
@@ -34,6 +38,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 
 namespace morvel {
@@ -91,6 +96,10 @@ class frmClass : public QDialog {
     std::vector<QComboBox*> cmbValue;
     // The target each row was built for (1..N).
     std::vector<TargetEntry> rowTargets_;
+    // The rows' labels and boxes live in rowsArea_, which scrolls in rowsScroll_.
+    QScrollArea* rowsScroll_ = nullptr;
+    QWidget* rowsArea_ = nullptr;
+    bool scrolling_ = false;
     QFrame* frmButtons = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command4 = nullptr;

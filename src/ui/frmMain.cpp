@@ -15,6 +15,8 @@
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "ui/Captions.h"
+#include "ui/InterfaceLanguage.h"
+#include "ui/Messages.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -115,16 +117,21 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::ListLanguages() {
-    // Sorted by name, as a person looks for a language; hidden files are left out.
-    const QDir folder(toolkit::ProgramFolder() + "/Interfaces");
+    // Sorted by name, as a person looks for a language; hidden files are left
+    // out. The extension is matched in any letter case ("FRENCH.LNG").
+    const QDir folder(toolkit::InterfacesFolder());
     QStringList files = folder.entryList({"*.lng"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
     if (files.isEmpty()) return;
     if (files.size() > kMaxLanguages) files = files.mid(0, kMaxLanguages);
+    // Each item keeps the file it was listed from: its caption is only the
+    // name before the first ".", which cannot be turned back into the file.
     mnLang[0]->setText(LanguageName(files[0]));
+    mnLang[0]->setData(folder.filePath(files[0]));
     mnLang[0]->setVisible(true);
     for (int i = 1; i <= files.size(); ++i) {
         QAction* next = mnInterface->addAction(i < files.size() ? LanguageName(files[i]) : QString());
         next->setObjectName("mnLang");
+        if (i < files.size()) next->setData(folder.filePath(files[i]));
         connect(next, &QAction::triggered, this, [this, i] { mnLang_Click(i); });
         mnLang.push_back(next);
     }
@@ -200,9 +207,11 @@ void frmMain::mnFileAttr_Click() { windows_.ShowAttributes(); }
 void frmMain::mnFileClass_Click() { windows_.ShowClassification(); }
 
 void frmMain::mnFileRun_Click() {
-    const Status started = toolkit::StartProgram(QString::fromStdString(state_.CurrentFile), {},
-                                                 toolkit::WindowState::MinimizedActive);
-    if (!started) toolkit::ShowMessage(this, QString::fromStdString(started.message()));
+    const QString file = QString::fromStdString(state_.CurrentFile);
+    const Status started = toolkit::StartProgram(file, {}, toolkit::WindowState::MinimizedActive);
+    if (!started)
+        toolkit::ShowMessage(
+            this, Text(registry_, started.IsNotFound() ? msg::kRunMissing : msg::kRunFailed, {file}));
 }
 
 void frmMain::mnClose_Click() { toolkit::EndProgram(); }
@@ -224,7 +233,8 @@ void frmMain::mnSysInfo_Click() { windows_.StartSysInfo(this); }
 
 void frmMain::mnLang_Click(int Index) {
     if (Index < 0 || Index >= static_cast<int>(mnLang.size())) return;
-    const QString path = toolkit::ProgramFolder() + "/Interfaces/" + mnLang[Index]->text() + ".lng";
+    const QString path = mnLang[Index]->data().toString();
+    if (path.isEmpty()) return;
     toolkit::Yield();
     ParsedLanguage parsed;
     const Status imported = ImportLanguageFile(registry_, path.toStdString(), parsed);
@@ -232,17 +242,18 @@ void frmMain::mnLang_Click(int Index) {
     UpdateInterface();
     windows_.ReloadAttributes();
 
+    // The texts, Qt's own included, follow the language just imported.
+    ApplyInterfaceLocale(registry_);
+
     if (imported && parsed.skippedLines == 0) return;
-    QString text = imported ? QString("The language file %1 was imported, but %2 of its lines were skipped:")
-                                  .arg(path)
-                                  .arg(parsed.skippedLines)
-                            : QString("The language file %1 was not imported: %2.")
-                                  .arg(path, QString::fromStdString(imported.message()));
+    QString text =
+        imported ? Text(registry_, msg::kLanguageSkipped, {path, QString::number(parsed.skippedLines)})
+                 : Text(registry_, msg::kLanguageFailed, {path, QString::fromStdString(imported.message())});
     const std::size_t listed = std::min(parsed.problems.size(), kListedProblems);
     for (std::size_t i = 0; i < listed; ++i)
-        text += QString("\nline %1: %2")
-                    .arg(parsed.problems[i].line)
-                    .arg(QString::fromStdString(parsed.problems[i].message));
+        text += "\n" + Text(registry_, msg::kLanguageLine,
+                            {QString::number(parsed.problems[i].line),
+                             QString::fromStdString(parsed.problems[i].message)});
     if (parsed.skippedLines > listed) text += "\n...";
     toolkit::ShowMessage(this, text);
 }

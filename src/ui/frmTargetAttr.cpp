@@ -11,6 +11,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
+#include "ui/Messages.h"
 #include "ui/prpTarget.h"
 #include "ui/toolkit.h"
 
@@ -72,6 +73,8 @@ frmTargetAttr::frmTargetAttr(Registry& registry, ConfigTables& state, QWidget* p
     Command3->setDefault(true);
     PlaceTwips(*Command3, 5175, 3600, 1320, 375);
 
+    toolkit::SelectFirstOnArrow(*List1);
+
     setTabOrder(List1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command5);
@@ -87,6 +90,7 @@ frmTargetAttr::frmTargetAttr(Registry& registry, ConfigTables& state, QWidget* p
 
 void frmTargetAttr::ShowModal() {
     Form_Load();
+    toolkit::PlaceNear(*this, parentWidget());
     List1->setFocus();
     exec();
 }
@@ -164,10 +168,23 @@ void frmTargetAttr::Command5_Click() {
 }
 
 void frmTargetAttr::Command3_Click() {
+    // The window stays open with the table as it is, so that nothing is lost:
+    // when a text cannot be stored (a table read from a hand-edited store) or
+    // the save fails.
+    for (const TargetEntry& target : TargetList(state_)) {
+        for (const auto& [field, text] :
+             {std::pair{msg::kFieldTargetId, &target.Id}, std::pair{msg::kFieldTargetName, &target.Name}}) {
+            const QString refused =
+                CannotHoldText(registry_, morvel::Text(registry_, field), QString::fromStdString(*text));
+            if (refused.isEmpty()) continue;
+            toolkit::ShowMessage(this, morvel::Text(registry_, msg::kTargetsNotSaved) + "\n\n" + refused);
+            return;
+        }
+    }
     const Status saved = SaveTargetTable(registry_, state_, TargetList(state_));
     if (!saved) {
-        // The window stays open with the table as it is, so that nothing is lost.
-        toolkit::ShowFailure(this, "The target attributes were not saved.", saved);
+        toolkit::ShowMessage(
+            this, morvel::Text(registry_, msg::kTargetsNotSaved) + "\n\n" + ReasonText(registry_, saved));
         return;
     }
     accept();

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <iterator>
 
 #include "ui/toolkit.h"
@@ -59,6 +60,10 @@ frmTest::frmTest(const ConfigTables& state, FileExaminer& examiner, QWidget* par
     txtFN = new QLineEdit(this);
     txtFN->setObjectName("txtFN");
     toolkit::PlaceTwips(*txtFN, 1200, 120, 3375, 285);
+    // A caption wider than its designed room moves the box's left edge
+    // right, keeping a gap; the box keeps its right edge.
+    const int left = std::max(txtFN->x(), Label1->geometry().right() + 1 + toolkit::Pixels(120));
+    txtFN->setGeometry(left, txtFN->y(), txtFN->geometry().right() + 1 - left, txtFN->height());
 
     Command1 = new QPushButton("Тест", this);
     Command1->setObjectName("Command1");

@@ -8,6 +8,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
+#include "ui/Messages.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -93,6 +94,16 @@ void prpTarget::Form_Load(bool idEditable) {
 }
 
 void prpTarget::Command3_Click() {
+    // A text the store cannot hold is refused here, where it can be mended:
+    // the dialog stays open with the boxes as they are.
+    for (const auto& [field, box] :
+         {std::pair{msg::kFieldTargetId, Text1}, std::pair{msg::kFieldTargetName, Text2}}) {
+        const QString refused = CannotHoldText(registry_, Text(registry_, field), box->text());
+        if (refused.isEmpty()) continue;
+        toolkit::ShowMessage(this, refused);
+        box->setFocus();
+        return;
+    }
     result_ = {Text1->text().toStdString(), Text2->text().toStdString(),
                Combo1->currentIndex() >= 0 ? Combo1->currentText().toStdString() : std::string()};
     accepted_ = true;

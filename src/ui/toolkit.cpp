@@ -5,12 +5,17 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <memory>
 
 namespace morvel::toolkit {
@@ -53,6 +58,52 @@ void SetHooks(Hooks hooks) { CurrentHooks() = std::move(hooks); }
 void PlaceTwips(QWidget& widget, int left, int top, int width, int height) {
     widget.setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
 }
+
+int GrowToText(QWidget& control) {
+    const int growth = std::max(control.sizeHint().width() - control.width(), 0);
+    if (growth > 0) control.resize(control.width() + growth, control.height());
+    return growth;
+}
+
+void PlaceNear(QWidget& dialog, const QWidget* owner) {
+    const QScreen* screen = owner && owner->screen() ? owner->screen() : dialog.screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    QPoint at;
+    if (owner && owner->isVisible()) {
+        const QRect frame = owner->frameGeometry();
+        at = QPoint(frame.left(), frame.bottom() + 1);
+    } else {
+        at = area.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
+    }
+    // The dialog's own title bar and border are not part of its size yet.
+    const int decoration = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - dialog.width())));
+    at.setY(std::clamp(at.y(), area.top(),
+                       std::max(area.top(), area.bottom() + 1 - dialog.height() - decoration)));
+    dialog.move(at);
+}
+
+namespace {
+class ArrowSelects : public QObject {
+  public:
+    explicit ArrowSelects(QListWidget& list) : QObject(&list), list_(list) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key != Qt::Key_Down && key != Qt::Key_Up) || list_.count() == 0 ||
+            !list_.selectedItems().isEmpty())
+            return false;
+        list_.setCurrentRow(list_.currentRow() >= 0 ? list_.currentRow() : 0);
+        return true;
+    }
+
+  private:
+    QListWidget& list_;
+};
+}  // namespace
+
+void SelectFirstOnArrow(QListWidget& list) { list.installEventFilter(new ArrowSelects(list)); }
 
 void Yield() { QCoreApplication::processEvents(); }
 
@@ -108,6 +159,12 @@ void SetInterval(QTimer& timer, int milliseconds) {
 QString ProgramFolder() {
     if (!CurrentHooks().programFolder.isEmpty()) return CurrentHooks().programFolder;
     return QCoreApplication::applicationDirPath();
+}
+
+QString InterfacesFolder() {
+    const QString beside = ProgramFolder() + "/Interfaces";
+    if (QFileInfo(beside).isDir() || !CurrentHooks().programFolder.isEmpty()) return beside;
+    return QStringLiteral(MORVEL_INSTALLED_DATA_DIR "/Interfaces");
 }
 
 Version ProgramVersion() { return {MORVEL_VERSION_MAJOR, MORVEL_VERSION_MINOR, MORVEL_VERSION_PATCH}; }

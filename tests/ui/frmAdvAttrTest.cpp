@@ -8,6 +8,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
+#include "ui/Messages.h"
 #include "ui/ProgramWindows.h"
 #include "ui/frmAdvAttr.h"
 #include "ui/frmAttributes.h"
@@ -234,7 +235,9 @@ TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
         Add(window, "S1");  // a repeat does not count
         Click(window, "Command3");
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].startsWith("The search sequences were not saved.\n\nAt most 100"));
+        EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kSequencesNotSaved)))
+            << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::number(ConfigTables::kMaxSequences)));
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(List(window)->count(), 102);
         EXPECT_EQ(state.SequenceCount, 100);
@@ -250,7 +253,7 @@ TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
         test::Type(Edit1(window), QString(1100, 'x'));
         Click(window, "Command3");
         ASSERT_EQ(messages.size(), 2);
-        EXPECT_TRUE(messages[1].startsWith("The search sequences were not saved.\n\n"));
+        EXPECT_TRUE(messages[1].startsWith(Text(registry, msg::kSequencesNotSaved)));
         EXPECT_TRUE(messages[1].contains("1024"));
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(List(window)->count(), 100);

@@ -13,6 +13,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/RegExport.h"
+#include "ui/Messages.h"
 #include "ui/frmClass.h"
 
 namespace morvel {
@@ -358,7 +359,7 @@ TEST_F(frmClassTest, AFailedRememberSaysSoAndKeepsTheValues) {
     Boxes()[0]->lineEdit()->setText("typed");
     QTest::mouseClick(Remember(), Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("not stored")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kNotRemembered))) << messages[0].toStdString();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(Boxes()[0]->currentText(), "typed");
     EXPECT_TRUE(examiner.AttributesFresh());

@@ -11,6 +11,7 @@
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "core/store/RegExport.h"
+#include "ui/Messages.h"
 #include "ui/frmMain.h"
 
 namespace morvel {
@@ -262,29 +263,40 @@ TEST_F(frmMainTest, AHostileLanguageWritesOnlyInterfaceTextsAndItsProblemsAreSho
     EXPECT_EQ(Item("mnOpen")->text(), "Открыть");
     EXPECT_EQ(Item("mnClose")->text(), "Закрыть");
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("4 of its lines were skipped")) << messages[0].toStdString();
-    for (const char* line : {"line 4:", "line 6:", "line 8:", "line 9:"})
-        EXPECT_TRUE(messages[0].contains(line)) << line;
+    const QString file = QString::fromStdString(dir / "Interfaces/Evil.lng");
+    EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kLanguageSkipped, {file, "4"})))
+        << messages[0].toStdString();
+    for (const char* line : {"4", "6", "8", "9"})
+        EXPECT_TRUE(messages[0].contains("\n" + Text(registry, msg::kLanguageLine, {line, ""}))) << line;
     EXPECT_EQ(Dump(),
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n\n" +
                   kInterfaceKey + "\n\"mnFile\"=\"Fichier\"\n");
 }
 
-TEST_F(frmMainTest, ALanguageNameCutAtItsFirstDotNamesTheFileThatIsImported) {
-    // English.old.lng is listed as English, and choosing it imports English.lng.
+// The fault pinned: an item rebuilt its file's path from its caption, so
+// FRENCH.LNG ("…/FRENCH.lng is not a file") and English.old.lng ("English")
+// could never be imported.
+TEST_F(frmMainTest, EachLanguageItemImportsTheFileItWasListedFrom) {
     WriteLanguage("English.old.lng", Language("\"mnFile\"=\"Old\"\n"));
+    WriteLanguage("FRENCH.LNG", Language("\"mnFile\"=\"Fichier\"\n"));
     Start("");
     ASSERT_EQ(LanguageItems()[0]->text(), "English");
+    ASSERT_EQ(LanguageItems()[1]->text(), "FRENCH");
     ChooseLanguage(0);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("was not imported")) << messages[0].toStdString();
-    EXPECT_TRUE(messages[0].contains("/Interfaces/English.lng"));
-    EXPECT_EQ(Menu("mnFile")->title(), "Файл");
+    EXPECT_EQ(Menu("mnFile")->title(), "Old");
+    ChooseLanguage(1);
+    EXPECT_EQ(Menu("mnFile")->title(), "Fichier");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 
+    // A file of the same caption chosen by its item, not by its caption.
     WriteLanguage("English.lng", Language("\"mnFile\"=\"New\"\n"));
-    ChooseLanguage(0);
-    EXPECT_EQ(Menu("mnFile")->title(), "New");
+    window.reset();
+    Start("");
+    ASSERT_EQ(LanguageItems()[0]->text(), "English");
+    ASSERT_EQ(LanguageItems()[1]->text(), "English");
+    ChooseLanguage(1);
+    EXPECT_EQ(Menu("mnFile")->title(), "Old");
 }
 
 TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
@@ -296,7 +308,8 @@ TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
 
     startResult = Status::IOError("setup.exe cannot be started.");
     Choose("mnFile", "mnFileRun");
-    EXPECT_EQ(messages, QStringList{"setup.exe cannot be started."});
+    const QString file = QString::fromStdString(setupExe);
+    EXPECT_EQ(messages, QStringList{Text(registry, msg::kRunFailed, {file})});
 
     // Without the seam: a file removed since it was examined is reported, not started.
     hooks.start = nullptr;
@@ -304,7 +317,7 @@ TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
     std::filesystem::remove(setupExe);
     Choose("mnFile", "mnFileRun");
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].contains("does not exist")) << messages[1].toStdString();
+    EXPECT_EQ(messages[1], Text(registry, msg::kRunMissing, {file}));
 }
 
 TEST_F(frmMainTest, CloseAndClosingTheWindowEndTheProgram) {

@@ -9,6 +9,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
+#include "ui/Messages.h"
 #include "ui/frmTargetAttr.h"
 
 namespace morvel {
@@ -73,6 +74,8 @@ class frmTargetAttrTest : public test::GuiTest {
                 for (int i = 0; i < answer.method; ++i) QTest::keyClick(method, Qt::Key_Down);
             }
             QTest::keyClick(QApplication::focusWidget(), answer.ok ? Qt::Key_Return : Qt::Key_Escape);
+            // A refused OK leaves the dialog open: it is cancelled then.
+            if (dialog.isVisible()) dialog.reject();
         });
         Click(window, button);
         EXPECT_TRUE(*ran) << "the properties dialog did not open";
@@ -356,25 +359,38 @@ TEST_F(frmTargetAttrTest, With32TargetsAddIsDisabledAndDeletingAnyOneLeaves31) {
     EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 31);
 }
 
-TEST_F(frmTargetAttrTest, AFailedSaveIsReportedAndTheWindowStaysOpenWithTheTable) {
+// The fault pinned: a character outside the store's code page, or a text over
+// its length, was stored as "?" or failed only at Close; the properties
+// dialog now refuses it where it can be mended, and Close refuses a table
+// that holds one anyway, keeping the window open with the table.
+TEST_F(frmTargetAttrTest, TextTheStoreCannotHoldIsRefusedAndTheWindowKeepsTheTable) {
     Targets({{"os", "OS", "ID3-based"}});
     EXPECT_TRUE(Edit([&](QDialog& window) {
-        // A name the store cannot hold (over 1024 characters) fails the whole save.
         test::ClickRow(List(window), 0);
         ThroughProperties(window, "Command5", {{}, QString(1100, 'n'), -1});
-        Click(window, "Command3");
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].startsWith("The target attributes were not saved.\n\n"));
-        EXPECT_TRUE(messages[0].contains("1024"));
+        EXPECT_TRUE(messages[0].contains(QString::number(Registry::kMaxValueBytes)))
+            << messages[0].toStdString();
+        ThroughProperties(window, "Command1", {"日本", "Japan", 0});
+        ASSERT_EQ(messages.size(), 2);
+        EXPECT_TRUE(messages[1].contains("日") && messages[1].contains("本")) << messages[1].toStdString();
+        EXPECT_EQ(Table(), (std::vector<TargetEntry>{{"os", "OS", "ID3-based"}}));
+
+        // A table that holds such a text anyway (a store edited by hand).
+        state.TargetTable[1].Name = "x✓";
+        Click(window, "Command3");
+        ASSERT_EQ(messages.size(), 3);
+        EXPECT_TRUE(messages[2].startsWith(Text(registry, msg::kTargetsNotSaved)))
+            << messages[2].toStdString();
+        EXPECT_TRUE(messages[2].contains("✓"));
         EXPECT_TRUE(window.isVisible());
-        EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 1);
         EXPECT_EQ(Stored("Name1"), "OS");
 
         test::ClickRow(List(window), 0);
         ThroughProperties(window, "Command5", {{}, "Операционная система", -1});
         Click(window, "Command3");
     }));
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.size(), 3);
     EXPECT_EQ(Stored("Name1"), "Операционная система");
 }
 
