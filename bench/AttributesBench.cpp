@@ -17,7 +17,7 @@ namespace {
 struct Fixture {
     test::TempDir dir;
     std::string path = dir / "sample.exe";
-    modMain state;
+    ConfigTables state;
     std::vector<std::string> patterns;
 
     Fixture() {
@@ -29,7 +29,7 @@ struct Fixture {
             "kernel32.dll", "This program",        "LoadLibrary", "GetProcAddress", "ВИРУС",
             "троян",        "Программа установки", "setup",       "UPX!",           "MZ"};
         bytes.replace(1000, 6, "UPX!ab");
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         state.SequenceCount = 100;
         for (int k = 1; k <= 100; ++k) {
             std::string text = words[k % words.size()];
@@ -62,7 +62,7 @@ void BM_LiteralScanOfLoweredWindow(benchmark::State& s) {
     FileExaminer examiner;
     examiner.ComputeFileAttributes(f.path, f.state);
     const std::uint8_t* w = examiner.LoweredWindow();
-    const std::int32_t m = examiner.WindowLength;
+    const std::int32_t m = examiner.WindowLength();
     for (auto _ : s) {
         int found = 0;
         for (const auto& p : f.patterns) {

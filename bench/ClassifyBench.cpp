@@ -21,8 +21,10 @@
 #include "TestSupport.h"
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/LiteralClassify.h"
-#include "core/classify/modClass.h"
+#include "core/classify/TrainingSet.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
 namespace {
@@ -31,7 +33,7 @@ constexpr int kClasses[8] = {2, 5, 20, 3, 12, 8, 15, 4};
 constexpr std::string_view kMethods[8] = {kMethodId3,       kMethodNaiveBayes, kMethodFreeBayes,
                                           kMethodId3,       kMethodNaiveBayes, kMethodId3,
                                           kMethodFreeBayes, kMethodNaiveBayes};
-constexpr int kSlots = modMain::kMaxAttributes;
+constexpr int kSlots = ConfigTables::kMaxAttributes;
 
 // Slot values as files give them: small category codes, sequences found or
 // not, and the later sequences absent (0) from the older examples.
@@ -60,7 +62,7 @@ std::string ClassOf(int t, const std::vector<std::int32_t>& v, std::mt19937& ran
 struct Store {
     test::TempDir dir;
     Registry registry;
-    modMain state;
+    ConfigTables state;
     AttributeSlots file{};
 };
 
@@ -87,16 +89,18 @@ Store& StoreOf(int n) {
     const std::string examples = ExamplesKeyPath();
     for (int e = 1; e <= n; ++e) {
         const auto v = MakeVector(random, static_cast<double>(e) / n);
-        s.registry.CurrentKeyPath = examples + "\\Example" + std::to_string(e);
-        s.registry.OpenKey();
+        s.registry.OpenKey(examples + "\\Example" + std::to_string(e));
         for (int slot = 1; slot <= kSlots; ++slot)
-            if (v[slot - 1] != 0) s.registry.SetKeyNumber(s.state.AttributeNames[slot], v[slot - 1]);
+            if (v[slot - 1] != 0)
+                s.registry.SetKeyNumber(examples + "\\Example" + std::to_string(e),
+                                        s.state.AttributeNames[slot], v[slot - 1]);
         for (int t = 0; t < 8; ++t)
-            if (random() % 10 != 0) s.registry.SetKeyText("Target" + targets[t].Id, ClassOf(t, v, random));
+            if (random() % 10 != 0)
+                s.registry.SetKeyText(examples + "\\Example" + std::to_string(e), "Target" + targets[t].Id,
+                                      ClassOf(t, v, random));
     }
-    s.registry.CurrentKeyPath = examples;
-    s.registry.OpenKey();
-    s.registry.SetKeyNumber("Count", n);
+    s.registry.OpenKey(examples);
+    s.registry.SetKeyNumber(examples, "Count", n);
     if (!group.Commit().ok()) std::abort();
 
     std::mt19937 query(99);
@@ -106,8 +110,8 @@ Store& StoreOf(int n) {
 }
 
 std::vector<RecordingBox> FastRun(Store& s) {
-    modClass classes;
-    classes.ReadExamples(s.registry, s.state);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(s.registry, s.state));
     ClassificationRun run;
     std::vector<RecordingBox> boxes(s.state.TargetCount);
     for (int k = 1; k <= s.state.TargetCount; ++k)
@@ -137,9 +141,7 @@ void Run(benchmark::State& state, int n) {
 void ReadExamples(benchmark::State& state, int n) {
     Store& s = StoreOf(n);
     for (auto _ : state) {
-        modClass classes;
-        classes.ReadExamples(s.registry, s.state);
-        benchmark::DoNotOptimize(classes.StoredExampleCount);
+        benchmark::DoNotOptimize(ExampleStore::Read(s.registry, s.state));
     }
 }
 

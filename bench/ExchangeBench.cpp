@@ -11,7 +11,7 @@
 #include "RatioReporter.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
-#include "cli/ExchangeCommands.h"
+#include "core/store/ExampleCsv.h"
 
 namespace morvel {
 namespace {
@@ -44,7 +44,8 @@ void Import(benchmark::State& state) {
         if (!registry.Open(dir->Store())) return state.SkipWithError("cannot open the store");
         state.ResumeTiming();
         std::int32_t first = 0, count = 0;
-        if (!ImportCsv(registry, csv, &first, &count) || count != state.range(0))
+        ExampleStore store(registry);
+        if (!ImportExamplesCsv(store, csv, &first, &count) || count != state.range(0))
             return state.SkipWithError("the import failed");
         state.PauseTiming();
         dir.reset();
@@ -60,7 +61,8 @@ void Export(benchmark::State& state) {
         Registry registry;
         if (!registry.Open(dir.Store())) return state.SkipWithError("cannot open the store");
         std::int32_t first = 0, count = 0;
-        if (!ImportCsv(registry, MakeCsv(static_cast<int>(state.range(0))), &first, &count))
+        ExampleStore store(registry);
+        if (!ImportExamplesCsv(store, MakeCsv(static_cast<int>(state.range(0))), &first, &count))
             return state.SkipWithError("the import failed");
     }
     std::vector<std::string> sequences = {"morvel-cli", "--store", dir.Store(), "sequences", "set"};

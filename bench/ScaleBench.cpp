@@ -46,12 +46,12 @@
 #include "RatioReporter.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
-#include "cli/Csv.h"
-#include "cli/ExchangeCommands.h"
 #include "core/attributes/FileExaminer.h"
-#include "core/classify/modClass.h"
+#include "core/platform/Csv.h"
 #include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/ExampleCsv.h"
+#include "core/store/ExampleStore.h"
 
 namespace morvel {
 namespace {
@@ -202,17 +202,18 @@ std::vector<std::string> SequenceTexts() {
 // as files give them), and the class of each target following three of its
 // slots with some noise; one target in ten has no value.
 struct Example {
-    std::array<int, modMain::kGeneralSlots + kSequences> slots{};
+    std::array<int, ConfigTables::kGeneralSlots + kSequences> slots{};
     std::array<std::string, kTargets> classes;
 };
 
 Example MakeExample(std::mt19937& random) {
-    static const int kRange[modMain::kGeneralSlots] = {4, 20, 6, 2, 2, 2, 2, 8, 7, 31, 12, 36, 7, 2, 4, 2};
+    static const int kRange[ConfigTables::kGeneralSlots] = {4, 20, 6,  2,  2, 2, 2, 8,
+                                                            7, 31, 12, 36, 7, 2, 4, 2};
     Example e;
-    for (int s = 0; s < modMain::kGeneralSlots; ++s)
+    for (int s = 0; s < ConfigTables::kGeneralSlots; ++s)
         e.slots[s] = 1 + static_cast<int>(random() % kRange[s]) + (s == 11 ? 90 : 0);
     for (int q = 0; q < kSequences; ++q)
-        e.slots[modMain::kGeneralSlots + q] = 1 + static_cast<int>(random() % 2);
+        e.slots[ConfigTables::kGeneralSlots + q] = 1 + static_cast<int>(random() % 2);
     static const char* const kWords[] = {"trojan", "Clean", "installer", "game", "утилита"};
     for (int t = 0; t < kTargets; ++t) {
         if (random() % 10 == 0) continue;
@@ -227,7 +228,7 @@ Example MakeExample(std::mt19937& random) {
 }
 
 // The examples 1..n as `morvel-cli export --format csv` writes them.
-std::string MakeCsv(int n, const modMain& state) {
+std::string MakeCsv(int n, const ConfigTables& state) {
     std::string csv = "example";
     for (int s = 1; s <= state.AttributeCount; ++s) csv += "," + CsvField(state.AttributeNames[s]);
     for (int k = 1; k <= state.TargetCount; ++k) csv += "," + CsvField("Target" + state.TargetTable[k].Id);
@@ -269,8 +270,8 @@ const Data& DataOf(int n) {
     d.file = d.folder + "/setup1.exe";
 
     Registry registry;
-    modMain state;
-    state.PlatformVersion = modMain::kNtPlatformVersion;
+    ConfigTables state;
+    state.PlatformVersion = ConfigTables::kNtPlatformVersion;
     std::vector<TargetEntry> targets;
     for (int t = 0; t < kTargets; ++t)
         targets.push_back({"t" + std::to_string(t), "Target " + std::to_string(t), std::string(kMethods[t])});
@@ -283,7 +284,8 @@ const Data& DataOf(int n) {
     const std::string csv = MakeCsv(n, state);
     test::WriteFile(d.csv, csv);
     std::int32_t first = 0, count = 0;
-    if (!ImportCsv(registry, csv, &first, &count) || count != n || !RefreshCompactExamples(registry)) {
+    ExampleStore store(registry);
+    if (!ImportExamplesCsv(store, csv, &first, &count) || count != n || !RefreshCompactExamples(registry)) {
         d.error = "cannot import the generated examples";
         return d;
     }
@@ -304,7 +306,7 @@ const Data& DataOf(int n) {
         return d;
     }
     for (int s = 1; s <= state.AttributeCount; ++s)
-        d.fileValues += (s > 1 ? "," : "") + std::to_string(examiner.AttributeVector[s]);
+        d.fileValues += (s > 1 ? "," : "") + std::to_string(examiner.AttributeVector()[s]);
     for (int k = 1; k <= state.TargetCount; ++k)
         d.methods += (k > 1 ? "," : "") + state.TargetTable[k].Method;
     return d;
@@ -391,7 +393,7 @@ void Import(benchmark::State& state, int n, Importer importer) {
 int ReadOnce(const std::string& how, const std::string& store) {
     Registry registry;
     if (!registry.Open(store)) return 2;
-    modMain state;
+    ConfigTables state;
     LoadConfigurationTables(registry, state);
     // first-use: a store without compact rows; all-dirty: every row marked, as after a large import.
     const char* prepare = how == "first-use" ? "DELETE FROM compact_state"
@@ -403,9 +405,7 @@ int ReadOnce(const std::string& how, const std::string& store) {
     const auto start = std::chrono::steady_clock::now();
     std::int64_t rows = 0;
     if (how == "values") {
-        modClass classes;
-        classes.ReadExamples(registry, state);
-        rows = classes.Examples()->Rows();
+        rows = ExampleStore::Read(registry, state)->Rows();
     } else if (how == "compact") {
         rows = ReadCompactExamples(registry, state)->Rows();
     } else if (prepare) {
@@ -428,15 +428,16 @@ int ReadOnce(const std::string& how, const std::string& store) {
 // The child's part of import/compact/...: the import as it will run with the
 // compact rows kept in the same write group (new keys written without the
 // triggers, then their rows built).
-int ImportOnce(const std::string& store, const std::string& csvPath) {
+int ImportOnce(const std::string& path, const std::string& csvPath) {
     Registry registry;
-    if (!registry.Open(store)) return 2;
+    if (!registry.Open(path)) return 2;
     const std::string csv = test::ReadFile(csvPath);
     Registry::WriteGroup group(registry);
     NewExamplesWrite many(registry);
     std::int32_t first = 0, count = 0;
-    if (!ImportCsv(registry, csv, &first, &count) || !many.Finish() || !RefreshCompactExamples(registry) ||
-        !group.Commit())
+    ExampleStore store(registry);
+    if (!ImportExamplesCsv(store, csv, &first, &count) || !many.Finish() ||
+        !RefreshCompactExamples(registry) || !group.Commit())
         return 1;
     return 0;
 }

@@ -4,20 +4,20 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
 namespace morvel {
 namespace {
 
-const std::string kExamples = std::string(Registry::kBaseKey) + "\\Examples";
+const std::string kExamples = std::string(kBaseKey) + "\\Examples";
 
 void BM_GetKeyNumber(benchmark::State& state) {
     test::TempDir dir;
     Registry registry;
     if (!registry.Open(dir.Store())) return state.SkipWithError("cannot open the store");
-    registry.CurrentKeyPath = kExamples;
-    registry.OpenKey();
-    registry.SetKeyNumber("Count", 42);
+    registry.OpenKey(kExamples);
+    registry.SetKeyNumber(kExamples, "Count", 42);
     const bool snapshot = state.range(0) != 0;
     std::optional<Registry::ReadSnapshot> read;
     if (snapshot) read.emplace(registry);

@@ -25,9 +25,9 @@ void Check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static morvel::FileExaminer examiner;
-    static morvel::modMain state = [] {
-        morvel::modMain s;
-        s.PlatformVersion = morvel::modMain::kNtPlatformVersion;
+    static morvel::ConfigTables state = [] {
+        morvel::ConfigTables s;
+        s.PlatformVersion = morvel::ConfigTables::kNtPlatformVersion;
         const char* texts[] = {"MZ", "This program", "вирус", "PE", "\xCD\x33", "a"};
         s.SequenceCount = 6;
         for (int i = 0; i < 6; ++i) s.SequenceTable[i + 1] = texts[i];
@@ -44,13 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     morvel::test::WriteFile(path, contents);
 
     if (examiner.ComputeFileAttributes(path, state)) {
-        const auto& v = examiner.AttributeVector;
+        const auto& v = examiner.AttributeVector();
         Check(v[1] >= 1 && v[1] <= 4);
         Check(v[3] <= 6 && v[8] >= 1 && v[8] <= 8 && v[9] <= 7);
         for (int s : {4, 5, 6, 7, 16}) Check(v[s] == 1 || v[s] == 2);
         for (int k = 17; k <= 22; ++k) Check(v[k] == 1 || v[k] == 2);
-        Check(examiner.WindowLength >= 0 && examiner.WindowLength <= morvel::FileExaminer::kWindowSize);
-        Check(static_cast<std::size_t>(examiner.WindowLength) ==
+        Check(examiner.WindowLength() >= 0 && examiner.WindowLength() <= morvel::FileExaminer::kWindowSize);
+        Check(static_cast<std::size_t>(examiner.WindowLength()) ==
               std::min<std::size_t>(contents.size(), 1 << 20));
     }
     unlink(path.c_str());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "core/store/Registry.h"
 

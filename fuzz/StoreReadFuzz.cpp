@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "core/platform/CodePage.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
 namespace {
@@ -29,10 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string bytes(reinterpret_cast<const char*>(data + 2 + nameLength), size - 2 - nameLength);
     if (data[0] & 0x80) bytes.resize(1024 + (data[0] & 0x3), '\x01');
 
-    const std::string key = std::string(morvel::Registry::kBaseKey) + "\\Fuzz";
-    registry.CurrentKeyPath = key;
-    Check(registry.OpenKey());
-    Check(registry.SetKeyValue(name, type, bytes));
+    const std::string key = std::string(morvel::kBaseKey) + "\\Fuzz";
+    Check(registry.OpenKey(key));
+    Check(registry.SetKeyValue(key, name, type, bytes));
 
     std::string text = "sentinel";
     const bool found = registry.GetKeyText(key, name, text);

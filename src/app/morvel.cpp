@@ -1,22 +1,20 @@
 // morvel: the desktop program. Builds the program-wide objects, runs the
 // start-up on the file named by the command line and shows the main window.
 #include <QApplication>
-#include <QPointer>
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/classify/modClass.h"
-#include "ui/frmAdvAttr.h"
-#include "ui/frmTargetAttr.h"
-#include "ui/toolkit.h"
-#include "ui/ProgramWindows.h"
-#include "core/store/StartUp.h"
-#include "ui/frmMain.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
+#include "core/store/StartUp.h"
+#include "ui/InterfaceLanguage.h"
+#include "ui/Messages.h"
+#include "ui/ProgramWindows.h"
+#include "ui/frmMain.h"
+#include "ui/toolkit.h"
 
 int main(int argc, char** argv) {
     // The file's path exactly as given: taken before Qt removes the options it knows.
@@ -34,37 +32,21 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(morvel::toolkit::ProgramIcon());
 
     morvel::Registry registry;
-    if (morvel::Status opened = registry.Open(morvel::Registry::DefaultPath()); !opened)
-        morvel::toolkit::ShowMessage(nullptr,
-                                     QString::fromStdString(opened.message()) +
-                                         "\n\nMorvel runs without its settings; nothing will be saved.");
-    morvel::modMain state;
+    const morvel::Status opened = registry.Open(morvel::Registry::DefaultPath());
+    // Qt's own texts in the language of the interface texts.
+    morvel::ApplyInterfaceLocale(registry);
+    if (!opened)
+        morvel::toolkit::ShowMessage(nullptr, morvel::Text(registry, morvel::msg::kStoreUnavailable,
+                                                           {QString::fromStdString(opened.message())}));
+    morvel::ConfigTables tables;
     morvel::FileExaminer examiner;
-    morvel::StartUp(registry, state, examiner, args);
+    morvel::StartUp(registry, tables, examiner, args);
 
-    // The attributes, classification and test windows.
-    morvel::modClass classes;
-    morvel::ProgramWindows fileWindows(registry, state, examiner, classes);
-    morvel::frmMain::Windows windows;
-    fileWindows.Connect(windows);
-    // The configuration editors: one instance each, made on first use as
-    // children of the main window (which deletes them), shown modally over it.
-    QWidget* owner = nullptr;
-    QPointer<morvel::frmAdvAttr> advAttr;
-    QPointer<morvel::frmTargetAttr> targetAttr;
-    windows.showAdvAttr = [&] {
-        if (!advAttr) advAttr = new morvel::frmAdvAttr(registry, state, owner);
-        return advAttr->ShowModal();
-    };
-    windows.showTargetAttr = [&] {
-        if (!targetAttr) targetAttr = new morvel::frmTargetAttr(registry, state, owner);
-        targetAttr->ShowModal();
-    };
-
-    morvel::frmMain window(registry, state, examiner, std::move(windows));
-    owner = &window;
+    morvel::ExampleStore examples(registry);
+    morvel::ProgramWindows windows(registry, tables, examiner, examples);
+    morvel::frmMain window(registry, tables, examiner, windows);
     window.show();
     // The diagnostic test window has no menu command.
-    if (qEnvironmentVariable("MORVEL_TEST_WINDOW") == "1") fileWindows.ShowTest();
+    if (qEnvironmentVariable("MORVEL_TEST_WINDOW") == "1") windows.ShowTest();
     return app.exec();
 }

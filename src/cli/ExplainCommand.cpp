@@ -1,14 +1,18 @@
-#include "cli/ExplainCommand.h"
-
+// morvel-cli explain: classifies files as classify does and tells, per
+// target, how its method reached the value: the ID3 walk step by step, or
+// each class's Bayes score with the attributes that lowered it most.
 #include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 
+#include "cli/BatchRunner.h"
+#include "cli/Commands.h"
 #include "core/attributes/AttributeMeaning.h"
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/ClassificationRun.h"
-#include "cli/Batch.h"
+#include "core/classify/TrainingSet.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 
 namespace morvel {
 namespace {
@@ -45,7 +49,7 @@ class Recorder : public ClassifierTrace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-void ExplainId3(const Recorder& trace, const modMain& state, const AttributeSlots& vector,
+void ExplainId3(const Recorder& trace, const ConfigTables& state, const AttributeSlots& vector,
                 std::ostream& out) {
     const auto& steps = trace.steps;
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -85,7 +89,7 @@ void ExplainId3(const Recorder& trace, const modMain& state, const AttributeSlot
     }
 }
 
-void ExplainBayes(const Recorder& trace, const modMain& state, const AttributeSlots& vector,
+void ExplainBayes(const Recorder& trace, const ConfigTables& state, const AttributeSlots& vector,
                   const RecordingBox& box, std::ostream& out) {
     double best = 0;
     for (const auto& entry : box.list)
@@ -125,20 +129,21 @@ class ExplainCommand : public StoreCommand {
     }
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
-        modMain state;
+        ConfigTables state;
         LoadTables(registry, state);
-        modClass classes;
-        classes.ReadExamples(registry, state);
+        TrainingSet classes;
+        classes.UseExamples(ExampleStore::Read(registry, state));
         ClassificationRun run;
         FileExaminer examiner;
         int status = 0;
         for (const std::string& path : files_) {
-            if (!examiner.ComputeFileAttributes(AbsolutePath(path), state)) {
-                err << "morvel-cli: " << path << ": " << examiner.LastError() << "\n";
+            if (const Status examined = examiner.ComputeFileAttributes(AbsolutePath(path), state);
+                !examined) {
+                err << "morvel-cli: " << path << ": " << examined.message() << "\n";
                 status = 1;
                 continue;
             }
-            const AttributeSlots& vector = examiner.AttributeVector;
+            const AttributeSlots& vector = examiner.AttributeVector();
             out << path << "\n";
             for (std::int32_t k = 1; k <= state.TargetCount; ++k) {
                 const TargetEntry& target = state.TargetTable[k];
@@ -149,11 +154,11 @@ class ExplainCommand : public StoreCommand {
                 run.SetTrace(nullptr);
                 out << target.Id << " (" << target.Name << ", " << target.Method << "): " << Quoted(box.text)
                     << "\n";
-                if (classes.LoadedCount == 0) {
+                if (classes.LoadedCount() == 0) {
                     out << "  no examples for this target\n";
                     continue;
                 }
-                out << "  " << classes.LoadedCount << " examples; list:";
+                out << "  " << classes.LoadedCount() << " examples; list:";
                 for (const auto& entry : box.list) out << " " << Quoted(entry);
                 out << "\n";
                 if (target.Method == kMethodId3) {

@@ -2,21 +2,26 @@
 
 namespace morvel {
 
-void LoadTables(const Registry& registry, modMain& state) {
-    state.PlatformVersion = modMain::kNtPlatformVersion;
-    LoadConfigurationTables(registry, state);
+void LoadTables(const Registry& registry, ConfigTables& tables) {
+    tables.PlatformVersion = ConfigTables::kNtPlatformVersion;
+    LoadConfigurationTables(registry, tables);
 }
 
-bool ChooseTargets(const modMain& state, const std::string& id, std::vector<std::int32_t>& targets,
+bool ChooseTargets(const ConfigTables& tables, const std::string& id, std::vector<std::int32_t>& targets,
                    std::ostream& err) {
     targets.clear();
-    for (std::int32_t k = 1; k <= state.TargetCount; ++k)
-        if (id.empty() || state.TargetTable[k].Id == id) targets.push_back(k);
+    for (std::int32_t k = 1; k <= tables.TargetCount; ++k)
+        if (id.empty() || tables.TargetTable[k].Id == id) targets.push_back(k);
     if (!id.empty() && targets.empty()) {
         err << "morvel-cli: no target has the identifier \"" << id << "\"\n";
         return false;
     }
     return true;
+}
+
+int Report(std::ostream& err, const Status& status, const std::string& context) {
+    err << "morvel-cli: " << (context.empty() ? "" : context + ": ") << status.message() << "\n";
+    return 1;
 }
 
 }  // namespace morvel

@@ -1,6 +1,6 @@
-// StoreCommand: a morvel-cli command that works on the store. It adds its own
-// subcommand and options to the parser when made, and runs on the opened
-// store when the user chose it; RunCli needs no other line for it.
+// StoreCommand: one morvel-cli command. Each command is a class in a file of
+// its own (see Commands.h): made with the parser, it adds its subcommand and
+// options; when the user chose it, RunCli opens the store and calls Run.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/Status.h"
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 namespace morvel {
 
@@ -22,7 +23,8 @@ class StoreCommand {
     // Whether the parsed command line chose this command.
     bool Chosen() const { return command_ != nullptr && command_->parsed(); }
     // Runs on the open store; returns the exit status (0 done, 1 some input
-    // could not be handled, 2 a usage error), output on out, messages on err.
+    // could not be handled or was refused, 2 a usage error), output on out,
+    // messages on err. in is what "-" reads.
     virtual int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) = 0;
 
   protected:
@@ -32,12 +34,16 @@ class StoreCommand {
 using StoreCommands = std::vector<std::unique_ptr<StoreCommand>>;
 
 // Loads the configuration tables as the program does at start-up.
-void LoadTables(const Registry& registry, modMain& state);
+void LoadTables(const Registry& registry, ConfigTables& tables);
 
 // The positions (1..TargetCount) of the targets a command works on: every
 // target when id is empty, else those whose identifier is id exactly. Returns
 // false, with a message on err, when id names no target.
-bool ChooseTargets(const modMain& state, const std::string& id, std::vector<std::int32_t>& targets,
+bool ChooseTargets(const ConfigTables& tables, const std::string& id, std::vector<std::int32_t>& targets,
                    std::ostream& err);
+
+// Writes "morvel-cli: " and the status's message (with what went before it,
+// when given) on a line of err, and returns 1.
+int Report(std::ostream& err, const Status& status, const std::string& context = {});
 
 }  // namespace morvel

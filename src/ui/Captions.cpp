@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QMenu>
 
+#include "core/store/KeyPaths.h"
+
 namespace morvel {
 
 QString Caption(const QObject* object) {
@@ -38,7 +40,7 @@ void SetCaption(QObject* object, const QString& text) {
 
 bool ApplyCaption(const Registry& registry, QObject* object, std::string_view valueName) {
     std::string text;
-    if (!registry.GetKeyText(registry.CurrentKeyPath, valueName, text)) return false;
+    if (!registry.GetKeyText(InterfaceKeyPath(), valueName, text)) return false;
     SetCaption(object, QString::fromStdString(text));
     return true;
 }

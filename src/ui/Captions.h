@@ -20,10 +20,9 @@ QString Caption(const QObject* object);
 // Sets the caption of object; a label is resized to its new text.
 void SetCaption(QObject* object, const QString& text);
 
-// Reads the text valueName from the key at registry.CurrentKeyPath (callers set
-// it to the "\Interface" key first). When found, the object's caption becomes
-// that text (an empty text blanks it); otherwise the caption stays as it was.
-// Returns whether the text was found.
+// Reads the text valueName from the "\Interface" key. When found, the
+// object's caption becomes that text (an empty text blanks it); otherwise the
+// caption stays as it was. Returns whether the text was found.
 bool ApplyCaption(const Registry& registry, QObject* object, std::string_view valueName);
 
 // ApplyCaption with the menu's own name (its objectName) as the value name.

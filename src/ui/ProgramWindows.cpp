@@ -1,8 +1,11 @@
 #include "ui/ProgramWindows.h"
 
+#include "ui/frmAbout.h"
+#include "ui/frmAdvAttr.h"
 #include "ui/frmAttributes.h"
-#include "ui/frmTest.h"
 #include "ui/frmClass.h"
+#include "ui/frmTargetAttr.h"
+#include "ui/frmTest.h"
 
 namespace morvel {
 namespace {
@@ -15,21 +18,19 @@ void Front(QWidget& window) {
 
 }  // namespace
 
-ProgramWindows::ProgramWindows(Registry& registry, modMain& state, FileExaminer& examiner, modClass& classes)
-    : registry_(registry), state_(state), examiner_(examiner), classes_(classes) {}
+ProgramWindows::ProgramWindows(Registry& registry, ConfigTables& tables, FileExaminer& examiner,
+                               ExampleStore& examples)
+    : registry_(registry), tables_(tables), examiner_(examiner), examples_(examples) {}
 
 ProgramWindows::~ProgramWindows() {
-    // A closed window is already on its way out (deleted later).
+    // A closed window is already on its way out (deleted later); a window
+    // parented to the main window has gone with it (the pointer is null).
     delete attributes_.data();
     delete classification_.data();
     delete test_.data();
-}
-
-void ProgramWindows::Connect(frmMain::Windows& windows) {
-    windows.showAttributes = [this] { ShowAttributes(); };
-    windows.unloadAttributes = [this] { UnloadAttributes(); };
-    windows.reloadAttributes = [this] { ReloadAttributes(); };
-    windows.showClassification = [this] { ShowClassification(); };
+    delete advAttr_.data();
+    delete targetAttr_.data();
+    delete about_.data();
 }
 
 frmAttributes* ProgramWindows::Attributes() const {
@@ -41,9 +42,12 @@ frmClass* ProgramWindows::Classification() const {
 }
 
 frmTest* ProgramWindows::Test() const { return test_.data(); }
+frmAdvAttr* ProgramWindows::AdvAttr() const { return advAttr_.data(); }
+frmTargetAttr* ProgramWindows::TargetAttr() const { return targetAttr_.data(); }
+frmAbout* ProgramWindows::About() const { return about_.data(); }
 
 void ProgramWindows::ShowAttributes() {
-    if (!Attributes()) attributes_ = new frmAttributes(registry_, state_, examiner_);
+    if (!Attributes()) attributes_ = new frmAttributes(registry_, tables_, examiner_);
     Front(*attributes_);
 }
 
@@ -54,17 +58,41 @@ void ProgramWindows::UnloadAttributes() {
 
 void ProgramWindows::ReloadAttributes() {
     if (frmAttributes* window = Attributes()) return window->Form_Load();
-    attributes_ = new frmAttributes(registry_, state_, examiner_);
+    attributes_ = new frmAttributes(registry_, tables_, examiner_);
+}
+
+void ProgramWindows::RefreshAttributes() {
+    if (frmAttributes* window = Attributes()) window->Form_Load();
 }
 
 void ProgramWindows::ShowClassification() {
-    if (!Classification()) classification_ = new frmClass(registry_, state_, examiner_, classes_);
+    if (!Classification()) classification_ = new frmClass(registry_, tables_, examiner_, examples_);
     Front(*classification_);
 }
 
 void ProgramWindows::ShowTest() {
-    if (!test_) test_ = new frmTest(state_, examiner_);
+    if (!test_) test_ = new frmTest(tables_, examiner_);
     Front(*test_);
 }
+
+bool ProgramWindows::ShowAdvAttr(QWidget* owner) {
+    if (!advAttr_) advAttr_ = new frmAdvAttr(registry_, tables_, owner);
+    const auto before = SequenceList(tables_);
+    return advAttr_->ShowModal() && SequenceList(tables_) != before;
+}
+
+void ProgramWindows::ShowTargetAttr(QWidget* owner) {
+    if (!targetAttr_) targetAttr_ = new frmTargetAttr(registry_, tables_, owner);
+    targetAttr_->ShowModal();
+}
+
+frmAbout& ProgramWindows::AboutBox(QWidget* owner) {
+    if (!about_) about_ = new frmAbout(registry_, owner);
+    return *about_;
+}
+
+void ProgramWindows::ShowAbout(QWidget* owner) { Front(AboutBox(owner)); }
+
+void ProgramWindows::StartSysInfo(QWidget* owner) { AboutBox(owner).StartSysInfo(); }
 
 }  // namespace morvel

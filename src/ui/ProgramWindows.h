@@ -1,63 +1,85 @@
-// ProgramWindows: the windows that show the file under examination (the
-// attributes window and the classification window) and the test window, each
-// one program-wide instance created on first use. It gives the main window
-// the operations that open and close them.
+// ProgramWindows: the owner of the program's windows other than the main
+// window: the attributes, classification and test windows, the two
+// configuration editors and the About box. Each is one program-wide instance
+// created on first use; the main window opens them through this object.
 //
-// Used on the user-interface thread. The registry, the state, the examiner and
-// the classification state outlive it; the windows it created and that are
-// still open are deleted with it.
+// Built before the main window, from the program-wide objects, which outlive
+// it. Used on the user-interface thread. Windows that are still open when it
+// goes are deleted with it. The operations are virtual so that a test of the
+// main window can see which it asks for.
 #pragma once
 
 #include <QPointer>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/classify/modClass.h"
-#include "ui/frmMain.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
+
+class QWidget;
 
 namespace morvel {
 
+class frmAbout;
+class frmAdvAttr;
 class frmAttributes;
 class frmClass;
+class frmTargetAttr;
 class frmTest;
 
 class ProgramWindows {
   public:
-    ProgramWindows(Registry& registry, modMain& state, FileExaminer& examiner, modClass& classes);
-    ~ProgramWindows();
+    ProgramWindows(Registry& registry, ConfigTables& tables, FileExaminer& examiner, ExampleStore& examples);
+    virtual ~ProgramWindows();
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
-    // Sets the attributes and classification operations of windows.
-    void Connect(frmMain::Windows& windows);
-
     // Shows the attributes window, loading it first when it is not loaded.
-    void ShowAttributes();
+    virtual void ShowAttributes();
     // Closes the attributes window if it is loaded, without saving its options.
-    void UnloadAttributes();
-    // Loads the attributes window again (its texts follow a new language);
-    // loads it without showing it when it was not loaded.
-    void ReloadAttributes();
+    virtual void UnloadAttributes();
+    // Loads the attributes window again: its texts follow a new language and
+    // its lines the current vector. Loads it without showing it when it was
+    // not loaded.
+    virtual void ReloadAttributes();
+    // Loads the attributes window again when it is loaded; nothing otherwise.
+    virtual void RefreshAttributes();
     // Opens the classification window, which then runs; while it is open,
     // only brings it to the front.
-    void ShowClassification();
+    virtual void ShowClassification();
     // Shows the test window.
-    void ShowTest();
+    virtual void ShowTest();
+    // The search-sequence editor, modal over owner. True when OK stored a
+    // sequence table that differs from the one before.
+    virtual bool ShowAdvAttr(QWidget* owner);
+    // The target attribute editor, modal over owner.
+    virtual void ShowTargetAttr(QWidget* owner);
+    // Shows the About box (not modal) over owner.
+    virtual void ShowAbout(QWidget* owner);
+    // Starts the system-information tool, or says why it cannot.
+    virtual void StartSysInfo(QWidget* owner);
 
     // The windows while they are loaded, else null.
     frmAttributes* Attributes() const;
     frmClass* Classification() const;
     frmTest* Test() const;
+    frmAdvAttr* AdvAttr() const;
+    frmTargetAttr* TargetAttr() const;
+    frmAbout* About() const;
 
   private:
+    frmAbout& AboutBox(QWidget* owner);
+
     Registry& registry_;
-    modMain& state_;
+    ConfigTables& tables_;
     FileExaminer& examiner_;
-    modClass& classes_;
+    ExampleStore& examples_;
     QPointer<frmAttributes> attributes_;
     QPointer<frmClass> classification_;
     QPointer<frmTest> test_;
+    QPointer<frmAdvAttr> advAttr_;
+    QPointer<frmTargetAttr> targetAttr_;
+    QPointer<frmAbout> about_;
 };
 
 }  // namespace morvel

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
-#include "ui/Captions.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "ui/Captions.h"
+#include "ui/Messages.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -25,7 +26,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-frmAdvAttr::frmAdvAttr(Registry& registry, modMain& state, QWidget* parent)
+frmAdvAttr::frmAdvAttr(Registry& registry, ConfigTables& state, QWidget* parent)
     : QDialog(parent), registry_(registry), state_(state) {
     setObjectName("frmAdvAttr");
     setWindowTitle("Настройка дополнительных атрибутов");
@@ -57,6 +58,8 @@ frmAdvAttr::frmAdvAttr(Registry& registry, modMain& state, QWidget* parent)
     Command4 = MakeButton(this, "Command4", "Отмена");
     PlaceTwips(*Command4, 4455, 3930, 1320, 375);
 
+    toolkit::SelectFirstOnArrow(*List1);
+
     setTabOrder(List1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Text1);
@@ -76,12 +79,12 @@ frmAdvAttr::frmAdvAttr(Registry& registry, modMain& state, QWidget* parent)
 
 bool frmAdvAttr::ShowModal() {
     Form_Load();
+    toolkit::PlaceNear(*this, parentWidget());
     List1->setFocus();
     return exec() == QDialog::Accepted;
 }
 
 void frmAdvAttr::Form_Load() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
     ApplyCaption(registry_, this, "CustomizeAdvanced");
     ApplyCaption(registry_, Frame1, "SequencesList");
     ApplyCaption(registry_, Command1, "ButtonDelete");
@@ -112,11 +115,26 @@ Status frmAdvAttr::UpdateFindAtrs() {
     return SaveSequenceTable(registry_, state_, rows);
 }
 
+QString frmAdvAttr::RefusalOf(const std::vector<std::string>& rows) const {
+    const auto sequences = DistinctSequences(rows);
+    if (sequences.size() > static_cast<std::size_t>(ConfigTables::kMaxSequences))
+        return Text(registry_, msg::kTooManySequences,
+                    {QString::number(ConfigTables::kMaxSequences), QString::number(sequences.size())});
+    for (const auto& row : sequences) {
+        const QString refused =
+            CannotHoldText(registry_, Text(registry_, msg::kFieldSequence), QString::fromStdString(row));
+        if (!refused.isEmpty()) return refused;
+    }
+    return QString();
+}
+
 void frmAdvAttr::Command1_Click() {
     const int row = SelectedRow();
     if (row < 0) return;
     delete List1->takeItem(row);
     List1->setCurrentRow(-1);
+    // No row is selected: the edit box shows none.
+    Text1->clear();
 }
 
 void frmAdvAttr::Command2_Click() {
@@ -126,9 +144,17 @@ void frmAdvAttr::Command2_Click() {
 }
 
 void frmAdvAttr::Command3_Click() {
+    // The window stays open with the working list as it is when the list is
+    // refused (too long, or a text the store cannot hold) or the save fails.
+    std::vector<std::string> rows;
+    for (int r = 0; r < List1->count(); ++r) rows.push_back(List1->item(r)->text().toStdString());
+    if (const QString refused = RefusalOf(rows); !refused.isEmpty()) {
+        toolkit::ShowMessage(this, Text(registry_, msg::kSequencesNotSaved) + "\n\n" + refused);
+        return;
+    }
     if (const Status saved = UpdateFindAtrs(); !saved) {
-        // The window stays open with the working list as it is.
-        toolkit::ShowFailure(this, "The search sequences were not saved.", saved);
+        toolkit::ShowMessage(
+            this, Text(registry_, msg::kSequencesNotSaved) + "\n\n" + ReasonText(registry_, saved));
         return;
     }
     accept();

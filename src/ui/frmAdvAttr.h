@@ -13,10 +13,12 @@
 
 #include <QDialog>
 #include <QString>
+#include <string>
+#include <vector>
 
 #include "core/platform/Status.h"
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -29,7 +31,7 @@ class frmAdvAttr : public QDialog {
     Q_OBJECT
 
   public:
-    frmAdvAttr(Registry& registry, modMain& state, QWidget* parent = nullptr);
+    frmAdvAttr(Registry& registry, ConfigTables& state, QWidget* parent = nullptr);
 
     // Loads the window (captions, the working list from the sequence table, an
     // empty edit box) and shows it modally. Returns once it is closed: true
@@ -61,11 +63,14 @@ class frmAdvAttr : public QDialog {
 
   private:
     void Form_Load();
+    // Why rows cannot be the sequence table (in the interface's words), or an
+    // empty text when they can.
+    QString RefusalOf(const std::vector<std::string>& rows) const;
     // The row selected in List1, or -1.
     int SelectedRow() const;
 
     Registry& registry_;
-    modMain& state_;
+    ConfigTables& state_;
 
     QGroupBox* Frame1 = nullptr;
     QListWidget* List1 = nullptr;

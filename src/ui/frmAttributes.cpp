@@ -13,9 +13,9 @@
 #include <algorithm>
 
 #include "core/attributes/SequenceSearch.h"
-#include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
+#include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -24,10 +24,10 @@ using toolkit::PlaceTwips;
 
 constexpr int kClientWidth = 5535;
 constexpr int kClientHeight = 6135;
-
-// The value names of the options under the base key.
-constexpr std::string_view kShowFound = "ShowFound";
-constexpr std::string_view kListStyle = "ListStyle";
+constexpr int kFrameLeft = 120;
+constexpr int kFrameWidth = 5295;
+// Between a frame's edge and the controls in it.
+constexpr int kFrameMargin = 120;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -51,7 +51,7 @@ void AddSorted(QListWidget& list, const QString& text) {
 
 }  // namespace
 
-frmAttributes::frmAttributes(Registry& registry, const modMain& state, const FileExaminer& examiner,
+frmAttributes::frmAttributes(Registry& registry, const ConfigTables& state, const FileExaminer& examiner,
                              QWidget* parent)
     : QDialog(parent), registry_(registry), state_(state), examiner_(examiner) {
     setObjectName("frmAttributes");
@@ -82,14 +82,14 @@ void frmAttributes::BuildControls() {
         PlaceTwips(*c, 3720, top, 1455, 255);
     };
 
-    frame(Frame1, "Frame1", 120, 120, 5295, 2175);
+    frame(Frame1, "Frame1", kFrameLeft, 120, kFrameWidth, 2175);
     label(Label1, Frame1, "Label1", 360);
     label(Label4, Frame1, "Label4", 720);
     label(Label2, Frame1, "Label2", 1080);
     label(Label3, Frame1, "Label3", 1440);
     label(Label5, Frame1, "Label5", 1800);
 
-    frame(Frame2, "Frame2", 120, 2400, 5295, 3135);
+    frame(Frame2, "Frame2", kFrameLeft, 2400, kFrameWidth, 3135);
     for (int i = 0; i < 2; ++i) {
         Option1[i] = new QRadioButton(Frame2);
         Option1[i]->setObjectName("Option1");
@@ -154,7 +154,6 @@ void frmAttributes::Form_Load() {
     SetDesignedCaptions();
 
     // 1. Captions.
-    registry_.CurrentKeyPath = InterfaceKeyPath();
     ApplyCaption(registry_, this, "FileAttributes");
     ApplyCaption(registry_, Frame1, "GeneralAttributes");
     ApplyCaption(registry_, Label1, "FullName");
@@ -179,7 +178,7 @@ void frmAttributes::Form_Load() {
         out = Q(value);
         return found;
     };
-    const AttributeSlots& v = examiner_.AttributeVector;
+    const AttributeSlots& v = examiner_.AttributeVector();
 
     // 2. The list is sorted and has no check marks.
     Check4->setChecked(true);
@@ -189,12 +188,12 @@ void frmAttributes::Form_Load() {
     SetLabel(Label1, Label1->text() + " " + Q(state_.CurrentFile));
 
     // 4. Size.
-    SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize));
+    SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize()));
 
     // 5. Platform.
     QString platform;
-    if (v[9] >= 1 && v[9] <= 6) {
-        text("Platform" + std::to_string(v[9]), platform);
+    if (v[slot::kExecutableType] >= 1 && v[slot::kExecutableType] <= 6) {
+        text("Platform" + std::to_string(v[slot::kExecutableType]), platform);
     } else {
         text("Unknown", platform);
     }
@@ -204,43 +203,66 @@ void frmAttributes::Form_Load() {
     // 6. Modified: d.mm.yyyy, then the weekday and the time of day when named.
     QString weekday;
     QString time;
-    const QString weekdayPart = text("WeekDay" + std::to_string(v[13]), weekday) ? ", " + weekday : QString();
-    const QString timePart = text("Time" + std::to_string(v[15]), time) ? ", " + time : QString();
+    const QString weekdayPart =
+        text("WeekDay" + std::to_string(v[slot::kWeekday]), weekday) ? ", " + weekday : QString();
+    const QString timePart =
+        text("Time" + std::to_string(v[slot::kTimeOfDay]), time) ? ", " + time : QString();
     SetLabel(Label4, Label4->text() + " " +
                          QString("%1.%2.%3")
-                             .arg(v[10])
-                             .arg(v[11], 2, 10, QChar('0'))
-                             .arg(v[12] + 1900, 4, 10, QChar('0')) +
+                             .arg(v[slot::kDay])
+                             .arg(v[slot::kMonth], 2, 10, QChar('0'))
+                             .arg(v[slot::kYear] + 1900, 4, 10, QChar('0')) +
                          weekdayPart + timePart);
 
     // 7. The unit, and the words for a size at the limit.
     QString bytes;
     if (text("bytes", bytes)) SetLabel(Label2, Label2->text() + " " + bytes);
     QString orMore;
-    if (text("OrMore", orMore) && examiner_.CappedFileSize == FileExaminer::kSizeCap)
+    if (text("OrMore", orMore) && examiner_.CappedFileSize() == FileExaminer::kSizeCap)
         SetLabel(Label2, Label2->text() + " " + orMore);
 
     // 8. System file.
-    Label5->setVisible(v[14] == 1);
+    Label5->setVisible(v[slot::kSystemFlag] == kYes);
 
     // 9. Which list: a negative value counts as 0.
-    const int shown = registry_.GetKeyNumber(Registry::kBaseKey, kShowFound) > 0 ? 1 : 0;
+    const int shown = registry_.GetKeyNumber(kBaseKey, kShowFoundValue) > 0 ? 1 : 0;
     Option1[shown]->setChecked(true);
     FillList(shown);
 
     // 10. The list's look: anything but 0 counts as three-dimensional.
-    Check6->setChecked(registry_.GetKeyNumber(Registry::kBaseKey, kListStyle) != 0);
+    Check6->setChecked(registry_.GetKeyNumber(kBaseKey, kListStyleValue) != 0);
     Check6_Click();
 
     // 11. The buttons follow the search text.
     txtFind_Change();
+
+    FitCaptions();
+}
+
+void frmAttributes::FitCaptions() {
+    // A caption longer than its designed control (a language, a font) widens
+    // the control; the frames and the window grow to hold it, never shrink.
+    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight));
+    for (QGroupBox* frame : {Frame1, Frame2}) frame->resize(toolkit::Pixels(kFrameWidth), frame->height());
+    int right = 0;
+    for (QWidget* control : std::initializer_list<QWidget*>{Option1[0], Option1[1], Check4, Check5, Check6}) {
+        toolkit::GrowToText(*control);
+        right = std::max(right, control->geometry().right() + 1);
+    }
+    const int frameWidth = std::max(toolkit::Pixels(kFrameWidth), right + toolkit::Pixels(kFrameMargin));
+    for (QGroupBox* frame : {Frame1, Frame2}) frame->resize(frameWidth, frame->height());
+    const int width =
+        std::max(toolkit::Pixels(kClientWidth), Frame2->x() + frameWidth + toolkit::Pixels(kFrameLeft));
+    setFixedSize(width, height());
+    // Close stays under the right edge of the frames.
+    Command1->move(Frame2->geometry().right() + 1 - Command1->width(), Command1->y());
 }
 
 void frmAttributes::FillList(int Index) {
     List1->clear();
-    const int count = std::clamp(state_.SequenceCount, 0, modMain::kMaxSequences);
+    const int count = std::clamp(state_.SequenceCount, 0, ConfigTables::kMaxSequences);
     for (int k = 1; k <= count; ++k)
-        if (examiner_.AttributeVector[modMain::kGeneralSlots + k] == Index + 1)
+        if (examiner_.AttributeVector()[SequenceSlot(k)] == Index + 1)
             AddSorted(*List1, Q(state_.SequenceTable[k]));
 }
 
@@ -280,16 +302,14 @@ bool frmAttributes::eventFilter(QObject* watched, QEvent* event) {
 
 void frmAttributes::cmdFind_Click() {
     const std::string pattern = PatternBytes(txtFind->text().toStdString());
-    const std::int32_t offset = FindPattern(pattern, examiner_.LoweredWindow(), examiner_.WindowLength);
+    const std::int32_t offset = FindPattern(pattern, examiner_.LoweredWindow(), examiner_.WindowLength());
     toolkit::ShowMessage(this, QString::number(offset));
 }
 
 void frmAttributes::Command1_Click() {
     Registry::WriteGroup group(registry_);
-    registry_.CurrentKeyPath = std::string(Registry::kBaseKey);
-    registry_.OpenKey();
-    registry_.SetKeyNumber(kShowFound, Option1[0]->isChecked() ? 0 : 1);
-    registry_.SetKeyNumber(kListStyle, Check6->isChecked() ? 1 : 0);
+    registry_.SetKeyNumber(kBaseKey, kShowFoundValue, Option1[0]->isChecked() ? 0 : 1);
+    registry_.SetKeyNumber(kBaseKey, kListStyleValue, Check6->isChecked() ? 1 : 0);
     if (const Status saved = group.Commit(); !saved) {
         toolkit::ShowMessage(this, "The options of this window were not saved.\n\n" + Q(saved.message()));
         return;

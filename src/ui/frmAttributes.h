@@ -15,8 +15,8 @@
 #include <array>
 
 #include "core/attributes/FileExaminer.h"
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -33,7 +33,7 @@ class frmAttributes : public QDialog {
 
   public:
     // Builds the window and loads it (Form_Load); it is not shown.
-    frmAttributes(Registry& registry, const modMain& state, const FileExaminer& examiner,
+    frmAttributes(Registry& registry, const ConfigTables& state, const FileExaminer& examiner,
                   QWidget* parent = nullptr);
 
     // Reads the captions and the file's attributes again, as when the window
@@ -67,9 +67,10 @@ class frmAttributes : public QDialog {
     void SetDesignedCaptions();
     void FillList(int Index);
     void SetLabel(QLabel* label, const QString& text);
+    void FitCaptions();
 
     Registry& registry_;
-    const modMain& state_;
+    const ConfigTables& state_;
     const FileExaminer& examiner_;
 
     QGroupBox* Frame1 = nullptr;

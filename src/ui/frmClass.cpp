@@ -8,12 +8,16 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
 
 #include "core/classify/ClassificationRun.h"
+#include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
+#include "ui/Messages.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -82,9 +86,16 @@ class frmClass::RowBox final : public ValueBox {
     QComboBox* box_;
 };
 
-frmClass::frmClass(Registry& registry, const modMain& state, FileExaminer& examiner, modClass& classes,
-                   QWidget* parent)
-    : QDialog(parent), registry_(registry), state_(state), examiner_(examiner), classes_(classes) {
+frmClass::frmClass(Registry& registry, const ConfigTables& tables, FileExaminer& examiner,
+                   ExampleStore& examples, QWidget* parent)
+    : QDialog(parent),
+      registry_(registry),
+      examiner_(examiner),
+      examples_(examples),
+      tables_(tables),
+      vector_(examiner.AttributeVector()),
+      fresh_(examiner.AttributesFresh()),
+      generation_(examiner.Generation()) {
     setObjectName("frmClass");
     setWindowTitle("Классификация исполняемого файла");
     setWindowIcon(toolkit::ProgramIcon());
@@ -92,14 +103,22 @@ frmClass::frmClass(Registry& registry, const modMain& state, FileExaminer& exami
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
 
-    auto* label = new QLabel("Label1", this);
+    rowsScroll_ = new QScrollArea(this);
+    rowsScroll_->setObjectName("rowsScroll");
+    rowsScroll_->setFrameShape(QFrame::NoFrame);
+    rowsScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rowsArea_ = new QWidget;
+    rowsArea_->setObjectName("rowsArea");
+    rowsScroll_->setWidget(rowsArea_);
+
+    auto* label = new QLabel("Label1", rowsArea_);
     label->setObjectName("lblName");
     label->move(Pixels(kLabelLeft), Pixels(kLabelTop));
     label->adjustSize();
     label->hide();
     lblName.push_back(label);
 
-    auto* box = new QComboBox(this);
+    auto* box = new QComboBox(rowsArea_);
     box->setObjectName("cmbValue");
     box->setEditable(true);
     box->setEditText("Combo1");
@@ -139,14 +158,14 @@ frmClass::frmClass(Registry& registry, const modMain& state, FileExaminer& exami
 frmClass::~frmClass() = default;
 
 void frmClass::Form_Load() {
-    const int rows = std::clamp(state_.TargetCount, 0, modMain::kMaxTargets);
+    const int rows = std::clamp(tables_.TargetCount, 0, ConfigTables::kMaxTargets);
     RowHeight = RoundedHalfEven(kBoxHeight * 3, 2);
 
     rowTargets_.assign(1, TargetEntry());
     for (int k = 1; k <= rows; ++k) {
-        rowTargets_.push_back(state_.TargetTable[k]);
+        rowTargets_.push_back(tables_.TargetTable[k]);
 
-        auto* label = new QLabel(Q(state_.TargetTable[k].Name), this);
+        auto* label = new QLabel(Q(tables_.TargetTable[k].Name), rowsArea_);
         label->setObjectName("lblName");
         label->setProperty("Index", k);
         label->setTextFormat(Qt::PlainText);
@@ -155,7 +174,7 @@ void frmClass::Form_Load() {
         label->hide();
         lblName.push_back(label);
 
-        auto* box = new QComboBox(this);
+        auto* box = new QComboBox(rowsArea_);
         box->setObjectName("cmbValue");
         box->setProperty("Index", k);
         box->setEditable(true);
@@ -177,18 +196,37 @@ void frmClass::Form_Load() {
 
     const int clientWidth = 2 * kLabelLeft + LabelWidth + kLabelGap + kOpeningBoxWidth;
     const int clientHeight = kLabelTop + RowHeight * rows + kFrameHeight;
-    resize(Pixels(clientWidth), Pixels(clientHeight));
+    QSize size(Pixels(clientWidth), Pixels(clientHeight));
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
+        // The title bar and the border take room too.
+        const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * 4;
+        if (size.height() + frame > area.height()) {
+            scrolling_ = true;
+            size = QSize(size.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                         std::max(area.height() - frame, Pixels(kLabelTop + RowHeight + kFrameHeight)));
+        }
+        resize(size);
+        const QPoint centred = area.center() - QPoint(width() / 2, (height() + frame) / 2);
+        move(centred.x(), std::max(centred.y(), area.top()));
+    } else {
+        resize(size);
     }
     Form_Resize();
 }
 
 void frmClass::Form_Resize() {
-    const int clientWidth = Twips(width());
     const int clientHeight = Twips(height());
     const int rows = static_cast<int>(cmbValue.size()) - 1;
+    const int rowsHeight = Pixels(kLabelTop + RowHeight * rows);
+    // Scrolling, the rows take the room above the buttons and the scroll bar
+    // its width; otherwise they take their whole height, as designed.
+    const int scrollBar = scrolling_ ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    rowsScroll_->setGeometry(0, 0, width(),
+                             scrolling_ ? std::max(height() - Pixels(kFrameHeight), 0) : rowsHeight);
+    rowsScroll_->setVerticalScrollBarPolicy(scrolling_ ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    rowsArea_->resize(width() - scrollBar, rowsHeight);
+    const int clientWidth = Twips(width() - scrollBar);
     const int boxLeft = kLabelLeft + LabelWidth + kLabelGap;
     for (int k = 1; k <= rows; ++k) {
         const int boxWidth = LargerOf(clientWidth - kLabelLeft - boxLeft, kNarrowestBox);
@@ -196,8 +234,10 @@ void frmClass::Form_Resize() {
         cmbValue[k]->setGeometry(Pixels(boxLeft), Pixels(kBoxTop + RowHeight * (k - 1)), Pixels(boxWidth),
                                  cmbValue[k]->sizeHint().height());
     }
-    frmButtons->move(Pixels((clientWidth - kFrameWidth) / 2),
-                     Pixels(LargerOf(clientHeight - kFrameHeight, RowHeight * rows)));
+    const int frameTop =
+        scrolling_ ? clientHeight - kFrameHeight : LargerOf(clientHeight - kFrameHeight, RowHeight * rows);
+    frmButtons->move(Pixels((Twips(width()) - kFrameWidth) / 2), Pixels(frameTop));
+    frmButtons->raise();
 }
 
 void frmClass::resizeEvent(QResizeEvent* event) {
@@ -215,16 +255,16 @@ void frmClass::Timer1_Timer() {
     // The window may be deleted during any yield below; from then on only
     // locals and the program-wide objects are used, never a member.
     const QPointer<frmClass> self(this);
-    modClass& classes = classes_;
-    // What the run reads is taken now: the rows' targets, and the file's
-    // vector, which another window may recompute while the run yields.
-    auto runState = std::make_unique<modMain>(state_);
+    // The run's own copies: the window's tables with the rows' targets, and
+    // the vector taken when the window opened.
+    auto runState = std::make_unique<ConfigTables>(tables_);
     const int rows = static_cast<int>(rowTargets_.size()) - 1;
     runState->TargetCount = rows;
     for (int k = 1; k <= rows; ++k) runState->TargetTable[k] = rowTargets_[k];
-    const AttributeSlots vector = examiner_.AttributeVector;
+    const AttributeSlots vector = vector_;
 
-    classes.ReadExamples(registry_, *runState);
+    auto classes = std::make_unique<TrainingSet>();
+    classes->UseExamples(ExampleStore::Read(registry_, *runState));
     auto run = std::make_unique<ClassificationRun>();
     for (int k = 1; k <= rows; ++k) {
         lblName[k]->show();
@@ -233,23 +273,38 @@ void frmClass::Timer1_Timer() {
         QComboBox* box = cmbValue[k];
         box->show();
         RowBox value(self, box);
-        if (!run->ClassifyTarget(classes, *runState, k, vector, value)) return;
+        if (!run->ClassifyTarget(*classes, *runState, k, vector, value)) return;
     }
     Command3->setEnabled(true);
+    // Ready to correct the first value; Enter still means Remember.
+    if (rows > 0) {
+        cmbValue[1]->setFocus();
+        rowsScroll_->ensureWidgetVisible(cmbValue[1]);
+    }
 }
 
 void frmClass::Command3_Click() {
     if (!Command3->isEnabled()) return;
     std::vector<RememberedValue> values;
-    for (std::size_t k = 1; k < rowTargets_.size(); ++k)
-        values.push_back({rowTargets_[k].Id, cmbValue[k]->currentText().toStdString()});
-    const Status stored = classes_.RememberExample(registry_, state_, examiner_.AttributeVector,
-                                                   examiner_.AttributesFresh, values);
+    for (std::size_t k = 1; k < rowTargets_.size(); ++k) {
+        const QString text = cmbValue[k]->currentText();
+        // A character the store lacks would be stored as "?": refused, with the value kept.
+        const QString field = Text(registry_, msg::kFieldTargetValue, {Q(rowTargets_[k].Name)});
+        if (const QString refused = CannotHoldText(registry_, field, text); !refused.isEmpty()) {
+            toolkit::ShowMessage(this, Text(registry_, msg::kNotRemembered) + "\n\n" + refused);
+            cmbValue[k]->setFocus();
+            rowsScroll_->ensureWidgetVisible(cmbValue[k]);
+            return;
+        }
+        values.push_back({rowTargets_[k].Id, text.toStdString()});
+    }
+    const Status stored = examples_.Remember(tables_, vector_, fresh_, values);
     if (!stored) {
-        toolkit::ShowMessage(
-            this, "The file was not stored as an example; your values are kept.\n\n" + Q(stored.message()));
+        toolkit::ShowMessage(this,
+                             Text(registry_, msg::kNotRemembered) + "\n\n" + ReasonText(registry_, stored));
         return;
     }
+    examiner_.MarkRemembered(generation_);
     close();
 }
 

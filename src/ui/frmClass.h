@@ -5,14 +5,20 @@
 // values and store the file as an example (Remember) or close it (Cancel).
 //
 // Used on the user-interface thread. The window is deleted when it closes;
-// whoever shows it keeps one instance at a time. The registry, the program
-// state, the examiner and the classification state it is given outlive it.
+// whoever shows it keeps one instance at a time. The registry, the tables,
+// the examiner and the example store it is given outlive it.
 //
-// The rows are built for the target table as it is when the window opens, and
-// every row keeps the target it was built for: the run classifies that target
-// and Remember stores the row's value under that target's identifier, so an
-// edit of the target table while the window is open never pairs a value with
-// another target. A target added since the opening has no row and is not read.
+// The window works on what was current when it opened: the file's vector,
+// the attribute names and the target table are copied then. The run
+// classifies that vector, and Remember stores that vector under those names
+// with each row's value under its row's target, so that opening another file
+// or editing the tables while the window is open never pairs one file's
+// values with another file's attributes, or a value with another target. A
+// target added since the opening has no row and is not read.
+//
+// The window keeps its designed size while the screen can show it; with more
+// rows than the screen's height holds, the rows scroll above the buttons,
+// which stay in sight.
 //
 // The run yields to the window system after showing each label, once per ID3
 // step or Bayes class, and after each target. A window closed during a yield
@@ -24,14 +30,15 @@
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/classify/modClass.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 
 namespace morvel {
@@ -45,7 +52,7 @@ class frmClass : public QDialog {
 
     // Builds the rows for the targets of state (Form_Load) and starts the
     // one-shot timer whose first tick runs the classification.
-    frmClass(Registry& registry, const modMain& state, FileExaminer& examiner, modClass& classes,
+    frmClass(Registry& registry, const ConfigTables& tables, FileExaminer& examiner, ExampleStore& examples,
              QWidget* parent = nullptr);
     ~frmClass() override;
 
@@ -76,15 +83,23 @@ class frmClass : public QDialog {
     static int LargerOf(int a, int b) { return a >= b ? a : b; }
 
     Registry& registry_;
-    const modMain& state_;
     FileExaminer& examiner_;
-    modClass& classes_;
+    ExampleStore& examples_;
+    // What the window classifies and remembers, as it was when it opened.
+    const ConfigTables tables_;
+    const AttributeSlots vector_;
+    const bool fresh_;
+    const std::uint64_t generation_;
 
     // Element 0 of each array is the hidden template; 1..N are the rows.
     std::vector<QLabel*> lblName;
     std::vector<QComboBox*> cmbValue;
     // The target each row was built for (1..N).
     std::vector<TargetEntry> rowTargets_;
+    // The rows' labels and boxes live in rowsArea_, which scrolls in rowsScroll_.
+    QScrollArea* rowsScroll_ = nullptr;
+    QWidget* rowsArea_ = nullptr;
+    bool scrolling_ = false;
     QFrame* frmButtons = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command4 = nullptr;

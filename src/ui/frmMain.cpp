@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,10 +12,12 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "ui/toolkit.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "ui/Captions.h"
-#include "ui/frmAbout.h"
+#include "ui/InterfaceLanguage.h"
+#include "ui/Messages.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -47,12 +48,9 @@ QString DroppedFile(const QMimeData* mime) {
 
 }  // namespace
 
-frmMain::frmMain(Registry& registry, modMain& state, FileExaminer& examiner, Windows windows, QWidget* parent)
-    : QMainWindow(parent),
-      registry_(registry),
-      state_(state),
-      examiner_(examiner),
-      windows_(std::move(windows)) {
+frmMain::frmMain(Registry& registry, ConfigTables& tables, FileExaminer& examiner, ProgramWindows& windows,
+                 QWidget* parent)
+    : QMainWindow(parent), registry_(registry), state_(tables), examiner_(examiner), windows_(windows) {
     setObjectName("frmMain");
     setWindowTitle(toolkit::kProgramTitle);
     setWindowIcon(toolkit::ProgramIcon());
@@ -119,16 +117,21 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::ListLanguages() {
-    // Sorted by name, as a person looks for a language; hidden files are left out.
-    const QDir folder(toolkit::ProgramFolder() + "/Interfaces");
+    // Sorted by name, as a person looks for a language; hidden files are left
+    // out. The extension is matched in any letter case ("FRENCH.LNG").
+    const QDir folder(toolkit::InterfacesFolder());
     QStringList files = folder.entryList({"*.lng"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
     if (files.isEmpty()) return;
     if (files.size() > kMaxLanguages) files = files.mid(0, kMaxLanguages);
+    // Each item keeps the file it was listed from: its caption is only the
+    // name before the first ".", which cannot be turned back into the file.
     mnLang[0]->setText(LanguageName(files[0]));
+    mnLang[0]->setData(folder.filePath(files[0]));
     mnLang[0]->setVisible(true);
     for (int i = 1; i <= files.size(); ++i) {
         QAction* next = mnInterface->addAction(i < files.size() ? LanguageName(files[i]) : QString());
         next->setObjectName("mnLang");
+        if (i < files.size()) next->setData(folder.filePath(files[i]));
         connect(next, &QAction::triggered, this, [this, i] { mnLang_Click(i); });
         mnLang.push_back(next);
     }
@@ -146,8 +149,7 @@ void frmMain::RefreshCaption() {
 }
 
 void frmMain::UpdateInterface() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
-    registry_.OpenKey();
+    registry_.OpenKey(InterfaceKeyPath());
     for (QObject* menu :
          std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget, mnAdvanced, mnSysInfo,
                                          mnInfo, mnSettings, mnInterface, mnFileAttr, mnFileClass, mnFileRun})
@@ -182,109 +184,78 @@ void frmMain::OpenFile(const QString& path) {
     state_.CurrentFile.clear();
     RefreshCaption();
     toolkit::Yield();  // paints the bare title before the examination
-    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_);
+    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_).ok();
     state_.CurrentFile = state_.AttributesValid ? path.toStdString() : previous;
     opening_ = false;
     RefreshCaption();
     // The attributes window would show the earlier file.
-    if (windows_.unloadAttributes) {
-        windows_.unloadAttributes();
-    } else if (attributesPlaceholder_) {
-        attributesPlaceholder_->close();
+    windows_.UnloadAttributes();
+}
+
+void frmMain::ReexamineCurrentFile() {
+    state_.AttributesValid = examiner_.ComputeFileAttributes(state_.CurrentFile, state_).ok();
+    RefreshCaption();
+    if (state_.AttributesValid) {
+        windows_.RefreshAttributes();
+    } else {
+        windows_.UnloadAttributes();
     }
 }
 
-void frmMain::mnFileAttr_Click() {
-    if (windows_.showAttributes) return windows_.showAttributes();
-    ShowPlaceholder(attributesPlaceholder_, "frmAttributes", "Атрибуты файла", false);
-}
+void frmMain::mnFileAttr_Click() { windows_.ShowAttributes(); }
 
-void frmMain::mnFileClass_Click() {
-    if (windows_.showClassification) return windows_.showClassification();
-    ShowPlaceholder(classPlaceholder_, "frmClass", "Классификация исполняемого файла", false);
-}
+void frmMain::mnFileClass_Click() { windows_.ShowClassification(); }
 
 void frmMain::mnFileRun_Click() {
-    const Status started = toolkit::StartProgram(QString::fromStdString(state_.CurrentFile), {},
-                                                 toolkit::WindowState::MinimizedActive);
-    if (!started) toolkit::ShowMessage(this, QString::fromStdString(started.message()));
+    const QString file = QString::fromStdString(state_.CurrentFile);
+    const Status started = toolkit::StartProgram(file, {}, toolkit::WindowState::MinimizedActive);
+    if (!started)
+        toolkit::ShowMessage(
+            this, Text(registry_, started.IsNotFound() ? msg::kRunMissing : msg::kRunFailed, {file}));
 }
 
 void frmMain::mnClose_Click() { toolkit::EndProgram(); }
 
 void frmMain::mnAdvanced_Click() {
-    if (windows_.showAdvAttr) {
-        // The current file's vector was computed with the old sequences, while
-        // the attribute names now follow the new ones: the file is examined
-        // again, so that what is shown, classified and remembered for it is
-        // its vector under the new names.
-        if (windows_.showAdvAttr() && state_.AttributesValid)
-            OpenFile(QString::fromStdString(state_.CurrentFile));
-        return;
-    }
-    ShowPlaceholder(advAttrPlaceholder_, "frmAdvAttr", "Настройка дополнительных атрибутов", true);
+    // After a change of the sequence table the current file's vector was
+    // computed with the old sequences, while the attribute names follow the
+    // new ones: the file is examined again, so that what is shown, classified
+    // and remembered for it is its vector under the new names.
+    if (!windows_.ShowAdvAttr(this) || !state_.AttributesValid) return;
+    ReexamineCurrentFile();
 }
 
-void frmMain::mnTarget_Click() {
-    if (windows_.showTargetAttr) return windows_.showTargetAttr();
-    ShowPlaceholder(targetAttrPlaceholder_, "frmTargetAttr", "Настройка целевых атрибутов", true);
-}
+void frmMain::mnTarget_Click() { windows_.ShowTargetAttr(this); }
 
-frmAbout& frmMain::About() {
-    if (!about_) about_ = new frmAbout(registry_, this);
-    return *about_;
-}
+void frmMain::mnAbout_Click() { windows_.ShowAbout(this); }
 
-void frmMain::mnAbout_Click() {
-    frmAbout& about = About();
-    about.show();
-    about.raise();
-    about.activateWindow();
-}
-
-void frmMain::mnSysInfo_Click() { About().StartSysInfo(); }
+void frmMain::mnSysInfo_Click() { windows_.StartSysInfo(this); }
 
 void frmMain::mnLang_Click(int Index) {
     if (Index < 0 || Index >= static_cast<int>(mnLang.size())) return;
-    const QString path = toolkit::ProgramFolder() + "/Interfaces/" + mnLang[Index]->text() + ".lng";
+    const QString path = mnLang[Index]->data().toString();
+    if (path.isEmpty()) return;
     toolkit::Yield();
     ParsedLanguage parsed;
     const Status imported = ImportLanguageFile(registry_, path.toStdString(), parsed);
     toolkit::Yield();
     UpdateInterface();
-    if (windows_.reloadAttributes) windows_.reloadAttributes();
+    windows_.ReloadAttributes();
+
+    // The texts, Qt's own included, follow the language just imported.
+    ApplyInterfaceLocale(registry_);
 
     if (imported && parsed.skippedLines == 0) return;
-    QString text = imported ? QString("The language file %1 was imported, but %2 of its lines were skipped:")
-                                  .arg(path)
-                                  .arg(parsed.skippedLines)
-                            : QString("The language file %1 was not imported: %2.")
-                                  .arg(path, QString::fromStdString(imported.message()));
+    QString text =
+        imported ? Text(registry_, msg::kLanguageSkipped, {path, QString::number(parsed.skippedLines)})
+                 : Text(registry_, msg::kLanguageFailed, {path, QString::fromStdString(imported.message())});
     const std::size_t listed = std::min(parsed.problems.size(), kListedProblems);
     for (std::size_t i = 0; i < listed; ++i)
-        text += QString("\nline %1: %2")
-                    .arg(parsed.problems[i].line)
-                    .arg(QString::fromStdString(parsed.problems[i].message));
+        text += "\n" + Text(registry_, msg::kLanguageLine,
+                            {QString::number(parsed.problems[i].line),
+                             QString::fromStdString(parsed.problems[i].message)});
     if (parsed.skippedLines > listed) text += "\n...";
     toolkit::ShowMessage(this, text);
-}
-
-void frmMain::ShowPlaceholder(QPointer<QDialog>& window, const char* name, const QString& caption,
-                              bool modal) {
-    if (!window) {
-        window = new QDialog(this);
-        window->setObjectName(name);
-        window->setWindowTitle(caption);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->resize(toolkit::Pixels(5535), toolkit::Pixels(3000));
-    }
-    if (modal) {
-        window->exec();
-        return;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -9,43 +9,27 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
-#include <functional>
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
+#include "ui/ProgramWindows.h"
 
 class QAction;
-class QDialog;
 class QMenu;
 
 namespace morvel {
-
-class frmAbout;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
 
   public:
-    // The windows that the menus open. Each is one program-wide instance,
-    // created on first use; an operation left unset opens an empty placeholder
-    // window with the window's caption.
-    struct Windows {
-        std::function<void()> showAttributes;      // the attributes window, not modal
-        std::function<void()> unloadAttributes;    // closes it if it is loaded
-        std::function<void()> reloadAttributes;    // runs its loading again (after a language change)
-        std::function<void()> showClassification;  // the classification window, not modal
-        std::function<bool()> showAdvAttr;         // the search-sequence editor, modal: true when
-                                                   // it stored a new sequence table
-        std::function<void()> showTargetAttr;      // the target attribute editor, modal
-    };
-
     // Builds the window and runs its loading: the language list, the title,
-    // the menu texts from the store and, when state.AttributesValid is true,
-    // the classification command.
-    frmMain(Registry& registry, modMain& state, FileExaminer& examiner, Windows windows = {},
+    // the menu texts from the store and, when tables.AttributesValid is true,
+    // the classification command. The other windows are opened through
+    // windows, which outlives this one.
+    frmMain(Registry& registry, ConfigTables& tables, FileExaminer& examiner, ProgramWindows& windows,
             QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -85,13 +69,14 @@ class frmMain : public QMainWindow {
     void BuildMenus();
     void ListLanguages();
     void FitWidth();
-    frmAbout& About();
-    void ShowPlaceholder(QPointer<QDialog>& window, const char* name, const QString& caption, bool modal);
+    // Examines the current file again (after the sequence table changed) and
+    // shows the new vector in an open attributes window.
+    void ReexamineCurrentFile();
 
     Registry& registry_;
-    modMain& state_;
+    ConfigTables& state_;
     FileExaminer& examiner_;
-    Windows windows_;
+    ProgramWindows& windows_;
     bool opening_ = false;
 
     QMenu* mnFile = nullptr;
@@ -110,12 +95,6 @@ class frmMain : public QMainWindow {
     QMenu* mnInfo = nullptr;
     QAction* mnAbout = nullptr;
     QAction* mnSysInfo = nullptr;
-
-    QPointer<frmAbout> about_;
-    QPointer<QDialog> attributesPlaceholder_;
-    QPointer<QDialog> classPlaceholder_;
-    QPointer<QDialog> advAttrPlaceholder_;
-    QPointer<QDialog> targetAttrPlaceholder_;
 };
 
 }  // namespace morvel

@@ -8,11 +8,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "ui/Captions.h"
+#include "ui/Messages.h"
 #include "ui/prpTarget.h"
 #include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
-#include "ui/Captions.h"
-#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {
@@ -43,7 +44,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-frmTargetAttr::frmTargetAttr(Registry& registry, modMain& state, QWidget* parent)
+frmTargetAttr::frmTargetAttr(Registry& registry, ConfigTables& state, QWidget* parent)
     : QDialog(parent), registry_(registry), state_(state) {
     setObjectName("frmTargetAttr");
     setWindowTitle("Настройка целевых атрибутов");
@@ -72,6 +73,8 @@ frmTargetAttr::frmTargetAttr(Registry& registry, modMain& state, QWidget* parent
     Command3->setDefault(true);
     PlaceTwips(*Command3, 5175, 3600, 1320, 375);
 
+    toolkit::SelectFirstOnArrow(*List1);
+
     setTabOrder(List1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command5);
@@ -87,12 +90,12 @@ frmTargetAttr::frmTargetAttr(Registry& registry, modMain& state, QWidget* parent
 
 void frmTargetAttr::ShowModal() {
     Form_Load();
+    toolkit::PlaceNear(*this, parentWidget());
     List1->setFocus();
     exec();
 }
 
 void frmTargetAttr::Form_Load() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
     ApplyCaption(registry_, this, "CustomizeTarget");
     ApplyCaption(registry_, Frame1, "TargetList");
     ApplyCaption(registry_, Command1, "ButtonAdd");
@@ -116,7 +119,7 @@ void frmTargetAttr::UpdateList() {
         List1->addItem(ListRow(QString::fromStdString(target.Id), QString::fromStdString(target.Name)));
     }
     List1->setCurrentRow(-1);
-    Command1->setEnabled(state_.TargetCount < modMain::kMaxTargets);
+    Command1->setEnabled(state_.TargetCount < ConfigTables::kMaxTargets);
 }
 
 int frmTargetAttr::SelectedRow() const {
@@ -125,21 +128,20 @@ int frmTargetAttr::SelectedRow() const {
     return List1->row(selected.first());
 }
 
-void frmTargetAttr::ShowProperties() {
-    prpTarget dialog(registry_, *this, this);
+bool frmTargetAttr::ShowProperties(bool idEditable) {
+    prpTarget dialog(registry_, properties_, idEditable, this);
     dialog.exec();
+    if (dialog.Accepted()) properties_ = dialog.Result();
+    return dialog.Accepted();
 }
 
 void frmTargetAttr::Command1_Click() {
     // The table is full: the button is disabled then, and a click that comes
     // anyway changes nothing.
-    if (state_.TargetCount >= modMain::kMaxTargets) return toolkit::Beep();
-    PTEnabled = true;
-    ShowProperties();
-    if (!PTOK) return;
+    if (state_.TargetCount >= ConfigTables::kMaxTargets) return toolkit::Beep();
+    if (!ShowProperties(true)) return;
     ++state_.TargetCount;
-    state_.TargetTable[state_.TargetCount] = {PTId.toStdString(), PTName.toStdString(),
-                                              PTMethod.toStdString()};
+    state_.TargetTable[state_.TargetCount] = properties_;
     UpdateList();
 }
 
@@ -158,21 +160,31 @@ void frmTargetAttr::Command5_Click() {
     const int row = SelectedRow();
     if (row < 0 || row >= state_.TargetCount) return toolkit::Beep();
     TargetEntry& target = state_.TargetTable[row + 1];
-    PTId = QString::fromStdString(target.Id);
-    PTName = QString::fromStdString(target.Name);
-    PTMethod = QString::fromStdString(target.Method);
-    PTEnabled = false;
-    ShowProperties();
-    // Whatever PTOK says: after a cancel the fields still hold the target.
-    target = {PTId.toStdString(), PTName.toStdString(), PTMethod.toStdString()};
+    properties_ = target;
+    // After a cancel properties_ still holds the target.
+    ShowProperties(false);
+    target = properties_;
     UpdateList();
 }
 
 void frmTargetAttr::Command3_Click() {
+    // The window stays open with the table as it is, so that nothing is lost:
+    // when a text cannot be stored (a table read from a hand-edited store) or
+    // the save fails.
+    for (const TargetEntry& target : TargetList(state_)) {
+        for (const auto& [field, text] :
+             {std::pair{msg::kFieldTargetId, &target.Id}, std::pair{msg::kFieldTargetName, &target.Name}}) {
+            const QString refused =
+                CannotHoldText(registry_, morvel::Text(registry_, field), QString::fromStdString(*text));
+            if (refused.isEmpty()) continue;
+            toolkit::ShowMessage(this, morvel::Text(registry_, msg::kTargetsNotSaved) + "\n\n" + refused);
+            return;
+        }
+    }
     const Status saved = SaveTargetTable(registry_, state_, TargetList(state_));
     if (!saved) {
-        // The window stays open with the table as it is, so that nothing is lost.
-        toolkit::ShowFailure(this, "The target attributes were not saved.", saved);
+        toolkit::ShowMessage(
+            this, morvel::Text(registry_, msg::kTargetsNotSaved) + "\n\n" + ReasonText(registry_, saved));
         return;
     }
     accept();

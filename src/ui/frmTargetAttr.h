@@ -7,17 +7,18 @@
 // group. Closing it any other way keeps the changes for this run without
 // storing them.
 //
-// One instance per running program, created on first use and kept: the
-// exchange fields (PTId ... PTOK), through which the editor and prpTarget pass
-// one target back and forth, outlive each opening. Used on the user-interface
-// thread; registry and state outlive the window.
+// One instance per running program, created on first use and kept. The
+// properties dialog opens with the values it last showed (an added target's,
+// or the target last changed), also for adding, and those outlive each
+// opening. Used on the user-interface thread; registry and tables outlive the
+// window.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 class QGroupBox;
 class QListWidget;
@@ -29,7 +30,7 @@ class frmTargetAttr : public QDialog {
     Q_OBJECT
 
   public:
-    frmTargetAttr(Registry& registry, modMain& state, QWidget* parent = nullptr);
+    frmTargetAttr(Registry& registry, ConfigTables& state, QWidget* parent = nullptr);
 
     // Loads the window (captions, list) and shows it modally; returns once it
     // is closed.
@@ -49,23 +50,18 @@ class frmTargetAttr : public QDialog {
     void Command3_Click();
     void Command5_Click();
 
-    // Exchange fields shared with prpTarget. They start empty and false, and
-    // neither closing the editor nor adding a target clears them.
-    QString PTId;
-    QString PTName;
-    QString PTMethod;
-    bool PTEnabled = false;  // whether prpTarget lets the identifier be changed
-    bool PTOK = false;       // set by prpTarget: false when it opens, true on its OK
-
   private:
     void Form_Load();
-    // Runs prpTarget on the exchange fields and waits until it is closed.
-    void ShowProperties();
+    // Runs prpTarget on properties_ and waits until it is closed; after OK
+    // properties_ holds its values. Returns whether OK closed it.
+    bool ShowProperties(bool idEditable);
     // The row selected in List1, or -1.
     int SelectedRow() const;
 
     Registry& registry_;
-    modMain& state_;
+    ConfigTables& state_;
+    // What the properties dialog shows when it opens next.
+    TargetEntry properties_;
 
     QGroupBox* Frame1 = nullptr;
     QListWidget* List1 = nullptr;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <iterator>
 
 #include "ui/toolkit.h"
@@ -18,17 +19,31 @@ struct PrintedSlot {
     int slot;
 };
 constexpr PrintedSlot kPrinted[] = {
-    {"Size:", 8},  {"Extension:", 1}, {"Name length:", 2}, {"First symbol:", 3}, {nullptr, 0},
-    {"Latin:", 7}, {"Russian:", 5},   {"Cyfrs:", 4},       {"Special:", 6},      {nullptr, 0},
-    {"Day:", 10},  {"Month:", 11},    {"Year:", 12},       {"Weekday:", 13},     {"Time:", 15},
-    {nullptr, 0},  {"Type:", 9},      {"System:", 14},
+    {"Size:", slot::kSizeClass},
+    {"Extension:", slot::kExtension},
+    {"Name length:", slot::kNameLength},
+    {"First symbol:", slot::kFirstSymbol},
+    {nullptr, 0},
+    {"Latin:", slot::kHasLatinLetter},
+    {"Russian:", slot::kHasRussianLetter},
+    {"Cyfrs:", slot::kHasDigit},
+    {"Special:", slot::kHasSpecialCharacter},
+    {nullptr, 0},
+    {"Day:", slot::kDay},
+    {"Month:", slot::kMonth},
+    {"Year:", slot::kYear},
+    {"Weekday:", slot::kWeekday},
+    {"Time:", slot::kTimeOfDay},
+    {nullptr, 0},
+    {"Type:", slot::kExecutableType},
+    {"System:", slot::kSystemFlag},
 };
 
 constexpr int kPrintedLines = static_cast<int>(std::size(kPrinted));
 
 }  // namespace
 
-frmTest::frmTest(const modMain& state, FileExaminer& examiner, QWidget* parent)
+frmTest::frmTest(const ConfigTables& state, FileExaminer& examiner, QWidget* parent)
     : QDialog(parent), state_(state), examiner_(examiner) {
     setObjectName("frmTest");
     setWindowTitle("Атрибуты EXE-файла");
@@ -45,6 +60,10 @@ frmTest::frmTest(const modMain& state, FileExaminer& examiner, QWidget* parent)
     txtFN = new QLineEdit(this);
     txtFN->setObjectName("txtFN");
     toolkit::PlaceTwips(*txtFN, 1200, 120, 3375, 285);
+    // A caption wider than its designed room moves the box's left edge
+    // right, keeping a gap; the box keeps its right edge.
+    const int left = std::max(txtFN->x(), Label1->geometry().right() + 1 + toolkit::Pixels(120));
+    txtFN->setGeometry(left, txtFN->y(), txtFN->geometry().right() + 1 - left, txtFN->height());
 
     Command1 = new QPushButton("Тест", this);
     Command1->setObjectName("Command1");
@@ -81,7 +100,7 @@ void frmTest::Command1_Click() {
     pctTest->clear();
     if (!examiner_.ComputeFileAttributes(txtFN->text().toStdString(), state_)) return;
     for (const PrintedSlot& p : kPrinted)
-        Print(p.label ? QString("%1 %2").arg(p.label).arg(examiner_.AttributeVector[p.slot]) : QString());
+        Print(p.label ? QString("%1 %2").arg(p.label).arg(examiner_.AttributeVector()[p.slot]) : QString());
 }
 
 }  // namespace morvel

@@ -12,7 +12,7 @@
 #include <QStringList>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/store/modMain.h"
+#include "core/store/ConfigTables.h"
 
 class QLabel;
 class QLineEdit;
@@ -24,7 +24,7 @@ class frmTest : public QDialog {
     Q_OBJECT
 
   public:
-    frmTest(const modMain& state, FileExaminer& examiner, QWidget* parent = nullptr);
+    frmTest(const ConfigTables& state, FileExaminer& examiner, QWidget* parent = nullptr);
 
     // The printed lines, in order; empty when nothing was printed.
     const QStringList& PrintedLines() const { return lines_; }
@@ -37,7 +37,7 @@ class frmTest : public QDialog {
   private:
     void Print(const QString& line);
 
-    const modMain& state_;
+    const ConfigTables& state_;
     FileExaminer& examiner_;
     QLabel* Label1 = nullptr;
     QLineEdit* txtFN = nullptr;

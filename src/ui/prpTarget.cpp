@@ -5,11 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ui/frmTargetAttr.h"
-#include "ui/toolkit.h"
-#include "core/store/LanguageFile.h"
-#include "ui/Captions.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "ui/Captions.h"
+#include "ui/Messages.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -25,8 +25,8 @@ T* Make(QWidget* parent, const char* name) {
 
 }  // namespace
 
-prpTarget::prpTarget(Registry& registry, frmTargetAttr& editor, QWidget* parent)
-    : QDialog(parent), registry_(registry), editor_(editor) {
+prpTarget::prpTarget(const Registry& registry, const TargetEntry& target, bool idEditable, QWidget* parent)
+    : QDialog(parent), registry_(registry), result_(target) {
     setObjectName("prpTarget");
     setWindowTitle("Свойства целевого атрибута");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -71,11 +71,10 @@ prpTarget::prpTarget(Registry& registry, frmTargetAttr& editor, QWidget* parent)
     // Esc and the title bar's close box reach QDialog::reject(), which closes
     // the dialog as Cancel does.
 
-    Form_Load();
+    Form_Load(idEditable);
 }
 
-void prpTarget::Form_Load() {
-    registry_.CurrentKeyPath = InterfaceKeyPath();
+void prpTarget::Form_Load(bool idEditable) {
     ApplyCaption(registry_, this, "TargetProp");
     ApplyCaption(registry_, Label1, "TargetID");
     ApplyCaption(registry_, Label2, "TargetName");
@@ -83,22 +82,31 @@ void prpTarget::Form_Load() {
     ApplyCaption(registry_, Command3, "ButtonOK");
     ApplyCaption(registry_, Command4, "ButtonCancel");
 
-    Text1->setEnabled(editor_.PTEnabled);
-    Text1->setText(editor_.PTId);
-    Text2->setText(editor_.PTName);
+    Text1->setEnabled(idEditable);
+    Text1->setText(QString::fromStdString(result_.Id));
+    Text2->setText(QString::fromStdString(result_.Name));
     // Exact match only: a method spelled any other way selects nothing.
-    Combo1->setCurrentIndex(Combo1->findText(editor_.PTMethod, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    editor_.PTOK = false;
+    Combo1->setCurrentIndex(
+        Combo1->findText(QString::fromStdString(result_.Method), Qt::MatchExactly | Qt::MatchCaseSensitive));
 
     // The first box that can be edited has the focus.
-    (editor_.PTEnabled ? Text1 : Text2)->setFocus();
+    (idEditable ? Text1 : Text2)->setFocus();
 }
 
 void prpTarget::Command3_Click() {
-    editor_.PTId = Text1->text();
-    editor_.PTName = Text2->text();
-    editor_.PTMethod = Combo1->currentIndex() >= 0 ? Combo1->currentText() : QString();
-    editor_.PTOK = true;
+    // A text the store cannot hold is refused here, where it can be mended:
+    // the dialog stays open with the boxes as they are.
+    for (const auto& [field, box] :
+         {std::pair{msg::kFieldTargetId, Text1}, std::pair{msg::kFieldTargetName, Text2}}) {
+        const QString refused = CannotHoldText(registry_, Text(registry_, field), box->text());
+        if (refused.isEmpty()) continue;
+        toolkit::ShowMessage(this, refused);
+        box->setFocus();
+        return;
+    }
+    result_ = {Text1->text().toStdString(), Text2->text().toStdString(),
+               Combo1->currentIndex() >= 0 ? Combo1->currentText().toStdString() : std::string()};
+    accepted_ = true;
     Command4_Click();
 }
 

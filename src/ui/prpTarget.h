@@ -2,15 +2,14 @@
 // classification method), opened modally by the target editor both to add a
 // target and to change one.
 //
-// It keeps no data of its own: it loads its boxes from the editor's exchange
-// fields when it is built, and its OK writes the boxes back into them and sets
-// PTOK. Each opening is a new dialog. Nothing is validated: what the editor
-// does with the values is its business. Used on the user-interface thread;
-// registry and editor outlive the dialog.
+// It takes the values to show when it is built and gives back the values of
+// its boxes after OK (Result). Each opening is a new dialog. Used on the
+// user-interface thread; the registry outlives the dialog.
 #pragma once
 
 #include <QDialog>
 
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
 
 class QComboBox;
@@ -20,27 +19,32 @@ class QPushButton;
 
 namespace morvel {
 
-class frmTargetAttr;
-
 class prpTarget : public QDialog {
     Q_OBJECT
 
   public:
-    // Builds and loads the dialog: the captions, the identifier box enabled
-    // only when editor.PTEnabled is true, the boxes filled from PTId, PTName
-    // and PTMethod, and PTOK set to false.
-    prpTarget(Registry& registry, frmTargetAttr& editor, QWidget* parent = nullptr);
+    // Builds and loads the dialog: the captions, the boxes filled from target
+    // (a method spelled otherwise than one of the list selects none), the
+    // identifier box enabled only when idEditable.
+    prpTarget(const Registry& registry, const TargetEntry& target, bool idEditable,
+              QWidget* parent = nullptr);
 
-    // OK: copies the boxes into PTId, PTName and PTMethod (an empty method when
-    // none is chosen), sets PTOK and closes. Cancel closes, leaving the fields.
+    // Whether OK closed the dialog; false until then.
+    bool Accepted() const { return accepted_; }
+    // After OK: the boxes' values (an empty method when none is chosen).
+    // Otherwise the values the dialog was given.
+    const TargetEntry& Result() const { return result_; }
+
+    // OK: takes the boxes' values and closes. Cancel closes.
     void Command3_Click();
     void Command4_Click();
 
   private:
-    void Form_Load();
+    void Form_Load(bool idEditable);
 
-    Registry& registry_;
-    frmTargetAttr& editor_;
+    const Registry& registry_;
+    TargetEntry result_;
+    bool accepted_ = false;
 
     QLabel* Label1 = nullptr;
     QLineEdit* Text1 = nullptr;

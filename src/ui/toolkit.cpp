@@ -5,12 +5,17 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <memory>
 
 namespace morvel::toolkit {
@@ -53,6 +58,52 @@ void SetHooks(Hooks hooks) { CurrentHooks() = std::move(hooks); }
 void PlaceTwips(QWidget& widget, int left, int top, int width, int height) {
     widget.setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
 }
+
+int GrowToText(QWidget& control) {
+    const int growth = std::max(control.sizeHint().width() - control.width(), 0);
+    if (growth > 0) control.resize(control.width() + growth, control.height());
+    return growth;
+}
+
+void PlaceNear(QWidget& dialog, const QWidget* owner) {
+    const QScreen* screen = owner && owner->screen() ? owner->screen() : dialog.screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    QPoint at;
+    if (owner && owner->isVisible()) {
+        const QRect frame = owner->frameGeometry();
+        at = QPoint(frame.left(), frame.bottom() + 1);
+    } else {
+        at = area.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
+    }
+    // The dialog's own title bar and border are not part of its size yet.
+    const int decoration = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - dialog.width())));
+    at.setY(std::clamp(at.y(), area.top(),
+                       std::max(area.top(), area.bottom() + 1 - dialog.height() - decoration)));
+    dialog.move(at);
+}
+
+namespace {
+class ArrowSelects : public QObject {
+  public:
+    explicit ArrowSelects(QListWidget& list) : QObject(&list), list_(list) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key != Qt::Key_Down && key != Qt::Key_Up) || list_.count() == 0 ||
+            !list_.selectedItems().isEmpty())
+            return false;
+        list_.setCurrentRow(list_.currentRow() >= 0 ? list_.currentRow() : 0);
+        return true;
+    }
+
+  private:
+    QListWidget& list_;
+};
+}  // namespace
+
+void SelectFirstOnArrow(QListWidget& list) { list.installEventFilter(new ArrowSelects(list)); }
 
 void Yield() { QCoreApplication::processEvents(); }
 
@@ -110,6 +161,12 @@ QString ProgramFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
+QString InterfacesFolder() {
+    const QString beside = ProgramFolder() + "/Interfaces";
+    if (QFileInfo(beside).isDir() || !CurrentHooks().programFolder.isEmpty()) return beside;
+    return QStringLiteral(MORVEL_INSTALLED_DATA_DIR "/Interfaces");
+}
+
 Version ProgramVersion() { return {MORVEL_VERSION_MAJOR, MORVEL_VERSION_MINOR, MORVEL_VERSION_PATCH}; }
 
 QIcon ProgramIcon() {
@@ -123,12 +180,12 @@ Status StartProgram(const QString& program, const QStringList& arguments, Window
     // program opens its window as it chooses.
     if (CurrentHooks().start) return CurrentHooks().start(program, arguments);
     const QFileInfo info(program);
-    if (!info.exists()) return Status::Error(QString("%1 does not exist.").arg(program).toStdString());
+    if (!info.exists()) return Status::NotFound(QString("%1 does not exist.").arg(program).toStdString());
     if (info.isFile() && info.isExecutable() && QProcess::startDetached(program, arguments))
         return Status::Ok();
     if (arguments.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
         return Status::Ok();
-    return Status::Error(
+    return Status::IOError(
         QString("%1 cannot be started: it is not a program this system can run, and no program to open it "
                 "is set up.")
             .arg(program)

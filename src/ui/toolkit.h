@@ -17,6 +17,7 @@
 #include "core/platform/Status.h"
 
 class QFileDialog;
+class QListWidget;
 class QTimer;
 class QWidget;
 
@@ -31,6 +32,20 @@ constexpr int Pixels(int twips) {
 constexpr int Twips(int pixels) { return pixels * kTwipsPerPixel; }
 // Places and sizes a widget from twips (left, top, width, height).
 void PlaceTwips(QWidget& widget, int left, int top, int width, int height);
+
+// Widens a control to the width its text needs when that is more than it
+// has: the designed width stays the minimum. Returns the growth in pixels.
+int GrowToText(QWidget& control);
+
+// Places a dialog where it is seen whole: just below owner (the main window,
+// a title bar over its menu), or centred on the screen without an owner, and
+// moved inside the screen's available area.
+void PlaceNear(QWidget& dialog, const QWidget* owner);
+
+// The first Up or Down key in a list where no row is selected selects the
+// row the list marks as current (the first row when none), as a list box
+// does, instead of stepping past it.
+void SelectFirstOnArrow(QListWidget& list);
 
 // Lets the window system process pending events once.
 void Yield();
@@ -62,8 +77,12 @@ QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request);
 // Sets a timer's interval in milliseconds and starts it; 0 stops it.
 void SetInterval(QTimer& timer, int milliseconds);
 
-// The folder of the running program (where Interfaces/ is found).
+// The folder of the running program.
 QString ProgramFolder();
+// The folder of the language files: "Interfaces" beside the program (a build
+// folder, or a copy of the program with its own languages), else the one
+// installed with the program.
+QString InterfacesFolder();
 // The program's title and version numbers.
 inline constexpr const char* kProgramTitle = "Morvel";
 struct Version {

@@ -54,6 +54,33 @@ TEST_F(CliTest, SequencesSetRefusesMoreThanAHundred) {
     EXPECT_EQ(out.str(), "REGEDIT4\n");
 }
 
+// The fault pinned: a character outside the store's code page was stored as
+// "?" and the command said it had succeeded; two such identifiers became one.
+TEST_F(CliTest, TextTheStoreCannotHoldIsRefusedNamingTheCharactersAndNothingIsStored) {
+    ASSERT_EQ(Run({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+    const std::string file = Put("setup.exe", "MZ");
+    ASSERT_EQ(Run({"dump"}), 0);
+    const std::string before = out.str();
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"remember", file, "kind=日本"}, "日"},
+        {{"targets", "add", "日本", "Name", "Naive Bayes"}, "本"},
+        {{"targets", "add", "id", "x✓", "Naive Bayes"}, "✓"},
+        {{"sequences", "set", "ok", "✓check"}, "✓"},
+    };
+    for (const auto& [args, character] : refused) {
+        EXPECT_NE(Run(args), 0) << args.front();
+        EXPECT_TRUE(ErrHas(character)) << err.str();
+        EXPECT_EQ(out.str(), "") << args.front();
+        ASSERT_EQ(Run({"dump"}), 0);
+        EXPECT_EQ(out.str(), before) << args.front();
+    }
+    // What the code page has is stored as typed.
+    EXPECT_EQ(Run({"remember", file, "kind=Ёлка «ёж» №1"}), 0);
+    EXPECT_EQ(Run({"dump", "Examples\\Example1"}), 0);
+    EXPECT_TRUE(OutHas("\"Targetkind\"=\"Ёлка «ёж» №1\"")) << out.str();
+}
+
 TEST_F(CliTest, UsageErrorsAndVersion) {
     EXPECT_EQ(Run({}), 2);
     EXPECT_EQ(Run({"frobnicate"}), 2);

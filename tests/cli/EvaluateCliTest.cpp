@@ -7,12 +7,12 @@
 #include <random>
 
 #include "CliRunner.h"
+#include "core/classify/Evaluation.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
-#include "cli/Csv.h"
-#include "cli/EvaluateCommands.h"
-#include "cli/ExchangeCommands.h"
+#include "core/platform/Csv.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/ExampleCsv.h"
 
 namespace morvel {
 namespace {
@@ -64,10 +64,9 @@ class EvaluationTest : public ::testing::Test {
             csv += text + "," + text + "," + text + "\r\n";
         }
         std::int32_t first = 0, count = 0;
-        ASSERT_TRUE(ImportCsv(registry, csv, &first, &count).ok());
-        modClass reader;
-        reader.ReadExamples(registry, state);
-        examples = reader.Examples();
+        ExampleStore store(registry);
+        ASSERT_TRUE(ImportExamplesCsv(store, csv, &first, &count).ok());
+        examples = ExampleStore::Read(registry, state);
     }
 
     // The plain procedures' cross-validation on folds made from their own class order.
@@ -113,7 +112,7 @@ class EvaluationTest : public ::testing::Test {
 
     test::TempDir dir;
     Registry registry;
-    modMain state;
+    ConfigTables state;
     std::shared_ptr<const StoredExamples> examples;
 };
 
@@ -195,7 +194,7 @@ TEST_F(EvaluateCliTest, AMethodThatGivesNoValueCountsEveryExampleWrong) {
     {
         Registry registry;
         ASSERT_TRUE(registry.Open(dir.Store()).ok());
-        modMain state;
+        ConfigTables state;
         ASSERT_TRUE(SaveTargetTable(registry, state, {{"kind", "Kind", "ID3"}}).ok());
     }
     ASSERT_EQ(Run({"evaluate"}), 0);

@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "CliRunner.h"
-#include "core/classify/modClass.h"
-#include "cli/Csv.h"
+#include "core/classify/TrainingSet.h"
+#include "core/platform/Csv.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
 namespace morvel {
@@ -187,12 +188,10 @@ TEST_F(ExchangeCliTest, AKeyAboveTheCountIsNotMixedIntoAnImportedExample) {
     {
         Registry registry;
         ASSERT_TRUE(registry.Open(dir.Store()).ok());
-        registry.CurrentKeyPath = ExamplesKeyPath();
-        ASSERT_TRUE(registry.OpenKey());
-        ASSERT_TRUE(registry.SetKeyNumber("Count", 1));
-        registry.CurrentKeyPath = ExamplesKeyPath() + "\\Example3";
-        ASSERT_TRUE(registry.OpenKey());
-        ASSERT_TRUE(registry.SetKeyText("Targetkind", "stale"));
+        ASSERT_TRUE(registry.OpenKey(ExamplesKeyPath()));
+        ASSERT_TRUE(registry.SetKeyNumber(ExamplesKeyPath(), "Count", 1));
+        ASSERT_TRUE(registry.OpenKey(ExamplesKeyPath() + "\\Example3"));
+        ASSERT_TRUE(registry.SetKeyText(ExamplesKeyPath() + "\\Example3", "Targetkind", "stale"));
     }
     const std::string before = Dump();
     EXPECT_EQ(Run({"import", "--format", "csv", "-"}, "Standard1\r\n1\r\n2\r\n"), 1);
@@ -219,7 +218,7 @@ TEST(CsvReaderTest, RecordsFieldsAndTheLinesTheyStartOn) {
     EXPECT_EQ(fields, (std::vector<std::string>{"", ""}));
     EXPECT_EQ(reader.Line(), 6u);
     EXPECT_FALSE(reader.Next(fields));
-    EXPECT_EQ(reader.Error(), "");
+    EXPECT_TRUE(reader.status().ok());
 
     EXPECT_EQ(CsvField("plain"), "plain");
     EXPECT_EQ(CsvField(" x"), "\" x\"");

@@ -6,8 +6,9 @@
 
 #include "CliRunner.h"
 #include "core/classify/Id3Classifier.h"
-#include "core/classify/modClass.h"
+#include "core/classify/TrainingSet.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 
 namespace morvel {
 namespace {
@@ -113,10 +114,10 @@ TEST_F(ExplainRankCliTest, RankOrdersTheFirstStepGainsAndFlagsSequences) {
     // slot the walk chooses.
     Registry registry;
     ASSERT_TRUE(registry.Open(dir.Store()).ok());
-    modMain state;
+    ConfigTables state;
     LoadConfigurationTables(registry, state);
-    modClass classes;
-    classes.ReadExamples(registry, state);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
     classes.LoadExamples(state, 1);
     Id3Classifier id3;
     RecordingBox box;

@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/SameExamples.h"
 
 namespace morvel {
@@ -24,7 +25,7 @@ const std::vector<std::string> kTargets = {"kind", "who"};
 // The child's work until it is killed: groups of a few new or rewritten
 // examples with their compact rows; now and then the rows are all built
 // again in the group, as on first use.
-[[noreturn]] void WriteUntilKilled(const std::string& store, const modMain& state, unsigned seed) {
+[[noreturn]] void WriteUntilKilled(const std::string& store, const ConfigTables& state, unsigned seed) {
     Registry registry;
     if (!registry.Open(store)) _exit(2);
     std::mt19937 random(seed);
@@ -53,7 +54,7 @@ bool IntegrityOk(const std::string& store) {
 
 TEST(CompactRowsUnderKillTest, WritersKilledAtRandomMomentsLeaveRowsEqualToTheValues) {
     test::TempDir dir;
-    modMain state;
+    ConfigTables state;
     {
         Registry registry;
         ASSERT_TRUE(registry.Open(dir.Store()).ok());

@@ -14,12 +14,13 @@
 #include "core/attributes/FileExaminer.h"
 #include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
 namespace morvel {
 namespace {
 
-const std::string kExamples = std::string(Registry::kBaseKey) + "\\Examples";
+const std::string kExamples = std::string(kBaseKey) + "\\Examples";
 
 class StoreUnderStressTest : public ::testing::Test {
   protected:
@@ -32,14 +33,14 @@ class StoreUnderStressTest : public ::testing::Test {
         // What one complete example of the sample holds: its non-zero slots and two targets.
         Registry registry;
         ASSERT_TRUE(registry.Open(dir.Store()).ok());
-        modMain state;
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        ConfigTables state;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         LoadConfigurationTables(registry, state);
         FileExaminer examiner;
         ASSERT_TRUE(examiner.ComputeFileAttributes(sample, state));
         for (int s = 1; s <= state.AttributeCount; ++s)
-            if (examiner.AttributeVector[s] != 0)
-                slots[state.AttributeNames[s]] = examiner.AttributeVector[s];
+            if (examiner.AttributeVector()[s] != 0)
+                slots[state.AttributeNames[s]] = examiner.AttributeVector()[s];
     }
     int Cli(std::vector<std::string> args, long limit = -1) {
         args.insert(args.begin(), {"--store", dir.Store()});

@@ -18,16 +18,18 @@ namespace morvel::test {
 
 // Runs steps on the first modal window named name (its object name, or its
 // class name for a dialog of Qt's own) that becomes the active modal window
-// (looked for every 10 ms, for at most ten seconds, which only a broken test
-// reaches). Returns a flag that is true once steps ran.
+// and has the keyboard focus (looked for every 10 ms, for at most ten
+// seconds, which only a broken test reaches): on a loaded machine a dialog
+// is shown a moment before it is activated. Returns a flag that is true once
+// steps ran.
 inline std::shared_ptr<bool> WhenOpens(const QString& name, std::function<void(QDialog&)> steps) {
     auto ran = std::make_shared<bool>(false);
     auto* timer = new QTimer(qApp);
     auto ticks = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, ticks, name, steps = std::move(steps), ran] {
         auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        const bool found =
-            modal && (modal->objectName() == name || QString(modal->metaObject()->className()) == name);
+        const bool found = modal && modal->isActiveWindow() &&
+                           (modal->objectName() == name || QString(modal->metaObject()->className()) == name);
         if (!found && ++*ticks < 1000) return;
         timer->stop();
         timer->deleteLater();

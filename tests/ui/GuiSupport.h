@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "ui/toolkit.h"
 #include "core/store/Registry.h"
+#include "ui/toolkit.h"
 
 namespace morvel::test {
 

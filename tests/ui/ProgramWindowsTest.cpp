@@ -3,10 +3,12 @@
 #include <memory>
 
 #include "GuiSupport.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "ui/ProgramWindows.h"
 #include "ui/frmAttributes.h"
 #include "ui/frmClass.h"
-#include "ui/ProgramWindows.h"
-#include "core/store/ConfigTables.h"
+#include "ui/frmMain.h"
 
 namespace morvel {
 namespace {
@@ -15,16 +17,15 @@ class ProgramWindowsTest : public test::GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         ASSERT_TRUE(SaveTargetTable(registry, state, {{"kind", "Kind", "ID3-based"}}).ok());
         first = dir / "first.exe";
         second = dir / "second.exe";
         test::WriteFile(first, "MZ");
         test::WriteFile(second, "MZ");
         state.CurrentFile = first;
-        state.AttributesValid = examiner.ComputeFileAttributes(first, state);
-        files = std::make_unique<ProgramWindows>(registry, state, examiner, classes);
-        files->Connect(windows);
+        state.AttributesValid = examiner.ComputeFileAttributes(first, state).ok();
+        files = std::make_unique<ProgramWindows>(registry, state, examiner, examples);
     }
     void TearDown() override {
         main.reset();
@@ -32,18 +33,17 @@ class ProgramWindowsTest : public test::GuiTest {
         GuiTest::TearDown();
     }
 
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
-    modClass classes;
+    ExampleStore examples{registry};
     std::string first, second;
-    frmMain::Windows windows;
     std::unique_ptr<ProgramWindows> files;
     std::unique_ptr<frmMain> main;
 };
 
 TEST_F(ProgramWindowsTest, TheMainWindowOpensEachWindowOnceAndClosesTheAttributesOnAnotherFile) {
     // A valid file opens the classification window with the main window.
-    main = std::make_unique<frmMain>(registry, state, examiner, windows);
+    main = std::make_unique<frmMain>(registry, state, examiner, *files);
     frmClass* classification = files->Classification();
     ASSERT_NE(classification, nullptr);
     ASSERT_TRUE(
@@ -65,8 +65,8 @@ TEST_F(ProgramWindowsTest, TheMainWindowOpensEachWindowOnceAndClosesTheAttribute
     // classification window stays.
     main->OpenFile(QString::fromStdString(second));
     EXPECT_EQ(files->Attributes(), nullptr);
-    EXPECT_EQ(registry.GetKeyNumber(Registry::kBaseKey, "ShowFound"), 0);
-    EXPECT_FALSE(registry.KeyExists(std::string(Registry::kBaseKey) + "\\ShowFound"));
+    EXPECT_EQ(registry.GetKeyNumber(kBaseKey, "ShowFound"), 0);
+    EXPECT_FALSE(registry.KeyExists(std::string(kBaseKey) + "\\ShowFound"));
     EXPECT_EQ(files->Classification(), classification);
 
     // A closed classification window is not shown again: the command opens a new one.

@@ -9,9 +9,10 @@
 #include <QTimer>
 
 #include "GuiSupport.h"
-#include "ui/toolkit.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "ui/Captions.h"
+#include "ui/toolkit.h"
 
 namespace morvel {
 namespace {
@@ -105,9 +106,8 @@ TEST(TimerTest, AnIntervalOfZeroStopsTheTimer) {
 class CaptionTest : public test::GuiTest {
   protected:
     void Store(const std::string& name, const std::string& text) {
-        registry.CurrentKeyPath = InterfaceKeyPath();
-        ASSERT_TRUE(registry.OpenKey());
-        registry.SetKeyValue(name, Registry::kTypeText, text + std::string(1, '\0'));
+        ASSERT_TRUE(registry.OpenKey(InterfaceKeyPath()));
+        registry.SetKeyValue(InterfaceKeyPath(), name, Registry::kTypeText, text + std::string(1, '\0'));
     }
 };
 
@@ -124,7 +124,6 @@ TEST_F(CaptionTest, StoredTextsReplaceCaptionsOfEveryKindAndMissingOnesLeaveThem
     QGroupBox frame("Основные атрибуты", &window);
     QCheckBox check("Сортировать", &window);
     QCheckBox untouched("Объёмный", &window);
-    registry.CurrentKeyPath = InterfaceKeyPath();
 
     EXPECT_TRUE(ApplyCaption(registry, &window, "FileAttributes"));
     EXPECT_TRUE(ApplyCaption(registry, &label, "FullName"));

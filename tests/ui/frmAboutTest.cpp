@@ -105,7 +105,7 @@ TEST_F(frmAboutTest, SystemInformationStartsTheDesktopsToolFirstAndTheFirstFound
     EXPECT_TRUE(messages.isEmpty());
 
     // The first tool found failing to start ends in the message, without trying others.
-    startResult = Status::Error("cannot start");
+    startResult = Status::IOError("cannot start");
     box.StartSysInfo();
     EXPECT_EQ(started.size(), 2);
     EXPECT_EQ(messages, QStringList{"System Information Is Unavailable At This Time"});
@@ -120,19 +120,18 @@ TEST_F(frmAboutTest, WithoutAToolTheMessageSaysSo) {
 }
 
 TEST_F(frmAboutTest, GetKeyValueReadsTextsAndNumbersFromTheStore) {
-    registry.CurrentKeyPath = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-    ASSERT_TRUE(registry.OpenKey());
-    registry.SetKeyText("PATH", "/usr/bin/hardinfo");
-    registry.SetKeyNumber("Number", 0x1100);
-    registry.SetKeyValue("Empty", Registry::kTypeText, "");
+    ASSERT_TRUE(registry.OpenKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"));
+    registry.SetKeyText("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", "/usr/bin/hardinfo");
+    registry.SetKeyNumber("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "Number", 0x1100);
+    registry.SetKeyValue("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "Empty", Registry::kTypeText, "");
     const frmAbout box(registry);
     std::string value = "old";
-    EXPECT_TRUE(box.GetKeyValue(registry.CurrentKeyPath, "PATH", value));
+    EXPECT_TRUE(box.GetKeyValue("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
     EXPECT_EQ(value, "/usr/bin/hardinfo");
-    EXPECT_TRUE(box.GetKeyValue(registry.CurrentKeyPath, "Number", value));
+    EXPECT_TRUE(box.GetKeyValue("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "Number", value));
     EXPECT_EQ(value, "&h1100");
     // A value of zero bytes reads as missing rather than ending the read with an error.
-    EXPECT_FALSE(box.GetKeyValue(registry.CurrentKeyPath, "Empty", value));
+    EXPECT_FALSE(box.GetKeyValue("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "Empty", value));
     EXPECT_EQ(value, "");
     value = "old";
     EXPECT_FALSE(box.GetKeyValue("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", value));

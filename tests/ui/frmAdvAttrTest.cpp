@@ -5,10 +5,14 @@
 
 #include "EditorSupport.h"
 #include "core/attributes/FileExaminer.h"
-#include "ui/frmAdvAttr.h"
-#include "core/store/LanguageFile.h"
-#include "ui/frmMain.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "core/store/LanguageFile.h"
+#include "ui/Messages.h"
+#include "ui/ProgramWindows.h"
+#include "ui/frmAdvAttr.h"
+#include "ui/frmAttributes.h"
+#include "ui/frmMain.h"
 
 namespace morvel {
 namespace {
@@ -47,7 +51,10 @@ class frmAdvAttrTest : public test::GuiTest {
             EXPECT_EQ(input->labelText(), "Добавление новой последовательности");
             EXPECT_EQ(input->textValue(), "");
             test::Type(box.findChild<QLineEdit*>(), text);
-            QTest::keyClick(QApplication::focusWidget(), ok ? Qt::Key_Return : Qt::Key_Escape);
+            // To the box itself: under load the focus may not have arrived yet.
+            QTest::keyClick(box.findChild<QLineEdit*>(), ok ? Qt::Key_Return : Qt::Key_Escape);
+            EXPECT_FALSE(box.isVisible()) << "the input box stayed open";
+            if (box.isVisible()) box.reject();
         });
         Click(window, "Command2");
         EXPECT_TRUE(*ran) << "the input box did not open";
@@ -63,16 +70,15 @@ class frmAdvAttrTest : public test::GuiTest {
         return text;
     }
 
-    modMain state;
+    ConfigTables state;
     std::unique_ptr<frmAdvAttr> editor;
 };
 
 TEST_F(frmAdvAttrTest, OpensWithItsCaptionsTheTableAnEmptyEditBoxAndTheFocusOnTheList) {
     Sequences({"MZ", "This program"});
-    registry.CurrentKeyPath = InterfaceKeyPath();
-    ASSERT_TRUE(registry.OpenKey());
-    registry.SetKeyText("ButtonOK", "OK");
-    registry.SetKeyText("SequencesList", "Sequences to search for");
+    ASSERT_TRUE(registry.OpenKey(InterfaceKeyPath()));
+    registry.SetKeyText(InterfaceKeyPath(), "ButtonOK", "OK");
+    registry.SetKeyText(InterfaceKeyPath(), "SequencesList", "Sequences to search for");
     for (int opening = 0; opening < 2; ++opening) {
         EXPECT_TRUE(Edit([&](QDialog& window) {
             EXPECT_EQ(window.windowTitle(), "Настройка дополнительных атрибутов");
@@ -222,14 +228,16 @@ TEST_F(frmAdvAttrTest, OKWritesTheCountAndLeavesValuesAboveItInTheStore) {
 
 TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
     Texts hundred;
-    for (int i = 1; i <= modMain::kMaxSequences; ++i) hundred.push_back("s" + std::to_string(i));
+    for (int i = 1; i <= ConfigTables::kMaxSequences; ++i) hundred.push_back("s" + std::to_string(i));
     Sequences(hundred);
     EXPECT_TRUE(Edit([&](QDialog& window) {
         Add(window, "one too many");
         Add(window, "S1");  // a repeat does not count
         Click(window, "Command3");
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].startsWith("The search sequences were not saved.\n\nAt most 100"));
+        EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kSequencesNotSaved)))
+            << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::number(ConfigTables::kMaxSequences)));
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(List(window)->count(), 102);
         EXPECT_EQ(state.SequenceCount, 100);
@@ -245,7 +253,7 @@ TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
         test::Type(Edit1(window), QString(1100, 'x'));
         Click(window, "Command3");
         ASSERT_EQ(messages.size(), 2);
-        EXPECT_TRUE(messages[1].startsWith("The search sequences were not saved.\n\n"));
+        EXPECT_TRUE(messages[1].startsWith(Text(registry, msg::kSequencesNotSaved)));
         EXPECT_TRUE(messages[1].contains("1024"));
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(List(window)->count(), 100);
@@ -271,16 +279,23 @@ class frmAdvAttrFromMainTest : public frmAdvAttrTest {
         file = dir / "setup.exe";
         test::WriteFile(file, "MZ" + std::string(100, '\0') + "PE");
         Sequences({"MZ"});
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         state.CurrentFile = file;
-        state.AttributesValid = examiner.ComputeFileAttributes(file, state);
+        state.AttributesValid = examiner.ComputeFileAttributes(file, state).ok();
         ASSERT_TRUE(state.AttributesValid);
-        examiner.AttributesFresh = false;  // as after a Remember
-        frmMain::Windows windows;
-        windows.showAdvAttr = [this] { return editor->ShowModal(); };
-        windows.unloadAttributes = [this] { ++unloads; };
-        main = std::make_unique<frmMain>(registry, state, examiner, windows);
+        examiner.MarkRemembered(examiner.Generation());  // as after a Remember
+        windows = std::make_unique<ProgramWindows>(registry, state, examiner, examples);
+        main = std::make_unique<frmMain>(registry, state, examiner, *windows);
         main->show();
+    }
+    // The texts the open attributes window lists.
+    QStringList AttributesList() {
+        QStringList rows;
+        if (frmAttributes* attributes = windows->Attributes())
+            for (QListWidgetItem* item :
+                 attributes->findChild<QListWidget*>("List1")->findItems("*", Qt::MatchWildcard))
+                rows << item->text();
+        return rows;
     }
     void ChooseAdvanced() {
         test::ChooseMenuItem(main->menuBar(), main->findChild<QMenu*>("mnSettings"),
@@ -293,21 +308,31 @@ class frmAdvAttrFromMainTest : public frmAdvAttrTest {
 
     std::string file;
     FileExaminer examiner;
+    ExampleStore examples{registry};
+    std::unique_ptr<ProgramWindows> windows;
     std::unique_ptr<frmMain> main;
-    int unloads = 0;
 };
 
 // The fault pinned: the attribute names stayed those of the start-up while the
 // table changed, so a file examined afterwards was remembered with the
 // presence of one sequence under the name of another.
+//
+// The fault pinned next: OK with no change examined the file again and closed
+// the attributes window; now only a changed table is examined again, and an
+// open attributes window shows the new vector.
 TEST_F(frmAdvAttrFromMainTest, AfterOKTheNamesFollowTheTableAndTheFileIsExaminedAgain) {
-    ASSERT_EQ(examiner.AttributeVector[17], 1);  // MZ found
+    ASSERT_EQ(examiner.AttributeVector()[17], 1);  // MZ found
+    windows->ShowAttributes();
+    frmAttributes* attributes = windows->Attributes();
+    ASSERT_EQ(AttributesList(), QStringList{"MZ"});
     EXPECT_TRUE(EditFromMenu([&](QDialog& window) {
         Add(window, "absent");
         Click(window, "Command4");
     }));
-    EXPECT_FALSE(examiner.AttributesFresh);  // cancelled: not examined again
-    EXPECT_EQ(unloads, 0);
+    EXPECT_FALSE(examiner.AttributesFresh());  // cancelled: not examined again
+    EXPECT_TRUE(EditFromMenu([&](QDialog& window) { Click(window, "Command3"); }));
+    EXPECT_FALSE(examiner.AttributesFresh());  // nothing changed: not examined again
+    EXPECT_EQ(windows->Attributes(), attributes);
 
     EXPECT_TRUE(EditFromMenu([&](QDialog& window) {
         test::ClickRow(List(window), 0);
@@ -320,10 +345,12 @@ TEST_F(frmAdvAttrFromMainTest, AfterOKTheNamesFollowTheTableAndTheFileIsExamined
     EXPECT_EQ(state.AttributeNames[18], "Containpe");
     EXPECT_TRUE(state.AttributesValid);
     EXPECT_EQ(state.CurrentFile, file);
-    EXPECT_TRUE(examiner.AttributesFresh);
-    EXPECT_EQ(examiner.AttributeVector[17], 2);
-    EXPECT_EQ(examiner.AttributeVector[18], 1);
-    EXPECT_EQ(unloads, 1);  // the attributes window would show the old vector
+    EXPECT_TRUE(examiner.AttributesFresh());
+    EXPECT_EQ(examiner.AttributeVector()[17], 2);
+    EXPECT_EQ(examiner.AttributeVector()[18], 1);
+    // The same attributes window, showing the new vector.
+    EXPECT_EQ(windows->Attributes(), attributes);
+    EXPECT_EQ(AttributesList(), QStringList{"pe"});
     EXPECT_EQ(main->windowTitle(), "Morvel - setup.exe");
 }
 

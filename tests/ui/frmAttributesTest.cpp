@@ -11,9 +11,10 @@
 #include <QRadioButton>
 
 #include "GuiSupport.h"
-#include "ui/frmAttributes.h"
-#include "core/store/LanguageFile.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "core/store/LanguageFile.h"
+#include "ui/frmAttributes.h"
 
 namespace morvel {
 namespace {
@@ -30,7 +31,7 @@ class frmAttributesTest : public test::GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         ASSERT_TRUE(SaveSequenceTable(registry, state, {"zeta", "gamma", "Alpha", "beta", "delta"}).ok());
         LoadConfigurationTables(registry, state);
         file = dir / "setup.exe";
@@ -52,19 +53,18 @@ class frmAttributesTest : public test::GuiTest {
         ASSERT_EQ(parsed.skippedLines, 0u);
     }
     void SetOption(std::string_view name, std::int32_t value) {
-        registry.CurrentKeyPath = std::string(Registry::kBaseKey);
-        ASSERT_TRUE(registry.OpenKey());
-        ASSERT_TRUE(registry.SetKeyNumber(name, value));
+        ASSERT_TRUE(registry.OpenKey(std::string(kBaseKey)));
+        ASSERT_TRUE(registry.SetKeyNumber(std::string(kBaseKey), name, value));
     }
-    std::int32_t Option(std::string_view name) { return registry.GetKeyNumber(Registry::kBaseKey, name); }
+    std::int32_t Option(std::string_view name) { return registry.GetKeyNumber(kBaseKey, name); }
     bool HasOption(std::string_view name) {
         std::string text;
-        return registry.GetKeyText(Registry::kBaseKey, name, text);
+        return registry.GetKeyText(kBaseKey, name, text);
     }
 
     frmAttributes& Open(const std::string& path, Registry& store) {
         state.CurrentFile = path;
-        state.AttributesValid = examiner.ComputeFileAttributes(path, state);
+        state.AttributesValid = examiner.ComputeFileAttributes(path, state).ok();
         EXPECT_TRUE(state.AttributesValid);
         window = new frmAttributes(store, state, examiner);
         window->show();
@@ -98,7 +98,7 @@ class frmAttributesTest : public test::GuiTest {
         });
     }
 
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
     std::string file;
     QPointer<frmAttributes> window;

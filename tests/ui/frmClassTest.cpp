@@ -9,10 +9,12 @@
 #include <sstream>
 
 #include "GuiSupport.h"
-#include "ui/frmClass.h"
 #include "cli/Cli.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/RegExport.h"
+#include "ui/Messages.h"
+#include "ui/frmClass.h"
 
 namespace morvel {
 namespace {
@@ -47,7 +49,7 @@ class frmClassTest : public test::GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
     }
     void TearDown() override {
         if (window) window->close();
@@ -96,13 +98,14 @@ class frmClassTest : public test::GuiTest {
     void Examine(const std::string& file) {
         LoadConfigurationTables(registry, state);
         state.CurrentFile = file;
-        state.AttributesValid = examiner.ComputeFileAttributes(file, state);
+        state.AttributesValid = examiner.ComputeFileAttributes(file, state).ok();
         EXPECT_TRUE(state.AttributesValid);
     }
     // Opens the window for the current file; it may be given another store
     // than the one the tables come from.
     frmClass& Open(Registry& store) {
-        window = new frmClass(store, state, examiner, classes);
+        if (&store != &registry) otherExamples = std::make_unique<ExampleStore>(store);
+        window = new frmClass(store, state, examiner, &store == &registry ? examples : *otherExamples);
         window->show();
         return *window;
     }
@@ -150,9 +153,10 @@ class frmClassTest : public test::GuiTest {
     }
     std::int32_t StoredCount() { return registry.GetKeyNumber(ExamplesKeyPath(), "Count"); }
 
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
-    modClass classes;
+    ExampleStore examples{registry};
+    std::unique_ptr<ExampleStore> otherExamples;
     QPointer<frmClass> window;
     std::ostringstream out, err;
 };
@@ -248,7 +252,7 @@ TEST_F(frmClassTest, EnterDuringTheRunDoesNothingAndAfterItStoresTheExample) {
     EXPECT_NE(example.find("\"Targetkind\"="), std::string::npos) << example;
     EXPECT_NE(example.find("\"Containgamma\"=dword:00000001"), std::string::npos) << example;
     // The box did not take the typed text into its list.
-    EXPECT_FALSE(examiner.AttributesFresh);
+    EXPECT_FALSE(examiner.AttributesFresh());
 }
 
 TEST_F(frmClassTest, ReopeningAfterRememberCountsTheNewExample) {
@@ -256,7 +260,7 @@ TEST_F(frmClassTest, ReopeningAfterRememberCountsTheNewExample) {
     const std::string query = Put("q0.exe", "alpha beta gamma");
     Open(query);
     ASSERT_TRUE(WaitForRun());
-    EXPECT_EQ(classes.StoredExampleCount, 7);
+    EXPECT_EQ(StoredCount(), 7);
     QComboBox* kind = Boxes()[0];
     kind->lineEdit()->setFocus();
     kind->lineEdit()->selectAll();
@@ -268,7 +272,7 @@ TEST_F(frmClassTest, ReopeningAfterRememberCountsTheNewExample) {
 
     Open();  // the same file, not examined again
     ASSERT_TRUE(WaitForRun());
-    EXPECT_EQ(classes.StoredExampleCount, 8);
+    EXPECT_EQ(StoredCount(), 8);
     // The file is now its own best match.
     EXPECT_EQ(Boxes()[0]->currentText(), "brand new");
     EXPECT_EQ(List(Boxes()[0])[0], "brand new");
@@ -355,10 +359,10 @@ TEST_F(frmClassTest, AFailedRememberSaysSoAndKeepsTheValues) {
     Boxes()[0]->lineEdit()->setText("typed");
     QTest::mouseClick(Remember(), Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("not stored")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kNotRemembered))) << messages[0].toStdString();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(Boxes()[0]->currentText(), "typed");
-    EXPECT_TRUE(examiner.AttributesFresh);
+    EXPECT_TRUE(examiner.AttributesFresh());
 }
 
 TEST_F(frmClassTest, NoTargetsGiveNoRowsAndRememberAtOnce) {

@@ -8,9 +8,11 @@
 
 #include "GuiSupport.h"
 #include "core/platform/CodePage.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
-#include "ui/frmMain.h"
 #include "core/store/RegExport.h"
+#include "ui/Messages.h"
+#include "ui/frmMain.h"
 
 namespace morvel {
 namespace {
@@ -21,6 +23,26 @@ std::string Language(const std::string& body) {
     return codepage::ToAnsi("REGEDIT4\n" + kInterfaceKey + "\n" + body);
 }
 
+// The program's windows as the main window asks for them: counted, not opened
+// (the About box and the system information are the real ones).
+class CountingWindows : public ProgramWindows {
+  public:
+    using ProgramWindows::ProgramWindows;
+    void ShowAttributes() override { ++calls["attributes"]; }
+    void UnloadAttributes() override { ++calls["unloadAttributes"]; }
+    void ReloadAttributes() override { ++calls["reloadAttributes"]; }
+    void RefreshAttributes() override { ++calls["refreshAttributes"]; }
+    void ShowClassification() override { ++calls["classification"]; }
+    bool ShowAdvAttr(QWidget*) override {
+        ++calls["advanced"];
+        return advAttrChanges;
+    }
+    void ShowTargetAttr(QWidget*) override { ++calls["target"]; }
+
+    std::map<std::string, int> calls;
+    bool advAttrChanges = false;
+};
+
 class frmMainTest : public test::GuiTest {
   protected:
     void SetUp() override {
@@ -29,22 +51,13 @@ class frmMainTest : public test::GuiTest {
         test::WriteFile(setupExe, "MZ" + std::string(200, '\0'));
         otherExe = dir / "other.com";
         test::WriteFile(otherExe, "MZ");
-        state.PlatformVersion = modMain::kNtPlatformVersion;
-        windows.showAttributes = [this] { ++calls["attributes"]; };
-        windows.unloadAttributes = [this] { ++calls["unloadAttributes"]; };
-        windows.reloadAttributes = [this] { ++calls["reloadAttributes"]; };
-        windows.showClassification = [this] { ++calls["classification"]; };
-        windows.showAdvAttr = [this] {
-            ++calls["advanced"];
-            return false;
-        };
-        windows.showTargetAttr = [this] { ++calls["target"]; };
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
     }
 
     // Starts as the program does: CurrentFile from the command line, then its attributes.
     frmMain& Start(const std::string& file) {
         state.CurrentFile = file;
-        state.AttributesValid = examiner.ComputeFileAttributes(file, state);
+        state.AttributesValid = examiner.ComputeFileAttributes(file, state).ok();
         window = std::make_unique<frmMain>(registry, state, examiner, windows);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -85,10 +98,11 @@ class frmMainTest : public test::GuiTest {
     }
 
     std::string setupExe, otherExe;
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
-    frmMain::Windows windows;
-    std::map<std::string, int> calls;
+    ExampleStore examples{registry};
+    CountingWindows windows{registry, state, examiner, examples};
+    std::map<std::string, int>& calls = windows.calls;
     std::unique_ptr<frmMain> window;
 };
 
@@ -249,29 +263,40 @@ TEST_F(frmMainTest, AHostileLanguageWritesOnlyInterfaceTextsAndItsProblemsAreSho
     EXPECT_EQ(Item("mnOpen")->text(), "Открыть");
     EXPECT_EQ(Item("mnClose")->text(), "Закрыть");
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("4 of its lines were skipped")) << messages[0].toStdString();
-    for (const char* line : {"line 4:", "line 6:", "line 8:", "line 9:"})
-        EXPECT_TRUE(messages[0].contains(line)) << line;
+    const QString file = QString::fromStdString(dir / "Interfaces/Evil.lng");
+    EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kLanguageSkipped, {file, "4"})))
+        << messages[0].toStdString();
+    for (const char* line : {"4", "6", "8", "9"})
+        EXPECT_TRUE(messages[0].contains("\n" + Text(registry, msg::kLanguageLine, {line, ""}))) << line;
     EXPECT_EQ(Dump(),
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n\n" +
                   kInterfaceKey + "\n\"mnFile\"=\"Fichier\"\n");
 }
 
-TEST_F(frmMainTest, ALanguageNameCutAtItsFirstDotNamesTheFileThatIsImported) {
-    // English.old.lng is listed as English, and choosing it imports English.lng.
+// The fault pinned: an item rebuilt its file's path from its caption, so
+// FRENCH.LNG ("…/FRENCH.lng is not a file") and English.old.lng ("English")
+// could never be imported.
+TEST_F(frmMainTest, EachLanguageItemImportsTheFileItWasListedFrom) {
     WriteLanguage("English.old.lng", Language("\"mnFile\"=\"Old\"\n"));
+    WriteLanguage("FRENCH.LNG", Language("\"mnFile\"=\"Fichier\"\n"));
     Start("");
     ASSERT_EQ(LanguageItems()[0]->text(), "English");
+    ASSERT_EQ(LanguageItems()[1]->text(), "FRENCH");
     ChooseLanguage(0);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("was not imported")) << messages[0].toStdString();
-    EXPECT_TRUE(messages[0].contains("/Interfaces/English.lng"));
-    EXPECT_EQ(Menu("mnFile")->title(), "Файл");
+    EXPECT_EQ(Menu("mnFile")->title(), "Old");
+    ChooseLanguage(1);
+    EXPECT_EQ(Menu("mnFile")->title(), "Fichier");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
 
+    // A file of the same caption chosen by its item, not by its caption.
     WriteLanguage("English.lng", Language("\"mnFile\"=\"New\"\n"));
-    ChooseLanguage(0);
-    EXPECT_EQ(Menu("mnFile")->title(), "New");
+    window.reset();
+    Start("");
+    ASSERT_EQ(LanguageItems()[0]->text(), "English");
+    ASSERT_EQ(LanguageItems()[1]->text(), "English");
+    ChooseLanguage(1);
+    EXPECT_EQ(Menu("mnFile")->title(), "Old");
 }
 
 TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
@@ -281,9 +306,10 @@ TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
     EXPECT_EQ(started[0], QStringList{QString::fromStdString(setupExe)});
     EXPECT_TRUE(messages.isEmpty());
 
-    startResult = Status::Error("setup.exe cannot be started.");
+    startResult = Status::IOError("setup.exe cannot be started.");
     Choose("mnFile", "mnFileRun");
-    EXPECT_EQ(messages, QStringList{"setup.exe cannot be started."});
+    const QString file = QString::fromStdString(setupExe);
+    EXPECT_EQ(messages, QStringList{Text(registry, msg::kRunFailed, {file})});
 
     // Without the seam: a file removed since it was examined is reported, not started.
     hooks.start = nullptr;
@@ -291,7 +317,7 @@ TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
     std::filesystem::remove(setupExe);
     Choose("mnFile", "mnFileRun");
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].contains("does not exist")) << messages[1].toStdString();
+    EXPECT_EQ(messages[1], Text(registry, msg::kRunMissing, {file}));
 }
 
 TEST_F(frmMainTest, CloseAndClosingTheWindowEndTheProgram) {
@@ -320,26 +346,6 @@ TEST_F(frmMainTest, AFileDroppedOnTheWindowIsOpened) {
     refused.setAccepted(false);
     QApplication::sendEvent(window.get(), &refused);
     EXPECT_FALSE(refused.isAccepted());
-}
-
-TEST_F(frmMainTest, UnsetWindowsOpenAsPlaceholdersOneInstanceEach) {
-    windows = {};
-    Start(setupExe);
-    auto* classification = window->findChild<QDialog*>("frmClass");
-    ASSERT_NE(classification, nullptr);
-    EXPECT_TRUE(classification->isVisible());
-    EXPECT_EQ(classification->windowTitle(), "Классификация исполняемого файла");
-    Choose("mnFile", "mnFileClass");
-    EXPECT_EQ(window->findChildren<QDialog*>("frmClass").size(), 1);
-    Choose("mnFile", "mnFileAttr");
-    auto* attributes = window->findChild<QDialog*>("frmAttributes");
-    ASSERT_NE(attributes, nullptr);
-    EXPECT_TRUE(attributes->isVisible());
-    // Another file closes the attributes window.
-    hooks.openFile = [this](const toolkit::OpenFileRequest&) { return QString::fromStdString(otherExe); };
-    ApplyHooks();
-    Choose("mnFile", "mnOpen");
-    EXPECT_TRUE(test::Eventually([&] { return window->findChild<QDialog*>("frmAttributes") == nullptr; }));
 }
 
 TEST_F(frmMainTest, TheWindowIsAFixedTitleBarOverTheMenuBar) {

@@ -6,9 +6,11 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
-#include "ui/frmTargetAttr.h"
-#include "core/store/LanguageFile.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
+#include "core/store/LanguageFile.h"
+#include "ui/Messages.h"
+#include "ui/frmTargetAttr.h"
 
 namespace morvel {
 
@@ -72,6 +74,8 @@ class frmTargetAttrTest : public test::GuiTest {
                 for (int i = 0; i < answer.method; ++i) QTest::keyClick(method, Qt::Key_Down);
             }
             QTest::keyClick(QApplication::focusWidget(), answer.ok ? Qt::Key_Return : Qt::Key_Escape);
+            // A refused OK leaves the dialog open: it is cancelled then.
+            if (dialog.isVisible()) dialog.reject();
         });
         Click(window, button);
         EXPECT_TRUE(*ran) << "the properties dialog did not open";
@@ -84,7 +88,7 @@ class frmTargetAttrTest : public test::GuiTest {
     }
     std::vector<TargetEntry> Table() { return TargetList(state); }
 
-    modMain state;
+    ConfigTables state;
     std::unique_ptr<frmTargetAttr> editor;
 };
 
@@ -125,12 +129,11 @@ TEST_F(frmTargetAttrTest, OpensWithItsCaptionsAFixedPitchListAndTheFocusOnTheLis
 }
 
 TEST_F(frmTargetAttrTest, CaptionsComeFromTheInterfaceKeyWhereItHasThem) {
-    registry.CurrentKeyPath = InterfaceKeyPath();
-    ASSERT_TRUE(registry.OpenKey());
-    registry.SetKeyText("CustomizeTarget", "Target attribute settings");
-    registry.SetKeyText("ButtonProp", "Properties");
-    registry.SetKeyText("TargetProp", "Target attribute properties");
-    registry.SetKeyText("TargetMethod", "Method:");
+    ASSERT_TRUE(registry.OpenKey(InterfaceKeyPath()));
+    registry.SetKeyText(InterfaceKeyPath(), "CustomizeTarget", "Target attribute settings");
+    registry.SetKeyText(InterfaceKeyPath(), "ButtonProp", "Properties");
+    registry.SetKeyText(InterfaceKeyPath(), "TargetProp", "Target attribute properties");
+    registry.SetKeyText(InterfaceKeyPath(), "TargetMethod", "Method:");
     EXPECT_TRUE(Edit([&](QDialog& window) {
         EXPECT_EQ(window.windowTitle(), "Target attribute settings");
         EXPECT_EQ(Child<QPushButton>(window, "Command5")->text(), "Properties");
@@ -178,7 +181,6 @@ TEST_F(frmTargetAttrTest, AddAppendsWhatTheDialogGivesAndCancelChangesNothing) {
         EXPECT_EQ(seen.name, "Операционная система");
         EXPECT_EQ(seen.method, 0);
         EXPECT_TRUE(idEnabled);
-        EXPECT_FALSE(editor->PTOK);
         EXPECT_EQ(List(window)->count(), 1);
 
         // Nothing is validated: the same identifier again, an empty name.
@@ -290,15 +292,13 @@ TEST_F(frmTargetAttrTest, AMethodSpelledOtherwiseSelectsNothingAndOKReturnsItEmp
     EXPECT_EQ(Stored("Method1"), "");
 }
 
-TEST_F(frmTargetAttrTest, TheExchangeFieldsOutliveTheWindow) {
+TEST_F(frmTargetAttrTest, ThePropertiesLastShownOutliveTheWindow) {
     Targets({{"os", "OS", "Free Bayes"}});
     EXPECT_TRUE(Edit([&](QDialog& window) {
         test::ClickRow(List(window), 0);
         ThroughProperties(window, "Command5", {}, nullptr);
         QTest::keyClick(List(window), Qt::Key_Escape);
     }));
-    EXPECT_EQ(editor->PTId, "os");
-    EXPECT_FALSE(editor->PTEnabled);
     EXPECT_TRUE(Edit([&](QDialog& window) {
         Answer seen;
         bool idEnabled = false;
@@ -331,7 +331,7 @@ TEST_F(frmTargetAttrTest, EscKeepsTheChangesForTheRunWithoutStoringThem) {
 
 TEST_F(frmTargetAttrTest, With32TargetsAddIsDisabledAndDeletingAnyOneLeaves31) {
     std::vector<TargetEntry> full;
-    for (int i = 1; i <= modMain::kMaxTargets; ++i)
+    for (int i = 1; i <= ConfigTables::kMaxTargets; ++i)
         full.push_back({"t" + std::to_string(i), "", "ID3-based"});
     Targets(full);
     EXPECT_TRUE(Edit([&](QDialog& window) {
@@ -359,25 +359,38 @@ TEST_F(frmTargetAttrTest, With32TargetsAddIsDisabledAndDeletingAnyOneLeaves31) {
     EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 31);
 }
 
-TEST_F(frmTargetAttrTest, AFailedSaveIsReportedAndTheWindowStaysOpenWithTheTable) {
+// The fault pinned: a character outside the store's code page, or a text over
+// its length, was stored as "?" or failed only at Close; the properties
+// dialog now refuses it where it can be mended, and Close refuses a table
+// that holds one anyway, keeping the window open with the table.
+TEST_F(frmTargetAttrTest, TextTheStoreCannotHoldIsRefusedAndTheWindowKeepsTheTable) {
     Targets({{"os", "OS", "ID3-based"}});
     EXPECT_TRUE(Edit([&](QDialog& window) {
-        // A name the store cannot hold (over 1024 characters) fails the whole save.
         test::ClickRow(List(window), 0);
         ThroughProperties(window, "Command5", {{}, QString(1100, 'n'), -1});
-        Click(window, "Command3");
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].startsWith("The target attributes were not saved.\n\n"));
-        EXPECT_TRUE(messages[0].contains("1024"));
+        EXPECT_TRUE(messages[0].contains(QString::number(Registry::kMaxValueBytes)))
+            << messages[0].toStdString();
+        ThroughProperties(window, "Command1", {"日本", "Japan", 0});
+        ASSERT_EQ(messages.size(), 2);
+        EXPECT_TRUE(messages[1].contains("日") && messages[1].contains("本")) << messages[1].toStdString();
+        EXPECT_EQ(Table(), (std::vector<TargetEntry>{{"os", "OS", "ID3-based"}}));
+
+        // A table that holds such a text anyway (a store edited by hand).
+        state.TargetTable[1].Name = "x✓";
+        Click(window, "Command3");
+        ASSERT_EQ(messages.size(), 3);
+        EXPECT_TRUE(messages[2].startsWith(Text(registry, msg::kTargetsNotSaved)))
+            << messages[2].toStdString();
+        EXPECT_TRUE(messages[2].contains("✓"));
         EXPECT_TRUE(window.isVisible());
-        EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 1);
         EXPECT_EQ(Stored("Name1"), "OS");
 
         test::ClickRow(List(window), 0);
         ThroughProperties(window, "Command5", {{}, "Операционная система", -1});
         Click(window, "Command3");
     }));
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.size(), 3);
     EXPECT_EQ(Stored("Name1"), "Операционная система");
 }
 

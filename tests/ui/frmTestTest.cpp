@@ -16,7 +16,7 @@ class frmTestTest : public test::GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        state.PlatformVersion = modMain::kNtPlatformVersion;
+        state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         window = std::make_unique<frmTest>(state, examiner);
         window->show();
     }
@@ -32,7 +32,7 @@ class frmTestTest : public test::GuiTest {
     }
     QString Output() { return window->findChild<QLabel*>("pctTest")->text(); }
 
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
     std::unique_ptr<frmTest> window;
 };
@@ -67,7 +67,7 @@ TEST_F(frmTestTest, EnterPrintsEighteenLinesForAFileAndNothingForABadPath) {
     Test(dir / "missing.exe");
     EXPECT_TRUE(window->PrintedLines().isEmpty());
     EXPECT_TRUE(Output().isEmpty());
-    EXPECT_EQ(examiner.CappedFileSize, 102);
+    EXPECT_EQ(examiner.CappedFileSize(), 102);
 }
 
 }  // namespace

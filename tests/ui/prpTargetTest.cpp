@@ -4,9 +4,8 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
-#include "ui/frmTargetAttr.h"
+#include "core/store/ConfigTables.h"
 #include "ui/prpTarget.h"
-#include "core/store/modMain.h"
 
 namespace morvel {
 namespace {
@@ -15,13 +14,16 @@ using test::Child;
 
 class prpTargetTest : public test::GuiTest {
   protected:
-    // Opens the dialog on the editor's exchange fields and runs steps in it.
+    // Opens the dialog on given and runs steps in it; then result and
+    // accepted hold what it gave back.
     bool Run(const std::function<void(QDialog&)>& steps) {
         return test::RunModal(
             "prpTarget",
             [this] {
-                prpTarget dialog(registry, editor);
+                prpTarget dialog(registry, given, idEditable);
                 dialog.exec();
+                result = dialog.Result();
+                accepted = dialog.Accepted();
             },
             steps);
     }
@@ -29,12 +31,14 @@ class prpTargetTest : public test::GuiTest {
     QLineEdit* Name(QDialog& d) { return Child<QLineEdit>(d, "Text2"); }
     QComboBox* Method(QDialog& d) { return Child<QComboBox>(d, "Combo1"); }
 
-    modMain state;
-    frmTargetAttr editor{registry, state};
+    TargetEntry given;
+    bool idEditable = false;
+    TargetEntry result;
+    bool accepted = false;
 };
 
 TEST_F(prpTargetTest, ForAddingWithEmptyFieldsOKReturnsThreeEmptyTexts) {
-    editor.PTEnabled = true;
+    idEditable = true;
     EXPECT_TRUE(Run([&](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), "Свойства целевого атрибута");
         EXPECT_EQ(Child<QLabel>(d, "Label1")->text(), "Идентификатор:");
@@ -56,17 +60,17 @@ TEST_F(prpTargetTest, ForAddingWithEmptyFieldsOKReturnsThreeEmptyTexts) {
         EXPECT_EQ(test::TabOrder(d, 5), (QStringList{"Text2", "Combo1", "Command3", "Command4", "Text1"}));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Enter on the identifier box is OK
     }));
-    EXPECT_TRUE(editor.PTOK);
-    EXPECT_EQ(editor.PTId, "");
-    EXPECT_EQ(editor.PTName, "");
-    EXPECT_EQ(editor.PTMethod, "");
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(result.Id, "");
+    EXPECT_EQ(result.Name, "");
+    EXPECT_EQ(result.Method, "");
 }
 
 TEST_F(prpTargetTest, ForAnExistingTargetTheIdentifierIsShownButCannotBeChanged) {
-    editor.PTId = "os";
-    editor.PTName = "OS";
-    editor.PTMethod = "Naive Bayes";
-    editor.PTEnabled = false;
+    given.Id = "os";
+    given.Name = "OS";
+    given.Method = "Naive Bayes";
+    idEditable = false;
     EXPECT_TRUE(Run([&](QDialog& d) {
         EXPECT_FALSE(Id(d)->isEnabled());
         EXPECT_EQ(Id(d)->text(), "os");
@@ -79,40 +83,39 @@ TEST_F(prpTargetTest, ForAnExistingTargetTheIdentifierIsShownButCannotBeChanged)
         QTest::keyClick(Method(d), Qt::Key_Down);
         test::Click(d, "Command3");
     }));
-    EXPECT_TRUE(editor.PTOK);
-    EXPECT_EQ(editor.PTId, "os");
-    EXPECT_EQ(editor.PTName, "Операционная система");
-    EXPECT_EQ(editor.PTMethod, "Free Bayes");
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(result.Id, "os");
+    EXPECT_EQ(result.Name, "Операционная система");
+    EXPECT_EQ(result.Method, "Free Bayes");
 }
 
-TEST_F(prpTargetTest, CancelEscAndTheCloseBoxLeaveTheFieldsWithPTOKFalse) {
+TEST_F(prpTargetTest, CancelEscAndTheCloseBoxGiveBackTheValuesGiven) {
     for (int way = 0; way < 3; ++way) {
-        editor.PTId = "id";
-        editor.PTName = "name";
-        editor.PTMethod = "Free Bayes";
-        editor.PTEnabled = true;
-        editor.PTOK = true;  // from an earlier OK: the opening clears it
+        given.Id = "id";
+        given.Name = "name";
+        given.Method = "Free Bayes";
+        idEditable = true;
         EXPECT_TRUE(Run([&](QDialog& d) {
             test::Type(Id(d), "more");
             if (way == 0) test::Click(d, "Command4");
             if (way == 1) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
             if (way == 2) d.close();
         })) << way;
-        EXPECT_FALSE(editor.PTOK) << way;
-        EXPECT_EQ(editor.PTId, "id") << way;
-        EXPECT_EQ(editor.PTName, "name");
-        EXPECT_EQ(editor.PTMethod, "Free Bayes");
+        EXPECT_FALSE(accepted) << way;
+        EXPECT_EQ(result.Id, "id") << way;
+        EXPECT_EQ(result.Name, "name");
+        EXPECT_EQ(result.Method, "Free Bayes");
     }
 }
 
 TEST_F(prpTargetTest, AMethodThatDiffersFromTheListSelectsNothing) {
     for (const char* stored : {"naive bayes", "ID3", "Free Bayes ", "Другой"}) {
-        editor.PTMethod = stored;
+        given.Method = stored;
         EXPECT_TRUE(Run([&](QDialog& d) {
             EXPECT_EQ(Method(d)->currentIndex(), -1) << stored;
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
         }));
-        EXPECT_EQ(editor.PTMethod, "") << stored;
+        EXPECT_EQ(result.Method, "") << stored;
     }
 }
 

@@ -1,6 +1,7 @@
-// What the slots of an attribute vector mean, in words for people: the titles
-// of the sixteen general slots and the meaning of each of their codes, and the
-// found / not found of the sequence slots. Used where results are explained.
+// What the slots of an attribute vector mean, in words for people: one table
+// of the title of each general slot and of the codes it takes, and the found
+// / not found of the sequence slots. The windows, explain, rank and the
+// exporters all read it, so a slot's codes are listed once.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,11 @@ namespace morvel {
 // A short title of slot 1..16 ("size class" for slot 8); empty for a sequence
 // slot (17 and above) and for any other number.
 std::string SlotTitle(std::int32_t slot);
+
+// How many codes the slot takes when they form a closed list (1..n): 4 for
+// the extension, 2 for a yes/no or sequence slot; 0 for the open ones (the
+// name length and the year) and for any other number.
+std::int32_t ClosedCodeCount(std::int32_t slot);
 
 // The meaning of value in slot: "100 KiB to 1 MiB" for slot 8 value 4, "found"
 // for a sequence slot value 1, "not available" for 0 in any slot. Empty when

@@ -75,104 +75,94 @@ std::uint8_t FirstSymbol(std::uint8_t c) {
 
 FileExaminer::FileExaminer() : content_(kWindowSize, 0), lowered_(kWindowSize, 0) {}
 
-const SequenceMatcher& FileExaminer::MatcherFor(const modMain& state) {
-    const auto texts = SequenceList(state);
+const SequenceMatcher& FileExaminer::MatcherFor(const ConfigTables& tables) {
+    const auto texts = SequenceList(tables);
     if (!matcher_ || matcher_->Texts() != texts) matcher_ = std::make_shared<SequenceMatcher>(texts);
     return *matcher_;
 }
 
-bool FileExaminer::ComputeFileAttributes(const std::string& path, const modMain& state) {
+Status FileExaminer::ComputeFileAttributes(const std::string& path, const ConfigTables& tables) {
     // The path must name a file with an extension: a last "." after the last "/",
     // followed by at least one character.
     const auto dot = path.find_last_of('.');
     const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        lastError_ = "the path names no folder";
-        return false;
-    }
-    if (dot == std::string::npos || dot < slash) {
-        lastError_ = "the file name has no extension";
-        return false;
-    }
-    if (dot + 1 >= path.size()) {
-        lastError_ = "the file name ends in \".\"";
-        return false;
-    }
+    if (slash == std::string::npos) return Status::InvalidInput("the path names no folder");
+    if (dot == std::string::npos || dot < slash)
+        return Status::InvalidInput("the file name has no extension");
+    if (dot + 1 >= path.size()) return Status::InvalidInput("the file name ends in \".\"");
 
     // Without blocking, so that a pipe or device answers at once; only regular files are examined.
     const FileHandle file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0) {
-        lastError_ = std::strerror(errno);
-        return false;
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) return Status::NotFound(std::strerror(error));
+        return Status::IOError(std::strerror(error));
     }
     struct stat st;
-    if (fstat(file.get(), &st) != 0) {
-        lastError_ = std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        lastError_ = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
-        return false;
-    }
+    if (fstat(file.get(), &st) != 0) return Status::IOError(std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        return Status::InvalidInput(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
     // From here on the computation succeeds: read errors only leave fewer bytes to examine.
     const int fd = file.get();
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::uint64_t capped = std::min<std::uint64_t>(size, kSizeCap);
-    AttributeSlots v = AttributeVector;
-    v[8] = SizeClass(size);
-    CappedFileSize = static_cast<std::int32_t>(capped);
+    AttributeSlots v = vector_;
+    v[slot::kSizeClass] = SizeClass(size);
+    const auto cappedSize = static_cast<std::int32_t>(capped);
 
     // The content window: the whole file up to 1 MiB, else its first half-megabyte
     // and the half-megabyte (less one byte) before the capped size. Window offset
     // 524,288 receives no byte of the file and keeps what it held.
     std::uint8_t* window = content_.data();
     std::size_t headBytes;
+    std::int32_t windowLength = 0;
     if (size <= static_cast<std::uint64_t>(kWindowSize)) {
         headBytes = ReadFully(fd, window, static_cast<std::size_t>(size), 0);
-        WindowLength = static_cast<std::int32_t>(headBytes);
+        windowLength = static_cast<std::int32_t>(headBytes);
     } else {
         headBytes = ReadFully(fd, window, kHalfWindow, 0);
         ReadFully(fd, window + kHalfWindow + 1, kHalfWindow - 1, capped - (kHalfWindow - 1));
-        WindowLength = kWindowSize;
+        windowLength = kWindowSize;
     }
 
     // Last write, in UTC.
     struct tm t;
     if (gmtime_r(&st.st_mtim.tv_sec, &t) != nullptr) {
         const int year = t.tm_year + 1900;
-        v[10] = static_cast<std::uint8_t>(t.tm_mday);
-        v[11] = static_cast<std::uint8_t>(t.tm_mon + 1);
-        v[12] = year >= 1900 && year <= 2155 ? static_cast<std::uint8_t>(year - 1900) : 0;
-        v[13] = static_cast<std::uint8_t>(t.tm_wday == 0 ? 7 : t.tm_wday);
-        v[14] = SystemFlag(fd);
-        v[15] = TimeClass(t.tm_hour);
+        v[slot::kDay] = static_cast<std::uint8_t>(t.tm_mday);
+        v[slot::kMonth] = static_cast<std::uint8_t>(t.tm_mon + 1);
+        v[slot::kYear] = year >= 1900 && year <= 2155 ? static_cast<std::uint8_t>(year - 1900) : 0;
+        v[slot::kWeekday] = static_cast<std::uint8_t>(t.tm_wday == 0 ? 7 : t.tm_wday);
+        v[slot::kSystemFlag] = SystemFlag(fd);
+        v[slot::kTimeOfDay] = TimeClass(t.tm_hour);
     } else {
-        std::fill(v.begin() + 10, v.begin() + 16, 0);
+        std::fill(v.begin() + slot::kDay, v.begin() + slot::kTimeOfDay + 1, 0);
     }
 
     // Extension and base name, in Windows-1251 and lowered.
     const std::string extension = codepage::LowerAnsi(codepage::ToAnsi(path.substr(dot + 1)));
-    v[1] = extension == "exe" ? 1 : extension == "com" ? 2 : extension == "scr" ? 3 : 4;
+    v[slot::kExtension] = extension == "exe" ? 1 : extension == "com" ? 2 : extension == "scr" ? 3 : 4;
     const std::string base = codepage::LowerAnsi(codepage::ToAnsi(path.substr(slash + 1, dot - slash - 1)));
-    v[2] = static_cast<std::uint8_t>(std::min<std::size_t>(base.size(), 255));
-    v[3] = base.empty() ? 0 : FirstSymbol(static_cast<std::uint8_t>(base[0]));
-    v[4] = v[5] = v[6] = v[7] = 2;
+    v[slot::kNameLength] = static_cast<std::uint8_t>(std::min<std::size_t>(base.size(), 255));
+    v[slot::kFirstSymbol] = base.empty() ? 0 : FirstSymbol(static_cast<std::uint8_t>(base[0]));
+    v[slot::kHasDigit] = v[slot::kHasRussianLetter] = v[slot::kHasSpecialCharacter] =
+        v[slot::kHasLatinLetter] = kNo;
     for (char ch : base) {
         const auto c = static_cast<std::uint8_t>(ch);
         if (c >= '0' && c <= '9') {
-            v[4] = 1;
+            v[slot::kHasDigit] = kYes;
         } else if (c >= 224) {
-            v[5] = 1;
+            v[slot::kHasRussianLetter] = kYes;
         } else if (c >= 'a' && c <= 'z') {
-            v[7] = 1;
+            v[slot::kHasLatinLetter] = kYes;
         } else if (c != '~') {
-            v[6] = 1;
+            v[slot::kHasSpecialCharacter] = kYes;
         }
     }
 
     // Executable type, from the file's headers; the window already holds the head.
-    v[9] = 0;
-    if (state.PlatformVersion > 0) {
+    v[slot::kExecutableType] = 0;
+    if (tables.PlatformVersion > 0) {
         const ReadAtFn read = [&](std::uint64_t offset, void* buf, std::size_t n) -> std::size_t {
             if (offset + n <= headBytes) {
                 std::memcpy(buf, window + offset, n);
@@ -181,27 +171,30 @@ bool FileExaminer::ComputeFileAttributes(const std::string& path, const modMain&
             return ReadFully(fd, static_cast<std::uint8_t*>(buf), n, offset);
         };
         const int type = QueryBinaryType(read, size, extension);
-        v[9] = static_cast<std::uint8_t>(type < 0 ? 4 : type + 1);
+        v[slot::kExecutableType] = static_cast<std::uint8_t>(type < 0 ? 4 : type + 1);
     }
 
     // The INT 33h marker: the first CD 33 in the raw window, preceded within five
     // bytes by MOV AX (B8) or a short jump (EB).
-    v[16] = 2;
-    if (const std::int32_t p = FindPattern("\xCD\x33", window, WindowLength); p >= 0) {
+    v[slot::kInt33Marker] = kNo;
+    if (const std::int32_t p = FindPattern("\xCD\x33", window, windowLength); p >= 0) {
         for (std::int32_t i = p - 1; i >= 0 && i >= p - 5; --i)
-            if (window[i] == 0xEB || window[i] == 0xB8) v[16] = 1;
+            if (window[i] == 0xEB || window[i] == 0xB8) v[slot::kInt33Marker] = kYes;
     }
 
     // Sequence slots, on the lowered window.
-    codepage::LowerBytes(window, lowered_.data(), static_cast<std::size_t>(WindowLength));
-    const SequenceMatcher& matcher = MatcherFor(state);
-    matcher.Scan(lowered_.data(), WindowLength, scratch_, found_);
-    for (std::size_t k = 0; k < found_.size(); ++k) v[modMain::kGeneralSlots + 1 + k] = found_[k] ? 1 : 2;
+    codepage::LowerBytes(window, lowered_.data(), static_cast<std::size_t>(windowLength));
+    const SequenceMatcher& matcher = MatcherFor(tables);
+    matcher.Scan(lowered_.data(), windowLength, scratch_, found_);
+    for (std::size_t k = 0; k < found_.size(); ++k)
+        v[SequenceSlot(static_cast<std::int32_t>(k) + 1)] = found_[k] ? kYes : kNo;
 
-    AttributeVector = v;
-    AttributesFresh = true;
-    lastError_.clear();
-    return true;
+    vector_ = v;
+    cappedFileSize_ = cappedSize;
+    windowLength_ = windowLength;
+    fresh_ = true;
+    ++generation_;
+    return Status::Ok();
 }
 
 }  // namespace morvel

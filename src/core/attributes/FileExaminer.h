@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "core/attributes/AttributeSlots.h"
 #include "core/attributes/SequenceSearch.h"
-#include "core/store/modMain.h"
+#include "core/platform/Status.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
-
-// Slot 1..116 of an attribute vector; element 0 is unused.
-using AttributeSlots = std::array<std::uint8_t, modMain::kMaxAttributes + 1>;
 
 class FileExaminer {
   public:
@@ -32,36 +31,49 @@ class FileExaminer {
     FileExaminer& operator=(const FileExaminer&) = delete;
 
     // Examines the file at path with the sequences and platform version of
-    // state. Returns true when the state below now describes this file. On
-    // false nothing here changes and LastError() says why.
-    bool ComputeFileAttributes(const std::string& path, const modMain& state);
+    // tables. When the result is ok the state below describes this file; on
+    // failure nothing here changes and the result says why (NotFound for a
+    // missing file, InvalidInput for a path without extension or a file
+    // that is not a regular file, IOError for one that cannot be opened).
+    Status ComputeFileAttributes(const std::string& path, const ConfigTables& tables);
 
     // Uses matcher for the sequence slots while its texts equal the sequence
     // table; lets batch workers share one compiled matcher.
     void UseMatcher(std::shared_ptr<const SequenceMatcher> matcher) { matcher_ = std::move(matcher); }
 
-    // Why the last ComputeFileAttributes returned false.
-    const std::string& LastError() const { return lastError_; }
-
     // The last file examined successfully. Slots 1..16 are the general
     // attributes, 16 + k the sequence k; 0 means not available.
-    AttributeSlots AttributeVector{};
-    std::int32_t CappedFileSize = 0;
-    // Set by each successful computation; the example store clears it.
-    bool AttributesFresh = false;
-    std::int32_t WindowLength = 0;
+    const AttributeSlots& AttributeVector() const { return vector_; }
+    std::int32_t CappedFileSize() const { return cappedFileSize_; }
+    // Set by each successful examination; cleared once its vector was stored
+    // as an example (see MarkRemembered), so that a second Remember of the same
+    // examination rewrites that example instead of adding one.
+    bool AttributesFresh() const { return fresh_; }
+    // Counts the successful examinations: what the state describes now.
+    std::uint64_t Generation() const { return generation_; }
+    // The vector of examination generation was stored as an example: clears
+    // AttributesFresh, unless the examiner has examined a file since.
+    void MarkRemembered(std::uint64_t generation) {
+        if (generation == generation_) fresh_ = false;
+    }
+
+    std::int32_t WindowLength() const { return windowLength_; }
     const std::uint8_t* ContentWindow() const { return content_.data(); }
     const std::uint8_t* LoweredWindow() const { return lowered_.data(); }
 
   private:
-    const SequenceMatcher& MatcherFor(const modMain& state);
+    const SequenceMatcher& MatcherFor(const ConfigTables& tables);
 
     std::vector<std::uint8_t> content_;
     std::vector<std::uint8_t> lowered_;
     std::shared_ptr<const SequenceMatcher> matcher_;
     SequenceMatcher::Scratch scratch_;
     std::vector<bool> found_;
-    std::string lastError_;
+    AttributeSlots vector_{};
+    std::int32_t cappedFileSize_ = 0;
+    std::int32_t windowLength_ = 0;
+    bool fresh_ = false;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace morvel

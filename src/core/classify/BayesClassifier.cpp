@@ -7,15 +7,15 @@
 
 namespace morvel {
 
-bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::int32_t attributeCount,
+bool BayesClassifier::Run(TrainingSet& classes, const AttributeSlots& vector, std::int32_t attributeCount,
                           bool freeBayes, ValueBox& box) {
     classes.CountClasses(0, 0);
-    const std::int32_t n = classes.LoadedCount;
-    const std::int32_t classCount = classes.ClassCount;
+    const std::int32_t n = classes.LoadedCount();
+    const std::int32_t classCount = classes.ClassCount();
     ClassScore.assign(classCount + 1, 0.0);
 
     std::vector<std::int32_t> slots;  // the slots where the file has a value
-    for (std::int32_t s = 1; s <= std::clamp(attributeCount, 0, modMain::kMaxAttributes); ++s)
+    for (std::int32_t s = 1; s <= std::clamp(attributeCount, 0, ConfigTables::kMaxAttributes); ++s)
         if (vector[s] != 0) slots.push_back(s);
     counters_.resize(slots.size());
 
@@ -31,7 +31,7 @@ bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::
     }
 
     for (std::int32_t c = 1; c <= classCount; ++c) {
-        const ClassEntry& entry = classes.ClassTable[c];
+        const ClassEntry& entry = classes.ClassTable()[c];
         box.SetText(entry.ClassValue);
         if (!box.Yield()) return false;
         double score = freeBayes ? 1.0 : static_cast<double>(entry.Frequency) / n;
@@ -43,7 +43,7 @@ bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::
         }
         const std::int32_t g = classes.SpellingIdOf(entry.ClassValue);
         for (std::int32_t i = groupStart_[g]; i < groupStart_[g + 1]; ++i) {
-            const auto& values = classes.ExampleTable[grouped_[i]].AttributeValues;
+            const auto& values = classes.ExampleTable()[grouped_[i]].AttributeValues;
             for (std::size_t k = 0; k < slots.size(); ++k) {
                 SlotCounters& counter = counters_[k];
                 const std::int32_t v = values[slots[k]];
@@ -78,13 +78,9 @@ bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::
 
     // Rank by the exchange sort, moving the class entries with their scores.
     const auto order = SwapSortOrder(std::vector<double>(ClassScore.begin() + 1, ClassScore.end()));
-    std::vector<ClassEntry> entries(classCount);
     std::vector<double> scores(classCount);
-    for (std::int32_t i = 0; i < classCount; ++i) {
-        entries[i] = std::move(classes.ClassTable[order[i] + 1]);
-        scores[i] = ClassScore[order[i] + 1];
-    }
-    std::move(entries.begin(), entries.end(), classes.ClassTable.begin() + 1);
+    for (std::int32_t i = 0; i < classCount; ++i) scores[i] = ClassScore[order[i] + 1];
+    classes.ReorderClasses(order);
     std::copy(scores.begin(), scores.end(), ClassScore.begin() + 1);
 
     bool separated = false;
@@ -93,7 +89,7 @@ bool BayesClassifier::Run(modClass& classes, const AttributeSlots& vector, std::
             box.AddItem(std::string());
             separated = true;
         }
-        box.AddItem(classes.ClassTable[c].ClassValue);
+        box.AddItem(classes.ClassTable()[c].ClassValue);
     }
     if (!separated) box.AddItem(std::string());
     box.SelectItem(0);

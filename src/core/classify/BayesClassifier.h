@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "core/classify/ClassifierTrace.h"
+#include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
-#include "core/classify/modClass.h"
 
 namespace morvel {
 
@@ -30,7 +30,7 @@ class BayesClassifier {
     // for slots 1..attributeCount of the file's vector. freeBayes starts every
     // class at 1 instead of its share. Leaves ClassTable in ranked order with
     // ClassScore beside it. Returns false when box.Yield asked to stop.
-    bool Run(modClass& classes, const AttributeSlots& vector, std::int32_t attributeCount, bool freeBayes,
+    bool Run(TrainingSet& classes, const AttributeSlots& vector, std::int32_t attributeCount, bool freeBayes,
              ValueBox& box);
 
     std::vector<double> ClassScore{0.0};  // 1..ClassCount, beside ClassTable

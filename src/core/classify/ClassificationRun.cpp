@@ -4,7 +4,7 @@
 
 namespace morvel {
 
-bool ClassificationRun::ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k,
+bool ClassificationRun::ClassifyTarget(TrainingSet& classes, const ConfigTables& state, std::int32_t k,
                                        const AttributeSlots& vector, ValueBox& box) {
     classes.LoadExamples(state, k);
     const std::string& method =
@@ -12,7 +12,7 @@ bool ClassificationRun::ClassifyTarget(modClass& classes, const modMain& state, 
     return ClassifyLoaded(classes, method, state.AttributeCount, vector, box);
 }
 
-bool ClassificationRun::ClassifyLoaded(modClass& classes, std::string_view method,
+bool ClassificationRun::ClassifyLoaded(TrainingSet& classes, std::string_view method,
                                        std::int32_t attributeCount, const AttributeSlots& vector,
                                        ValueBox& box) {
     box.Clear();

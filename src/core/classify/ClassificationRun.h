@@ -12,9 +12,9 @@
 #include "core/classify/BayesClassifier.h"
 #include "core/classify/ClassifierTrace.h"
 #include "core/classify/Id3Classifier.h"
+#include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
-#include "core/classify/modClass.h"
-#include "core/store/modMain.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
 
@@ -25,12 +25,12 @@ class ClassificationRun {
     // target's method (compared exactly; any other text runs nothing and
     // leaves the box empty), then enables the box and yields. Returns false
     // when box.Yield asked to stop; the box must not be used after that.
-    bool ClassifyTarget(modClass& classes, const modMain& state, std::int32_t k, const AttributeSlots& vector,
-                        ValueBox& box);
+    bool ClassifyTarget(TrainingSet& classes, const ConfigTables& state, std::int32_t k,
+                        const AttributeSlots& vector, ValueBox& box);
 
     // The same for the examples already loaded in classes and the method
     // given: what ClassifyTarget does after loading.
-    bool ClassifyLoaded(modClass& classes, std::string_view method, std::int32_t attributeCount,
+    bool ClassifyLoaded(TrainingSet& classes, std::string_view method, std::int32_t attributeCount,
                         const AttributeSlots& vector, ValueBox& box);
 
     // Tells trace (or nobody, for nullptr) what the classifiers compute from now on.

@@ -74,15 +74,15 @@ double Id3Classifier::Gain(std::int32_t slot, double h0) {
     return gain;
 }
 
-bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::int32_t attributeCount,
+bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std::int32_t attributeCount,
                         ValueBox& box) {
-    const std::int32_t slots = std::clamp(attributeCount, 0, modMain::kMaxAttributes);
+    const std::int32_t slots = std::clamp(attributeCount, 0, ConfigTables::kMaxAttributes);
     AttributeAvailable.fill(false);
     std::fill(AttributeAvailable.begin() + 1, AttributeAvailable.begin() + 1 + slots, true);
     ResultList.assign(1, std::string());
     ResultCount = 0;
     Steps.clear();
-    const std::int32_t n = classes.LoadedCount;
+    const std::int32_t n = classes.LoadedCount();
     if (n <= 0) return true;
 
     loaded_ = n;
@@ -91,7 +91,7 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
     classOf_.resize(n);
     active_.clear();
     for (std::int32_t r = 0; r < n; ++r) {
-        const ExampleRecord& record = classes.ExampleTable[r + 1];
+        const ExampleRecord& record = classes.ExampleTable()[r + 1];
         for (std::int32_t s = 1; s <= slots; ++s) {
             const std::int32_t v = record.AttributeValues[s];
             const bool byte = v >= 0 && v <= 255;
@@ -113,7 +113,7 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
     // no majority class, and the one found before stands.
     while (!active_.empty()) {
         const double h0 = classes.CountClasses(0, 0);
-        const std::string& majority = classes.ClassTable[1].ClassValue;
+        const std::string& majority = classes.ClassTable()[1].ClassValue;
         box.SetText(majority);
         if (recorded.insert(ClassKey(majority)).second) {
             ResultList.push_back(majority);
@@ -126,18 +126,18 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
         for (std::int32_t s = 1; s <= slots; ++s) {
             if (!AttributeAvailable[s]) continue;
             // With one class every value's entropy is 0, so every gain is h0 = 0.
-            const double gain = classes.ClassCount < 2 ? h0 : Gain(s, h0);
+            const double gain = classes.ClassCount() < 2 ? h0 : Gain(s, h0);
             if (trace) trace->Id3Gain(s, gain);
             if (gain > bestGain) {
                 bestGain = gain;
                 best = s;
             }
-            if (classes.ClassCount < 2) break;
+            if (classes.ClassCount() < 2) break;
         }
         Steps.push_back({best, bestGain});
         if (trace)
             trace->Id3Walk(
-                {static_cast<std::int32_t>(active_.size()), classes.ClassCount, majority, best, bestGain});
+                {static_cast<std::int32_t>(active_.size()), classes.ClassCount(), majority, best, bestGain});
         if (best == 0) break;
 
         const std::uint8_t f = vector[best];
@@ -148,7 +148,7 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
                 if (column[r] == f || column[r] == 0) {
                     active_[kept++] = r;
                 } else {
-                    classes.ExampleTable[r + 1].Active = false;
+                    classes.SetActive(r + 1, false);
                 }
             }
             active_.resize(kept);
@@ -160,10 +160,10 @@ bool Id3Classifier::Run(modClass& classes, const AttributeSlots& vector, std::in
     ResultList.emplace_back();
     ++ResultCount;
     recorded.insert(std::string());
-    for (std::int32_t r = 1; r <= n; ++r) classes.ExampleTable[r].Active = true;
+    classes.ActivateAll();
     classes.CountClasses(0, 0);
-    for (std::int32_t c = 1; c <= classes.ClassCount; ++c) {
-        const std::string& value = classes.ClassTable[c].ClassValue;
+    for (std::int32_t c = 1; c <= classes.ClassCount(); ++c) {
+        const std::string& value = classes.ClassTable()[c].ClassValue;
         if (recorded.insert(ClassKey(value)).second) {
             ResultList.push_back(value);
             ++ResultCount;

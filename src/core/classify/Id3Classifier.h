@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "core/classify/ClassifierTrace.h"
+#include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
-#include "core/classify/modClass.h"
 
 namespace morvel {
 
@@ -35,10 +35,10 @@ class Id3Classifier {
     // box is left alone. Leaves every record active and ClassTable counted
     // over all records. Returns false when box.Yield asked to stop; the walk
     // then ends at once.
-    bool Run(modClass& classes, const AttributeSlots& vector, std::int32_t attributeCount, ValueBox& box);
+    bool Run(TrainingSet& classes, const AttributeSlots& vector, std::int32_t attributeCount, ValueBox& box);
 
     // Slots not yet used by a step; the classes recorded (1..ResultCount).
-    std::array<bool, modMain::kMaxAttributes + 1> AttributeAvailable{};
+    std::array<bool, ConfigTables::kMaxAttributes + 1> AttributeAvailable{};
     std::vector<std::string> ResultList{1};
     std::int32_t ResultCount = 0;
     // Per step of the last walk, the slot chosen (0 for none) and its gain.

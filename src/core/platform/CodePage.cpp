@@ -1,5 +1,6 @@
 #include "core/platform/CodePage.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace morvel::codepage {
@@ -86,28 +87,64 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-std::string ToAnsi(std::string_view utf8) {
-    std::string out;
+bool ToAnsiExact(std::string_view utf8, std::string& out) {
+    out.clear();
     out.reserve(utf8.size());
+    bool exact = true;
     const auto& map = EncodeMap();
     for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<std::uint8_t>(utf8[i]);
+        if (b < 0x80) {  // the common case: plain ASCII
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
         char32_t cp = 0;
         const std::size_t len = DecodeUtf8(utf8, i, cp);
         if (len == 0) {
             out.push_back('?');
+            exact = false;
             ++i;
             continue;
         }
         i += len;
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (auto it = map.find(cp); it != map.end()) {
+        if (auto it = map.find(cp); it != map.end()) {
             out.push_back(static_cast<char>(it->second));
         } else {
             out.push_back('?');
+            exact = false;
         }
     }
+    return exact;
+}
+
+std::string ToAnsi(std::string_view utf8) {
+    std::string out;
+    ToAnsiExact(utf8, out);
     return out;
+}
+
+std::vector<std::string> MissingCharacters(std::string_view utf8) {
+    std::vector<std::string> missing;
+    const auto& map = EncodeMap();
+    auto note = [&](char32_t cp) {
+        std::string character;
+        AppendUtf8(character, cp);
+        if (std::find(missing.begin(), missing.end(), character) == missing.end())
+            missing.push_back(character);
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(utf8, i, cp);
+        if (len == 0) {
+            note(U'\uFFFD');
+            ++i;
+            continue;
+        }
+        i += len;
+        if (cp >= 0x80 && map.find(cp) == map.end()) note(cp);
+    }
+    return missing;
 }
 
 std::string FromAnsi(std::string_view ansi) {

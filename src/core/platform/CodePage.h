@@ -10,12 +10,23 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvel::codepage {
 
 // UTF-8 -> Windows-1251. A character the code page lacks, and every byte of a
 // malformed UTF-8 sequence, becomes "?".
 std::string ToAnsi(std::string_view utf8);
+
+// UTF-8 -> Windows-1251 when every character has its byte: true, and *ansi
+// holds the bytes. False when a character is missing or the UTF-8 is
+// malformed (*ansi then holds ToAnsi's "?" in their places).
+bool ToAnsiExact(std::string_view utf8, std::string& ansi);
+
+// The characters of utf8 that Windows-1251 lacks, each once, in the order met,
+// in UTF-8 ("\uFFFD" stands for bytes that are not UTF-8). Empty when ToAnsi
+// keeps every character.
+std::vector<std::string> MissingCharacters(std::string_view utf8);
 
 // Appends the UTF-8 form of code point c.
 void AppendUtf8(std::string& out, char32_t c);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/platform/CodePage.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
 namespace {
@@ -75,26 +76,72 @@ std::int64_t FindKeyId(sqlite3* db, std::string_view path) {
     return id == 0 ? -1 : id;
 }
 
-// Example key names are "example" and a number without leading zeros (as
-// stored: lowered). Returns the number, or 0 for any other name.
-std::int64_t ExampleNumberOf(std::string_view lname) {
-    constexpr std::string_view kWord = "example";
-    if (lname.size() <= kWord.size() || lname.size() > kWord.size() + 10 || !lname.starts_with(kWord))
-        return 0;
-    const std::string_view digits = lname.substr(kWord.size());
-    if (digits.front() == '0') return 0;
-    std::int64_t n = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return 0;
-        n = n * 10 + (c - '0');
-    }
+// The tables of the compact rows: a row per example key, the value names the
+// rows use, the keys whose rows may be stale, and the examples key the rows
+// were built for. The triggers mark a key stale on every change of it or of
+// its values, whoever makes it (a hand edit included); the BEFORE triggers
+// catch the key that an INSERT OR REPLACE or UPDATE OR REPLACE deletes
+// without firing a delete trigger. A trigger runs only when its key is not
+// marked yet: that test costs little per value written, and the mark itself
+// then cannot meet a conflict (which would be handled by the policy of the
+// statement that fired the trigger, which may be to fail).
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS compact_examples("
+    "  key INTEGER PRIMARY KEY, number INTEGER NOT NULL, body BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS compact_names(id INTEGER PRIMARY KEY, lname BLOB NOT NULL UNIQUE);"
+    "CREATE TABLE IF NOT EXISTS compact_dirty(key INTEGER PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS compact_state(examples INTEGER NOT NULL);"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_insert AFTER INSERT ON vals"
+    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_old AFTER UPDATE ON vals"
+    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_new AFTER UPDATE ON vals"
+    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_vals_delete AFTER DELETE ON vals"
+    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_replace BEFORE INSERT ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
+    "    AND id NOT IN (SELECT key FROM compact_dirty))"
+    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_insert AFTER INSERT ON keys"
+    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_rename BEFORE UPDATE ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
+    "    AND id NOT IN (SELECT key FROM compact_dirty))"
+    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_old AFTER UPDATE ON keys"
+    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_new AFTER UPDATE ON keys"
+    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS compact_keys_delete AFTER DELETE ON keys"
+    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
+    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;";
+// The number of tables and triggers kSchema makes.
+constexpr int kSchemaObjects = [] {
+    int n = 0;
+    for (std::string_view rest = kSchema; rest.find("CREATE ") != std::string_view::npos; ++n)
+        rest.remove_prefix(rest.find("CREATE ") + 1);
     return n;
+}();
+
+// Whether every table and trigger of kSchema is in the store: rows kept
+// while a trigger was missing (dropped by hand) cannot be trusted.
+bool HasSchema(sqlite3* db) {
+    Query count(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'compact\\_%' ESCAPE '\\'");
+    return count.ok() && count.Row() && count.Int(0) == kSchemaObjects;
 }
 
 // The examples key the compact rows were built for, or -1 when the store
-// has no usable compact rows (none built yet, or tables missing in a store
-// that could not be upgraded).
+// has no usable compact rows (none built yet, or a table or trigger missing).
 std::int64_t BuiltFor(sqlite3* db) {
+    if (!HasSchema(db)) return -1;
     Query state(db, "SELECT examples FROM compact_state");
     return state.ok() && state.Row() ? state.Int(0) : -1;
 }
@@ -265,13 +312,13 @@ class RowBuilder {
     BodyBuilder builder_;
 };
 
-// Turns compact rows, met in key order, into what modClass::ReadExamples
+// Turns compact rows, met in key order, into what ExampleStore::Read
 // builds from the values met in the same order: the same rows, columns and
 // texts, numbered the same way.
 class ExampleAssembler {
   public:
-    ExampleAssembler(StoredExamples& s, const modMain& state) : s_(s) {
-        s_.attributeCount = std::clamp(state.AttributeCount, 0, modMain::kMaxAttributes);
+    ExampleAssembler(StoredExamples& s, const ConfigTables& state) : s_(s) {
+        s_.attributeCount = std::clamp(state.AttributeCount, 0, ConfigTables::kMaxAttributes);
         for (std::int32_t slot = 1; slot <= s_.attributeCount; ++slot)
             slotsByName_[codepage::LoweredAnsi(state.AttributeNames[slot])].push_back(slot);
     }
@@ -365,16 +412,19 @@ class ExampleAssembler {
 Status RefreshCompactExamples(Registry& registry) {
     auto failed = [&](const char* what) {
         sqlite3* db = registry.Connection();
-        return Status::Error("The store " + registry.FilePath() + " could not " + what + ": " +
-                             (db ? sqlite3_errmsg(db) : "the store is not open"));
+        return Status::IOError("The store " + registry.FilePath() + " could not " + what + ": " +
+                               (db ? sqlite3_errmsg(db) : "the store is not open"));
     };
     Registry::WriteGroup group(registry);
     sqlite3* db = registry.Connection();
     const std::int64_t examples = std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0);
+    const bool built = BuiltFor(db) == examples;
     NameTable names;
-    if (!db || !names.Load(db)) return failed("keep its compact examples");
+    if (!db || (!built && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) ||
+        !names.Load(db))
+        return failed("keep its compact examples");
 
-    if (BuiltFor(db) != examples) {
+    if (!built) {
         // Built for another key, or never: build every row. The rows count
         // only once the state row names the key again, at the very end.
         Query clear(db, "DELETE FROM compact_state");
@@ -440,11 +490,12 @@ Status NewExamplesWrite::Finish() {
     // A store without compact rows (opened read-only before they existed) has nothing to mark.
     Query tables(db, "SELECT 1 FROM sqlite_master WHERE name='compact_dirty'");
     if (lastOldKey_ >= 0 && tables.ok() && !tables.Row()) return Status::Ok();
-    return Status::Error("The store " + registry_.FilePath() + " could not mark its new examples: " +
-                         (db ? sqlite3_errmsg(db) : "the store is not open"));
+    return Status::IOError("The store " + registry_.FilePath() + " could not mark its new examples: " +
+                           (db ? sqlite3_errmsg(db) : "the store is not open"));
 }
 
-std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry, const modMain& state) {
+std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry,
+                                                          const ConfigTables& state) {
     auto fresh = std::make_shared<StoredExamples>();
     ExampleAssembler assembler(*fresh, state);
     const Registry::ReadSnapshot read(registry);

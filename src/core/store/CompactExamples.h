@@ -10,7 +10,7 @@
 // (name, type, bytes), each in the order the value rows stand in the store.
 //
 // Staleness is caught by the store itself: triggers on the key and value
-// tables (see Registry) mark a key dirty on every insert, update or delete of
+// tables, made with the compact tables on first use, mark a key dirty on every insert, update or delete of
 // the key or of one of its values, whoever makes it (this program, an older
 // one, or a hand edit with the sqlite3 shell). The rule kept at every
 // statement: each example key is either marked dirty or has a compact row
@@ -24,10 +24,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/classify/modClass.h"
 #include "core/platform/Status.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 namespace morvel {
 
@@ -70,11 +70,12 @@ class NewExamplesWrite {
 };
 
 // Reads every stored example for the attribute names of state, exactly as
-// modClass::ReadExamples reads them from the values (same rows, numbers,
+// ExampleStore::Read reads them from the values (same rows, numbers,
 // order, slot values, target columns and texts), in one read snapshot: from
 // the compact rows, and from the values for every dirty key. A store without
 // usable compact rows is read from the values entirely. Never writes.
-std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry, const modMain& state);
+std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry,
+                                                          const ConfigTables& state);
 
 // For checks: the number of example keys whose compact row differs from
 // their values although they are not marked dirty (0 when the rule holds),

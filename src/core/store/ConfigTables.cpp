@@ -1,10 +1,56 @@
 #include "core/store/ConfigTables.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "core/platform/CodePage.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
+namespace {
+
+std::int32_t ClampCount(std::int32_t count, std::int32_t capacity) { return std::clamp(count, 0, capacity); }
+
+}  // namespace
+
+void BuildAttributeNames(ConfigTables& tables) {
+    tables.AttributeCount = tables.SequenceCount + ConfigTables::kGeneralSlots;
+    for (int i = 1; i <= ConfigTables::kGeneralSlots; ++i)
+        tables.AttributeNames[i] = std::string(kStandardPrefix) + std::to_string(i);
+    for (int i = 1; i <= tables.SequenceCount; ++i)
+        tables.AttributeNames[ConfigTables::kGeneralSlots + i] =
+            std::string(kContainPrefix) + tables.SequenceTable[i];
+}
+
+void LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
+    Registry::ReadSnapshot snapshot(registry);
+
+    const std::string contain = ContainKeyPath();
+    tables.SequenceCount =
+        ClampCount(registry.GetKeyNumber(contain, kCountValue), ConfigTables::kMaxSequences);
+    for (int i = 1; i <= tables.SequenceCount; ++i)
+        registry.GetKeyText(contain, "Value" + std::to_string(i), tables.SequenceTable[i]);
+
+    BuildAttributeNames(tables);
+
+    const std::string target = TargetKeyPath();
+    tables.TargetCount = ClampCount(registry.GetKeyNumber(target, kCountValue), ConfigTables::kMaxTargets);
+    for (int i = 1; i <= tables.TargetCount; ++i) {
+        const std::string n = std::to_string(i);
+        auto& t = tables.TargetTable[i];
+        registry.GetKeyText(target, "Id" + n, t.Id);
+        registry.GetKeyText(target, "Name" + n, t.Name);
+        registry.GetKeyText(target, "Method" + n, t.Method);
+    }
+}
+
+std::vector<std::string> SequenceList(const ConfigTables& tables) {
+    return {tables.SequenceTable.begin() + 1, tables.SequenceTable.begin() + 1 + tables.SequenceCount};
+}
+
+std::vector<TargetEntry> TargetList(const ConfigTables& tables) {
+    return {tables.TargetTable.begin() + 1, tables.TargetTable.begin() + 1 + tables.TargetCount};
+}
 
 std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows) {
     std::vector<std::string> taken;
@@ -16,44 +62,61 @@ std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows)
     return taken;
 }
 
-Status SaveSequenceTable(Registry& registry, modMain& state, const std::vector<std::string>& rows) {
+Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::vector<std::string>& rows) {
     const auto sequences = DistinctSequences(rows);
-    if (sequences.size() > static_cast<std::size_t>(modMain::kMaxSequences))
-        return Status::Error("At most " + std::to_string(modMain::kMaxSequences) +
-                             " search sequences can be kept; the list has " +
-                             std::to_string(sequences.size()) + ".");
+    if (sequences.size() > static_cast<std::size_t>(ConfigTables::kMaxSequences))
+        return Status::InvalidInput("At most " + std::to_string(ConfigTables::kMaxSequences) +
+                                    " search sequences can be kept; the list has " +
+                                    std::to_string(sequences.size()) + ".");
+    // Refused before anything is written, and named as the user knows it.
+    for (const auto& text : sequences)
+        if (Status s = Registry::CheckText("the search sequence", text); !s) return s;
     Registry::WriteGroup group(registry);
-    registry.CurrentKeyPath = ContainKeyPath();
-    registry.OpenKey();
-    registry.SetKeyNumber("Count", static_cast<std::int32_t>(sequences.size()));
+    const std::string contain = ContainKeyPath();
+    registry.SetKeyNumber(contain, kCountValue, static_cast<std::int32_t>(sequences.size()));
     for (std::size_t i = 0; i < sequences.size(); ++i)
-        registry.SetKeyText("Value" + std::to_string(i + 1), sequences[i]);
+        registry.SetKeyText(contain, "Value" + std::to_string(i + 1), sequences[i]);
     if (Status s = group.Commit(); !s) return s;
-    state.SequenceCount = static_cast<std::int32_t>(sequences.size());
-    for (std::size_t i = 0; i < sequences.size(); ++i) state.SequenceTable[i + 1] = sequences[i];
-    BuildAttributeNames(state);
+    tables.SequenceCount = static_cast<std::int32_t>(sequences.size());
+    for (std::size_t i = 0; i < sequences.size(); ++i) tables.SequenceTable[i + 1] = sequences[i];
+    BuildAttributeNames(tables);
     return Status::Ok();
 }
 
-Status SaveTargetTable(Registry& registry, modMain& state, const std::vector<TargetEntry>& rows) {
-    if (rows.size() > static_cast<std::size_t>(modMain::kMaxTargets))
-        return Status::Error("At most " + std::to_string(modMain::kMaxTargets) +
-                             " target attributes can be kept; the list has " + std::to_string(rows.size()) +
-                             ".");
+Status SaveTargetTable(Registry& registry, ConfigTables& tables, const std::vector<TargetEntry>& rows) {
+    if (rows.size() > static_cast<std::size_t>(ConfigTables::kMaxTargets))
+        return Status::InvalidInput("At most " + std::to_string(ConfigTables::kMaxTargets) +
+                                    " target attributes can be kept; the list has " +
+                                    std::to_string(rows.size()) + ".");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string which = " of target " + std::to_string(i + 1);
+        for (auto [what, text] :
+             {std::pair{"the identifier", &rows[i].Id}, std::pair{"the name", &rows[i].Name},
+              std::pair{"the method", &rows[i].Method}})
+            if (Status s = Registry::CheckText(what + which, *text); !s) return s;
+    }
     Registry::WriteGroup group(registry);
-    registry.CurrentKeyPath = TargetKeyPath();
-    registry.OpenKey();
-    registry.SetKeyNumber("Count", static_cast<std::int32_t>(rows.size()));
+    const std::string target = TargetKeyPath();
+    registry.SetKeyNumber(target, kCountValue, static_cast<std::int32_t>(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string n = std::to_string(i + 1);
-        registry.SetKeyText("Id" + n, rows[i].Id);
-        registry.SetKeyText("Name" + n, rows[i].Name);
-        registry.SetKeyText("Method" + n, rows[i].Method);
+        registry.SetKeyText(target, "Id" + n, rows[i].Id);
+        registry.SetKeyText(target, "Name" + n, rows[i].Name);
+        registry.SetKeyText(target, "Method" + n, rows[i].Method);
     }
     if (Status s = group.Commit(); !s) return s;
-    state.TargetCount = static_cast<std::int32_t>(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) state.TargetTable[i + 1] = rows[i];
+    tables.TargetCount = static_cast<std::int32_t>(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) tables.TargetTable[i + 1] = rows[i];
     return Status::Ok();
+}
+
+std::string JoinArguments(const std::vector<std::string>& args) {
+    std::string joined;
+    for (const auto& a : args) {
+        if (&a != &args.front()) joined += ' ';
+        joined += a;
+    }
+    return joined;
 }
 
 }  // namespace morvel

@@ -1,17 +1,67 @@
-// Saving the configuration tables: the one implementation behind both the
-// editors' OK and the command line, so the two cannot drift apart.
+// ConfigTables: the program-wide configuration state: the search sequences,
+// the target attributes, the attribute-name table built from them, and the
+// file under examination. Loaded from the store at start-up and saved by the
+// configuration editors and morvel-cli through the functions below, so the
+// two cannot drift apart.
+//
+// One instance per running program (tests build their own), passed by
+// reference to whoever uses it. Tables keep 1-based positions: position 0 is
+// unused, and nothing is ever written past a capacity.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/platform/Status.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 namespace morvel {
+
+struct TargetEntry {
+    std::string Id;
+    std::string Name;
+    std::string Method;
+    friend bool operator==(const TargetEntry&, const TargetEntry&) = default;
+};
+
+struct ConfigTables {
+    static constexpr int kMaxSequences = 100;
+    static constexpr int kMaxTargets = 32;
+    static constexpr int kGeneralSlots = 16;
+    static constexpr int kMaxAttributes = kGeneralSlots + kMaxSequences;
+
+    // An NT-family version value (top bit clear), as the version query of the
+    // original platform returned it; it decides that the executable type is read.
+    static constexpr std::int32_t kNtPlatformVersion = 0x0A280105;
+
+    std::int32_t PlatformVersion = 0;
+    std::array<std::string, kMaxSequences + 1> SequenceTable;
+    std::int32_t SequenceCount = 0;
+    std::array<std::string, kMaxAttributes + 1> AttributeNames;
+    std::int32_t AttributeCount = 0;
+    std::array<TargetEntry, kMaxTargets + 1> TargetTable;
+    std::int32_t TargetCount = 0;
+    std::string CurrentFile;
+    bool AttributesValid = false;
+};
+
+// Builds AttributeNames and AttributeCount from the sequence table:
+// Standard1 ... Standard16, then "Contain" and the text of each sequence.
+void BuildAttributeNames(ConfigTables& tables);
+
+// Loads the sequence table, builds the attribute names and loads the target
+// table from the store. A missing count is 0, a negative one 0, one above the
+// capacity loads the first 100 sequences or 32 targets; a missing numbered
+// value leaves an empty text in its position.
+void LoadConfigurationTables(const Registry& registry, ConfigTables& tables);
+
+// The sequence texts in use, positions 1 to SequenceCount, as a list.
+std::vector<std::string> SequenceList(const ConfigTables& tables);
+// The targets in use, positions 1 to TargetCount, as a list.
+std::vector<TargetEntry> TargetList(const ConfigTables& tables);
 
 // The distinct non-empty rows in list order; of rows that differ only in
 // letter case the first spelling wins. No capacity is applied.
@@ -19,13 +69,14 @@ std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows)
 
 // Cleans rows as DistinctSequences does and stores them as the sequence table:
 // "Count" and Value1..ValueN in one write group (values above N stay in place).
-// More than 100 distinct rows are refused and nothing is written. On success
-// state's SequenceTable and SequenceCount hold the new table, and its
-// AttributeNames and AttributeCount follow it, as the next start builds them:
-// a vector computed with the new table is then stored and classified under
-// the names of its own sequences, never under those of the old ones. On
-// failure state is unchanged and the message says why.
-Status SaveSequenceTable(Registry& registry, modMain& state, const std::vector<std::string>& rows);
+// More than 100 distinct rows, or a row the store cannot hold unchanged, are
+// refused (InvalidInput) and nothing is written. On success the tables'
+// SequenceTable and SequenceCount hold the new table, and AttributeNames and
+// AttributeCount follow it, as the next start builds them: a vector computed
+// with the new table is then stored and classified under the names of its own
+// sequences, never under those of the old ones. On failure the tables are
+// unchanged and the result says why.
+Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::vector<std::string>& rows);
 
 // The classification methods a target can have, in the order the target
 // properties dialog offers them. Compared exactly; they are never translated.
@@ -37,10 +88,13 @@ inline constexpr std::array<std::string_view, 3> kTargetMethods = {kMethodId3, k
 
 // Stores rows as the target table, as the target editor's Close does: "Count"
 // and Id1, Name1, Method1, ... in order, in one write group (values of
-// positions above the count stay in place). Nothing is validated but the
-// capacity: more than 32 rows are refused and nothing is written. On success
-// state's TargetTable and TargetCount hold the rows; on failure state is
-// unchanged and the message says why.
-Status SaveTargetTable(Registry& registry, modMain& state, const std::vector<TargetEntry>& rows);
+// positions above the count stay in place). Refused, with nothing written:
+// more than 32 rows, or a text the store cannot hold unchanged (InvalidInput,
+// naming the target and the field). On success the tables' TargetTable and
+// TargetCount hold the rows; on failure they are unchanged.
+Status SaveTargetTable(Registry& registry, ConfigTables& tables, const std::vector<TargetEntry>& rows);
+
+// The command-line arguments after the program's name, joined by one blank.
+std::string JoinArguments(const std::vector<std::string>& args);
 
 }  // namespace morvel

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "core/platform/CodePage.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
 namespace {
@@ -168,13 +169,11 @@ class Parser {
 
 }  // namespace
 
-std::string InterfaceKeyPath() { return std::string(Registry::kBaseKey) + "\\Interface"; }
-
 Status ParseLanguage(std::string_view bytes, ParsedLanguage& out) {
     out = ParsedLanguage();
     if (bytes.size() > kMaxLanguageFileBytes)
-        return Status::Error("the file is larger than " + std::to_string(kMaxLanguageFileBytes >> 20) +
-                             " MB; a language file is a few kilobytes");
+        return Status::InvalidInput("the file is larger than " + std::to_string(kMaxLanguageFileBytes >> 20) +
+                                    " MB; a language file is a few kilobytes");
     const bool unicode = StartsWith(bytes, "\xFF\xFE");
     const std::string text = unicode ? FromUtf16(bytes.substr(2)) : codepage::FromAnsi(bytes);
 
@@ -190,10 +189,10 @@ Status ParseLanguage(std::string_view bytes, ParsedLanguage& out) {
         if (number == 1) {
             const std::string_view header = TrimBlanks(line);
             if (unicode && header != kUnicodeHeader)
-                return Status::Error("a UTF-16 language file must begin with the line \"" +
-                                     std::string(kUnicodeHeader) + "\"");
+                return Status::InvalidInput("a UTF-16 language file must begin with the line \"" +
+                                            std::string(kUnicodeHeader) + "\"");
             if (!unicode && header != kAnsiHeader)
-                return Status::Error(
+                return Status::InvalidInput(
                     "a language file must begin with the line \"REGEDIT4\" (or be a "
                     "UTF-16 file that begins with \"" +
                     std::string(kUnicodeHeader) + "\")");
@@ -208,7 +207,7 @@ Status ParseLanguage(std::string_view bytes, ParsedLanguage& out) {
             ++pos;
         }
     }
-    if (number == 0) return Status::Error("the file is empty");
+    if (number == 0) return Status::InvalidInput("the file is empty");
     out = std::move(parsed);
     return Status::Ok();
 }
@@ -216,12 +215,12 @@ Status ParseLanguage(std::string_view bytes, ParsedLanguage& out) {
 Status ImportLanguage(Registry& registry, std::string_view bytes, ParsedLanguage& out) {
     if (Status s = ParseLanguage(bytes, out); !s) return s;
     Registry::WriteGroup group(registry);
-    registry.CurrentKeyPath = InterfaceKeyPath();
-    if (!registry.OpenKey()) return Status::Error("the store cannot be written");
+    const std::string key = InterfaceKeyPath();
+    if (Status s = registry.OpenKey(key); !s) return s;
     for (const auto& t : out.texts) {
         std::string stored = codepage::ToAnsi(t.text);
         stored.push_back('\0');
-        registry.SetKeyValue(t.name, Registry::kTypeText, stored);
+        registry.SetKeyValue(key, t.name, Registry::kTypeText, stored);
     }
     return group.Commit();
 }
@@ -229,12 +228,12 @@ Status ImportLanguage(Registry& registry, std::string_view bytes, ParsedLanguage
 Status ImportLanguageFile(Registry& registry, const std::string& path, ParsedLanguage& out) {
     out = ParsedLanguage();
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return Status::Error(path + " is not a file");
+    if (!std::filesystem::is_regular_file(path, ec)) return Status::NotFound(path + " is not a file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) return Status::Error("cannot open " + path);
+    if (!in) return Status::IOError("cannot open " + path);
     std::string bytes(kMaxLanguageFileBytes + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) return Status::Error("cannot read " + path);
+    if (in.bad()) return Status::IOError("cannot read " + path);
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return ImportLanguage(registry, bytes, out);
 }

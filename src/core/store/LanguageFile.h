@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/platform/Status.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
 namespace morvel {
@@ -44,9 +45,6 @@ struct ParsedLanguage {
 // The largest language file read; the shipped ones are a few kilobytes.
 inline constexpr std::size_t kMaxLanguageFileBytes = 16u << 20;
 inline constexpr std::size_t kMaxReportedProblems = 100;
-
-// The key whose string values a language file sets.
-std::string InterfaceKeyPath();  // base key + "\Interface"
 
 // Parses the bytes of a language file. Fails, with a message naming the reason,
 // only when the file as a whole is not a language file (wrong header or

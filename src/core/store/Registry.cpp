@@ -26,58 +26,6 @@ constexpr const char* kSchema =
     "  key INTEGER NOT NULL, lname BLOB NOT NULL, name BLOB NOT NULL, type INTEGER NOT NULL,"
     "  data BLOB NOT NULL, PRIMARY KEY(key, lname)) WITHOUT ROWID;";
 
-// Kept in user_version: a store opened with a lower one gets what came since.
-constexpr std::int32_t kSchemaVersion = 1;
-
-// Version 1: the tables derived from the values of the examples and kept
-// beside them (CompactExamples): a compact row per example key, the value
-// names those rows use, the keys whose rows may be stale, and the examples
-// key the rows were built for. The triggers mark a key stale on every change
-// of it or of its values, whoever makes it (a hand edit included); the
-// BEFORE triggers catch the key that an INSERT OR REPLACE or UPDATE OR
-// REPLACE deletes without firing a delete trigger. A trigger runs only when
-// its key is not marked yet: that test costs little per value written, and
-// the mark itself then cannot meet a conflict (which would be handled by the
-// policy of the statement that fired the trigger, which may be to fail).
-constexpr const char* kCompactSchema =
-    "CREATE TABLE IF NOT EXISTS compact_examples("
-    "  key INTEGER PRIMARY KEY, number INTEGER NOT NULL, body BLOB NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS compact_names(id INTEGER PRIMARY KEY, lname BLOB NOT NULL UNIQUE);"
-    "CREATE TABLE IF NOT EXISTS compact_dirty(key INTEGER PRIMARY KEY);"
-    "CREATE TABLE IF NOT EXISTS compact_state(examples INTEGER NOT NULL);"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_insert AFTER INSERT ON vals"
-    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_old AFTER UPDATE ON vals"
-    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_new AFTER UPDATE ON vals"
-    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_delete AFTER DELETE ON vals"
-    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_replace BEFORE INSERT ON keys"
-    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
-    "    AND id NOT IN (SELECT key FROM compact_dirty))"
-    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_insert AFTER INSERT ON keys"
-    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_rename BEFORE UPDATE ON keys"
-    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
-    "    AND id NOT IN (SELECT key FROM compact_dirty))"
-    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_old AFTER UPDATE ON keys"
-    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_new AFTER UPDATE ON keys"
-    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_delete AFTER DELETE ON keys"
-    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;";
-
 enum StatementSlot {
     kFindChild,
     kInsertKey,
@@ -88,6 +36,21 @@ enum StatementSlot {
     kListSubkeyIds,
     kStreamValueRange,
     kStatementCount
+};
+
+// Every statement the store runs, by slot. All are prepared when the store
+// opens, so that a file whose tables are not what they should be is refused
+// then, instead of reading as empty later.
+constexpr const char* kStatementSql[kStatementCount] = {
+    "SELECT id FROM keys WHERE parent=?1 AND lname=?2",
+    "INSERT INTO keys(parent, name, lname) VALUES(?1, ?2, ?3)",
+    "SELECT type, data FROM vals WHERE key=?1 AND lname=?2",
+    "INSERT INTO vals(key, lname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+    " ON CONFLICT(key, lname) DO UPDATE SET type=excluded.type, data=excluded.data",
+    "SELECT name FROM keys WHERE parent=?1 ORDER BY lname",
+    "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY lname",
+    "SELECT id, lname FROM keys WHERE parent=?1 ORDER BY id",
+    "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2",
 };
 
 // Splits a backslash path into its non-empty components.
@@ -105,6 +68,33 @@ std::vector<std::string_view> Components(std::string_view path) {
 
 std::string ErrnoText() { return std::strerror(errno); }
 
+// The text a one-row PRAGMA answers, or empty when it fails.
+std::string PragmaAnswer(sqlite3* db, const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    std::string answer;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        if (const auto* text = sqlite3_column_text(s, 0)) answer = reinterpret_cast<const char*>(text);
+    sqlite3_finalize(s);
+    return answer;
+}
+
+// Asks for the write-ahead log (two programs share the store) and full
+// syncing (a stored example survives a power cut), and checks what the file
+// took: a rollback journal on disk keeps every write too, only slower to
+// share; a journal in memory, none, or weaker syncing does not.
+Status AskDurable(sqlite3* db) {
+    const std::string journal = PragmaAnswer(db, "PRAGMA journal_mode=WAL");
+    if (journal != "wal" && journal != "delete" && journal != "truncate" && journal != "persist")
+        return Status::IOError("its journal cannot be kept on disk (journal mode \"" +
+                               (journal.empty() ? std::string(sqlite3_errmsg(db)) : journal) + "\")");
+    PragmaAnswer(db, "PRAGMA synchronous=FULL");
+    const std::string sync = PragmaAnswer(db, "PRAGMA synchronous");
+    if (sync != "2" && sync != "3")
+        return Status::IOError("its writes cannot be synced to disk (synchronous = " +
+                               (sync.empty() ? std::string(sqlite3_errmsg(db)) : sync) + ")");
+    return Status::Ok();
+}
+
 // Creates every missing folder of dir with mode 0700.
 bool MakeFolders(const std::string& dir) {
     if (dir.empty()) return true;
@@ -120,16 +110,23 @@ bool MakeFolders(const std::string& dir) {
 class Registry::Statement {
   public:
     Statement(sqlite3* db, const char* sql) {
-        sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr) != SQLITE_OK) {
+            error_ = sqlite3_errmsg(db);
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+        }
     }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     bool valid() const { return stmt_ != nullptr; }
+    // Why the statement could not be prepared (empty when valid).
+    const std::string& error() const { return error_; }
     sqlite3_stmt* get() { return stmt_; }
     // Binds a fresh use of the statement.
     Statement& Reset() {
+        if (!stmt_) return *this;
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
         return *this;
@@ -148,7 +145,10 @@ class Registry::Statement {
 
   private:
     sqlite3_stmt* stmt_ = nullptr;
+    std::string error_;
 };
+
+Status Registry::MakeDurable(sqlite3* db) { return AskDurable(db); }
 
 Registry::Registry() = default;
 
@@ -172,15 +172,17 @@ std::string Registry::DefaultPath() {
 Status Registry::Open(const std::string& path) {
     statements_.clear();
     keyCache_.clear();
+    lastKeyPath_.clear();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
-    currentKey_ = -1;
+    readOnly_ = true;
     path_ = path;
-    auto fail = [&](const std::string& why) {
+    auto fail = [&](const std::string& why, Status::Kind kind = Status::Kind::kIOError) {
         statements_.clear();
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
-        return Status::Error("Cannot open the store " + path + ": " + why);
+        const std::string message = "Cannot open the store " + path + ": " + why;
+        return kind == Status::Kind::kCorrupt ? Status::Corrupt(message) : Status::IOError(message);
     };
 
     struct stat st;
@@ -207,48 +209,54 @@ Status Registry::Open(const std::string& path) {
     sqlite3_extended_result_codes(db_, 1);
 
     // Look before writing anything: a file of another kind must stay as it is.
-    std::int64_t appId = 0, tables = 0, version = 0;
+    std::int64_t appId = 0, tables = 0;
     {
         sqlite3_stmt* s = nullptr;
         int rc = sqlite3_prepare_v2(db_,
                                     "SELECT (SELECT application_id FROM pragma_application_id),"
-                                    " (SELECT count(*) FROM sqlite_master),"
-                                    " (SELECT user_version FROM pragma_user_version)",
+                                    " (SELECT count(*) FROM sqlite_master)",
                                     -1, &s, nullptr);
         if (rc == SQLITE_OK) rc = sqlite3_step(s);
         if (rc == SQLITE_ROW) {
             appId = sqlite3_column_int64(s, 0);
             tables = sqlite3_column_int64(s, 1);
-            version = sqlite3_column_int64(s, 2);
         }
         const std::string why = rc == SQLITE_ROW ? "" : sqlite3_errmsg(db_);
         sqlite3_finalize(s);
-        if (rc != SQLITE_ROW) return fail("the file is not a Morvel store (" + why + ")");
+        if (rc != SQLITE_ROW)
+            return fail("the file is not a Morvel store (" + why + ")", Status::Kind::kCorrupt);
     }
     if (appId != kApplicationId && (appId != 0 || tables != 0))
-        return fail("the file is a database of another program");
+        return fail("the file is a database of another program", Status::Kind::kCorrupt);
 
-    const bool readOnly = sqlite3_db_readonly(db_, "main") == 1;
-    if (!readOnly) {
-        Exec("PRAGMA journal_mode=WAL");
-        Exec("PRAGMA synchronous=FULL");
-        if (appId != kApplicationId || version < kSchemaVersion) {
-            const std::string setup = std::string(kSchema) + kCompactSchema +
-                                      "PRAGMA application_id=" + std::to_string(kApplicationId) +
-                                      ";PRAGMA user_version=" + std::to_string(kSchemaVersion);
-            if (!Exec("BEGIN IMMEDIATE") || !Exec(setup.c_str()) || !Exec("COMMIT")) {
+    readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
+    readOnlyReason_.clear();
+    if (!readOnly_) {
+        if (const Status durable = MakeDurable(db_); !durable) {
+            // Writes that a power cut could lose are refused with this reason; reads work.
+            if (appId != kApplicationId) return fail(durable.message());
+            readOnly_ = true;
+            readOnlyReason_ = durable.message();
+        }
+    }
+    if (!readOnly_) {
+        if (appId != kApplicationId) {
+            if (!Exec("BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db_));
+            const std::string setup =
+                std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId);
+            if (sqlite3_exec(db_, setup.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK || !Exec("COMMIT")) {
                 const std::string why = sqlite3_errmsg(db_);
                 Exec("ROLLBACK");
-                // A store of ours that cannot take the newer tables now (a full
-                // disk, a writer holding the lock) is used as it is; a later
-                // open adds them.
-                if (appId != kApplicationId) return fail(why);
+                return fail(why);
             }
         }
     } else if (appId != kApplicationId) {
         return fail("the file is read-only and holds no store yet");
     }
     statements_.resize(kStatementCount);
+    for (int slot = 0; slot < kStatementCount; ++slot)
+        if (const auto& statement = Prepare(slot); !statement.valid())
+            return fail("its tables are damaged (" + statement.error() + ")", Status::Kind::kCorrupt);
     return Status::Ok();
 }
 
@@ -256,9 +264,9 @@ bool Registry::Exec(const char* sql) const {
     return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-Registry::Statement& Registry::Prepare(int slot, const char* sql) const {
+Registry::Statement& Registry::Prepare(int slot) const {
     auto& s = statements_[slot];
-    if (!s) s = std::make_unique<Statement>(db_, sql);
+    if (!s) s = std::make_unique<Statement>(db_, kStatementSql[slot]);
     return s->Reset();
 }
 
@@ -268,7 +276,7 @@ std::int64_t Registry::FindKey(std::string_view path) const {
     if (auto it = keyCache_.find(lowered); it != keyCache_.end()) return it->second;
     std::int64_t id = 0;
     for (auto part : Components(lowered)) {
-        auto& s = Prepare(kFindChild, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
+        auto& s = Prepare(kFindChild);
         if (!s.valid()) return -1;
         s.Bind(1, id);
         s.Bind(2, part);
@@ -282,92 +290,149 @@ std::int64_t Registry::FindKey(std::string_view path) const {
     return id;
 }
 
-bool Registry::OpenKey() {
-    currentKey_ = FindKey(CurrentKeyPath);
-    if (currentKey_ >= 0) return true;
-    if (!db_) return false;
+Status Registry::CheckText(std::string_view what, std::string_view text) {
+    const auto missing = codepage::MissingCharacters(text);
+    if (!missing.empty()) {
+        std::string list;
+        for (const auto& c : missing) list += (list.empty() ? "" : " ") + c;
+        return Status::InvalidInput(std::string(what) + " \"" + std::string(text) +
+                                    "\" has characters the store cannot hold: " + list);
+    }
+    if (text.find('\0') != std::string_view::npos)
+        return Status::InvalidInput(std::string(what) + " has a zero character, which the store cannot hold");
+    if (codepage::ToAnsi(text).size() > kMaxValueBytes)
+        return Status::InvalidInput(std::string(what) + " is longer than " + std::to_string(kMaxValueBytes) +
+                                    " characters");
+    return Status::Ok();
+}
+
+Status Registry::Failed(Status status) {
+    if (groupDepth_ > 0 && groupError_.ok()) groupError_ = status;
+    return status;
+}
+
+Status Registry::SqliteFailure(const std::string& what) const {
+    const std::string message = what + ": " + (db_ ? sqlite3_errmsg(db_) : "the store is not open");
+    switch (db_ ? sqlite3_errcode(db_) & 0xFF : SQLITE_CANTOPEN) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return Status::Busy(message);
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return Status::Corrupt(message);
+        default:
+            return Status::IOError(message);
+    }
+}
+
+Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
+    // Writes come in runs to one key: its id is kept for the next write.
+    if (!lastKeyPath_.empty() && path == lastKeyPath_) {
+        id = lastKeyId_;
+        return Status::Ok();
+    }
+    id = FindKey(path);
+    if (id >= 0) {
+        lastKeyPath_ = path;
+        lastKeyId_ = id;
+        return Status::Ok();
+    }
+    if (!db_) return Status::IOError("the store is not open");
+    if (readOnly_)
+        return Status::IOError("the store " + path_ + " can only be read" +
+                               (readOnlyReason_.empty() ? std::string() : ": " + readOnlyReason_));
+    for (auto part : Components(path))
+        if (Status s = CheckText("the key name", part); !s) return s;
     const bool own = groupDepth_ == 0;
-    if (own && !Exec("SAVEPOINT openkey")) return false;
-    std::int64_t id = 0;
-    bool ok = true;
-    for (auto part : Components(CurrentKeyPath)) {
+    if (own && !Exec("SAVEPOINT openkey")) return SqliteFailure("the key could not be created");
+    Status result;
+    id = 0;
+    for (auto part : Components(path)) {
         const std::string name = codepage::ToAnsi(part);
         const std::string lname = codepage::LowerAnsi(name);
-        auto& find = Prepare(kFindChild, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
+        auto& find = Prepare(kFindChild);
+        if (!find.valid()) {
+            result = Status::IOError("the store cannot be read: " + find.error());
+            break;
+        }
         find.Bind(1, id);
         find.Bind(2, lname);
         const bool found = find.Step() == SQLITE_ROW;
         if (found) id = find.Int(0);
         find.Reset();
         if (found) continue;
-        auto& insert = Prepare(kInsertKey, "INSERT INTO keys(parent, name, lname) VALUES(?1, ?2, ?3)");
+        auto& insert = Prepare(kInsertKey);
+        if (!insert.valid()) {
+            result = Status::IOError("the store cannot be written: " + insert.error());
+            break;
+        }
         insert.Bind(1, id);
         insert.Bind(2, name);
         insert.Bind(3, lname);
-        ok = insert.Step() == SQLITE_DONE;
+        const bool inserted = insert.Step() == SQLITE_DONE;
+        if (!inserted) result = SqliteFailure("the key could not be created");
         insert.Reset();
-        if (!ok) break;
+        if (!inserted) break;
         id = sqlite3_last_insert_rowid(db_);
     }
-    ok = ok && id > 0;
+    if (result && id <= 0) result = Status::InvalidInput("the store's root holds no values");
     if (own) {
-        ok = ok && Exec("RELEASE openkey");
-        if (!ok) Exec("ROLLBACK TO openkey"), Exec("RELEASE openkey");
-    } else if (!ok) {
-        groupFailed_ = true;
-        groupError_ = sqlite3_errmsg(db_);
+        if (result && !Exec("RELEASE openkey")) result = SqliteFailure("the key could not be created");
+        if (!result) Exec("ROLLBACK TO openkey"), Exec("RELEASE openkey");
     }
-    currentKey_ = ok ? id : -1;
-    if (!ok) keyCache_.clear();
-    return ok;
+    if (!result) {
+        id = -1;
+        keyCache_.clear();
+        lastKeyPath_.clear();
+    }
+    return result;
 }
 
-bool Registry::Write(std::string_view name, std::int32_t type, std::string_view bytes) {
-    auto failed = [&](const std::string& why) {
-        if (groupDepth_ > 0 && !groupFailed_) {
-            groupFailed_ = true;
-            groupError_ = why;
-        }
-        return false;
-    };
-    if (!db_) return failed("the store is not open");
-    if (currentKey_ < 0) return failed("the key could not be opened");
-    const std::string ansiName = codepage::ToAnsi(name);
-    auto& s = Prepare(kWriteValue,
-                      "INSERT INTO vals(key, lname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
-                      " ON CONFLICT(key, lname) DO UPDATE SET type=excluded.type, data=excluded.data");
-    s.Bind(1, currentKey_);
+Status Registry::OpenKey(std::string_view path) {
+    std::int64_t id = -1;
+    return Failed(CreateKey(path, id));
+}
+
+Status Registry::Write(std::string_view path, std::string_view name, std::int32_t type,
+                       std::string_view bytes) {
+    std::string ansiName;
+    if (!codepage::ToAnsiExact(name, ansiName) || ansiName.size() > kMaxValueBytes)
+        return Failed(CheckText("the value name", name));
+    std::int64_t key = -1;
+    if (Status s = CreateKey(path, key); !s) return Failed(s);
+    auto& s = Prepare(kWriteValue);
+    if (!s.valid()) return Failed(Status::IOError("the store cannot be written: " + s.error()));
+    s.Bind(1, key);
     s.Bind(2, codepage::LowerAnsi(ansiName));
     s.Bind(3, ansiName);
     s.Bind(4, type);
     s.Bind(5, bytes);
     const int rc = s.Step();
+    Status result = rc == SQLITE_DONE
+                        ? Status::Ok()
+                        : SqliteFailure("the value " + std::string(name) + " could not be written");
     s.Reset();
-    if (rc != SQLITE_DONE) return failed(sqlite3_errmsg(db_));
-    return true;
+    return Failed(result);
 }
 
-bool Registry::SetKeyText(std::string_view name, std::string_view text) {
-    const std::string bytes = codepage::ToAnsi(text);
-    if (bytes.size() > kMaxValueBytes) {
-        if (groupDepth_ > 0 && !groupFailed_) {
-            groupFailed_ = true;
-            groupError_ = "a text of more than 1024 characters cannot be stored";
-        }
-        return false;
-    }
-    return Write(name, kTypeText, bytes);
+Status Registry::SetKeyText(std::string_view path, std::string_view name, std::string_view text) {
+    std::string ansi;
+    if (!codepage::ToAnsiExact(text, ansi) || ansi.size() > kMaxValueBytes ||
+        ansi.find('\0') != std::string::npos)
+        return Failed(CheckText("the text of " + std::string(name), text));
+    return Write(path, name, kTypeText, ansi);
 }
 
-bool Registry::SetKeyNumber(std::string_view name, std::int32_t value) {
+Status Registry::SetKeyNumber(std::string_view path, std::string_view name, std::int32_t value) {
     const auto u = static_cast<std::uint32_t>(value);
     const char bytes[4] = {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
                            static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
-    return Write(name, kTypeNumber, std::string_view(bytes, 4));
+    return Write(path, name, kTypeNumber, std::string_view(bytes, 4));
 }
 
-bool Registry::SetKeyValue(std::string_view name, std::int32_t type, std::string_view bytes) {
-    return Write(name, type, bytes);
+Status Registry::SetKeyValue(std::string_view path, std::string_view name, std::int32_t type,
+                             std::string_view bytes) {
+    return Write(path, name, type, bytes);
 }
 
 // The shared read steps: a value counts as found when present with 1 to 1024
@@ -401,7 +466,7 @@ std::int32_t Registry::NumberOf(std::int32_t type, std::string_view data) {
 
 bool Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
     if (const std::int64_t key = FindKey(path); key >= 0) {
-        auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
+        auto& s = Prepare(kReadValue);
         s.Bind(1, key);
         s.Bind(2, codepage::LoweredAnsi(name));
         bool found = false;
@@ -416,7 +481,7 @@ bool Registry::GetKeyText(std::string_view path, std::string_view name, std::str
 std::int32_t Registry::GetKeyNumber(std::string_view path, std::string_view name) const {
     std::int32_t v = 0;
     if (const std::int64_t key = FindKey(path); key >= 0) {
-        auto& s = Prepare(kReadValue, "SELECT type, data FROM vals WHERE key=?1 AND lname=?2");
+        auto& s = Prepare(kReadValue);
         s.Bind(1, key);
         s.Bind(2, codepage::LoweredAnsi(name));
         if (s.Step() == SQLITE_ROW) v = NumberOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1));
@@ -435,7 +500,7 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
     };
     std::vector<Subkey> subkeys;
     {
-        auto& s = Prepare(kListSubkeyIds, "SELECT id, lname FROM keys WHERE parent=?1 ORDER BY id");
+        auto& s = Prepare(kListSubkeyIds);
         if (!s.valid()) return;
         s.Bind(1, key);
         while (s.Step() == SQLITE_ROW) subkeys.push_back({s.Int(0), std::string(s.Blob(1))});
@@ -461,8 +526,7 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
         std::vector<std::int32_t> index(static_cast<std::size_t>(span), -1);
         for (std::size_t i = 0; i < subkeys.size(); ++i)
             index[subkeys[i].id - first] = static_cast<std::int32_t>(i);
-        auto& s =
-            Prepare(kStreamValueRange, "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2");
+        auto& s = Prepare(kStreamValueRange);
         if (!s.valid()) return;
         s.Bind(1, first);
         s.Bind(2, last);
@@ -472,8 +536,7 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
         return;
     }
     for (const Subkey& subkey : subkeys) {
-        auto& s =
-            Prepare(kStreamValueRange, "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2");
+        auto& s = Prepare(kStreamValueRange);
         if (!s.valid()) return;
         s.Bind(1, subkey.id);
         s.Bind(2, subkey.id);
@@ -484,16 +547,14 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
 
 bool Registry::BeginGroup() {
     if (groupDepth_++ > 0) return true;
-    groupFailed_ = false;
-    groupError_.clear();
+    groupError_ = Status::Ok();
     if (readSnapshot_) {
         // A group cannot upgrade an open read snapshot in WAL mode; end it first.
         Exec("COMMIT");
         readSnapshot_ = false;
     }
     if (!db_ || !Exec("BEGIN IMMEDIATE")) {
-        groupFailed_ = true;
-        groupError_ = db_ ? sqlite3_errmsg(db_) : "the store is not open";
+        groupError_ = SqliteFailure("the store could not be locked for writing");
         return false;
     }
     return true;
@@ -502,13 +563,14 @@ bool Registry::BeginGroup() {
 Status Registry::EndGroup(bool commit) {
     if (groupDepth_ == 0 || --groupDepth_ > 0) return Status::Ok();
     const bool began = db_ && !sqlite3_get_autocommit(db_);
-    if (commit && !groupFailed_ && began && Exec("COMMIT")) return Status::Ok();
-    std::string why = groupFailed_ ? groupError_ : (db_ ? sqlite3_errmsg(db_) : "the store is not open");
+    if (commit && groupError_ && began && Exec("COMMIT")) return Status::Ok();
+    Status why = groupError_ ? SqliteFailure("the changes could not be committed") : groupError_;
     if (began) Exec("ROLLBACK");
     keyCache_.clear();
-    currentKey_ = -1;
+    lastKeyPath_.clear();
     if (!commit) return Status::Ok();
-    return Status::Error("The store " + path_ + " could not be written: " + why);
+    // Refused input says what was refused; a failed write also names the file.
+    return why.IsInvalidInput() ? why : why.Prefixed("The store " + path_ + " could not be written: ");
 }
 
 Registry::WriteGroup::WriteGroup(Registry& registry) : registry_(registry) { registry_.BeginGroup(); }
@@ -545,7 +607,7 @@ std::vector<std::string> Registry::SubkeyNames(std::string_view path) const {
     std::vector<std::string> names;
     const std::int64_t key = Components(path).empty() ? 0 : FindKey(path);
     if (key < 0 || !db_) return names;
-    auto& s = Prepare(kListChildren, "SELECT name FROM keys WHERE parent=?1 ORDER BY lname");
+    auto& s = Prepare(kListChildren);
     s.Bind(1, key);
     while (s.Step() == SQLITE_ROW) names.push_back(codepage::FromAnsi(s.Blob(0)));
     s.Reset();
@@ -556,7 +618,7 @@ std::vector<Registry::RawValue> Registry::Values(std::string_view path) const {
     std::vector<RawValue> values;
     const std::int64_t key = FindKey(path);
     if (key < 0) return values;
-    auto& s = Prepare(kListValues, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY lname");
+    auto& s = Prepare(kListValues);
     s.Bind(1, key);
     while (s.Step() == SQLITE_ROW)
         values.push_back(

@@ -7,9 +7,13 @@
 // imported) and keep their exact bytes; text is stored as Windows-1251.
 //
 // The five store operations are OpenKey, SetKeyText, SetKeyNumber, GetKeyText
-// and GetKeyNumber, with CurrentKeyPath and the key that OpenKey opened last.
-// Reads never create anything and see every committed write at once. Writes of
-// one user action go into a WriteGroup and commit together or not at all.
+// and GetKeyNumber; each takes the path of its key (see KeyPaths.h). Reads
+// never create anything and see every committed write at once; a write
+// creates its key when missing. Writes of one user action go into a
+// WriteGroup and commit together or not at all.
+//
+// Text is refused, never changed: a text or name with a character that
+// Windows-1251 lacks is not written, and the failure names the characters.
 //
 // A Registry that could not open its file (see Open) reads as empty and refuses
 // every write. One Registry belongs to one thread; several processes may share
@@ -33,7 +37,6 @@ namespace morvel {
 
 class Registry {
   public:
-    static constexpr std::string_view kBaseKey = "SOFTWARE\\Norwick\\Morvel";
     static constexpr std::size_t kMaxValueBytes = 1024;
     static constexpr std::int32_t kTypeText = 1;
     static constexpr std::int32_t kTypeNumber = 4;
@@ -51,30 +54,45 @@ class Registry {
     // path. A file that exists but is not this program's store is left exactly
     // as it was; the result then names the file and the reason, and the
     // Registry stays closed. A store whose file is read-only opens for reading.
+    //
+    // The store keeps its promises or says so: when the file cannot keep a
+    // durable journal (WAL, or a rollback journal on disk) with full syncing,
+    // the Registry opens for reading only and the result says why.
     Status Open(const std::string& path);
     bool IsOpen() const { return db_ != nullptr; }
     const std::string& FilePath() const { return path_; }
-    // The store's SQLite connection (nullptr when closed), for the tables kept
-    // beside the values and derived from them (CompactExamples). Keys and
+    // The store's SQLite connection (nullptr when closed), for the tables that
+    // CompactExamples keeps beside the values and derives from them. Keys and
     // values are written only through the operations of this class.
     sqlite3* Connection() const { return db_; }
+    // Whether writes are refused (a read-only file, or one without durable syncing).
+    bool IsReadOnly() const { return readOnly_; }
 
-    // The path that the next OpenKey opens; callers set it before OpenKey and
-    // pass it to the reads. Shared scratch: nobody relies on its old content.
-    std::string CurrentKeyPath;
-
-    // Makes CurrentKeyPath the current key, creating every missing level.
-    // Returns false (and leaves no current key) when the store cannot be written.
-    bool OpenKey();
+    // Creates the key at path with every missing level. Fails when the store
+    // cannot be written or a level's name has a character the store lacks.
+    Status OpenKey(std::string_view path);
 
     // Write text (UTF-8, stored as Windows-1251 without a terminating zero) or a
-    // number into the current key. Return false when nothing was written: no
-    // current key, a text over 1024 characters, or a failed write. Inside a
-    // WriteGroup a failed write also makes the group's Commit fail.
-    bool SetKeyText(std::string_view name, std::string_view text);
-    bool SetKeyNumber(std::string_view name, std::int32_t value);
+    // number into the key at path, creating it when missing. Nothing is written
+    // on failure: a text over 1024 characters, a character the code page lacks
+    // in the text, the name or the path (InvalidInput), or a failed write.
+    // Inside a WriteGroup the first failure also makes the group's Commit fail.
+    Status SetKeyText(std::string_view path, std::string_view name, std::string_view text);
+    Status SetKeyNumber(std::string_view path, std::string_view name, std::int32_t value);
     // Writes a value with any type code and exact bytes (the language importer).
-    bool SetKeyValue(std::string_view name, std::int32_t type, std::string_view bytes);
+    Status SetKeyValue(std::string_view path, std::string_view name, std::int32_t type,
+                       std::string_view bytes);
+
+    // Ok when text can be stored as a text value and read back unchanged:
+    // at most 1024 bytes in the code page, every character in it, no zero
+    // character. Otherwise InvalidInput, whose message calls the text by what
+    // (e.g. "the identifier of target 2") and names the characters it lacks.
+    static Status CheckText(std::string_view what, std::string_view text);
+
+    // Asks db for a write-ahead log and full syncing and checks that it took
+    // them (or a rollback journal on disk, as durable); IOError says what is
+    // missing. Open calls it; a store where it fails is only read.
+    static Status MakeDurable(sqlite3* db);
 
     // Reads a value. Not found when the key or value is missing, its stored size
     // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
@@ -161,23 +179,31 @@ class Registry {
     void StreamSubkeyValues(std::string_view path, void* context,
                             void (*visit)(void*, const StreamedValue&)) const;
     std::int64_t FindKey(std::string_view path) const;  // -1 when missing
-    bool Write(std::string_view name, std::int32_t type, std::string_view bytes);
+    Status CreateKey(std::string_view path, std::int64_t& id);
+    Status Write(std::string_view path, std::string_view name, std::int32_t type, std::string_view bytes);
+    // Remembers the first failure of a group for its Commit; returns status.
+    Status Failed(Status status);
+    // The failure of the last SQLite call, of the kind its result code says.
+    Status SqliteFailure(const std::string& what) const;
     bool Exec(const char* sql) const;
-    Statement& Prepare(int slot, const char* sql) const;
+    Statement& Prepare(int slot) const;
     bool BeginGroup();
     Status EndGroup(bool commit);
 
     std::string path_;
     sqlite3* db_ = nullptr;
-    std::int64_t currentKey_ = -1;
+    bool readOnly_ = true;
+    std::string readOnlyReason_;  // why a writable file is only read (empty: the file is read-only)
     int groupDepth_ = 0;
-    bool groupFailed_ = false;
-    std::string groupError_;
+    Status groupError_;
     mutable std::vector<std::unique_ptr<Statement>> statements_;
     // Lowered path -> key id. Keys are never deleted, so a found key stays
     // valid; the cache is cleared when a group rolls back.
     mutable std::unordered_map<std::string, std::int64_t> keyCache_;
     mutable bool readSnapshot_ = false;
+    // The key the last write went to (cleared when a group rolls back).
+    std::string lastKeyPath_;
+    std::int64_t lastKeyId_ = -1;
 };
 
 }  // namespace morvel

@@ -2,12 +2,12 @@
 
 namespace morvel {
 
-void StartUp(const Registry& registry, modMain& state, FileExaminer& examiner,
+void StartUp(const Registry& registry, ConfigTables& state, FileExaminer& examiner,
              const std::vector<std::string>& args) {
-    state.PlatformVersion = modMain::kNtPlatformVersion;
+    state.PlatformVersion = ConfigTables::kNtPlatformVersion;
     LoadConfigurationTables(registry, state);
     state.CurrentFile = JoinArguments(args);
-    state.AttributesValid = examiner.ComputeFileAttributes(state.CurrentFile, state);
+    state.AttributesValid = examiner.ComputeFileAttributes(state.CurrentFile, state).ok();
 }
 
 }  // namespace morvel

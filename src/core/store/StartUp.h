@@ -5,15 +5,15 @@
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
+#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 namespace morvel {
 
 // Takes the platform version, loads the configuration tables, takes the
 // arguments after the program's name (joined by one blank, quotes kept) as
 // CurrentFile and computes its attributes into AttributesValid.
-void StartUp(const Registry& registry, modMain& state, FileExaminer& examiner,
+void StartUp(const Registry& registry, ConfigTables& state, FileExaminer& examiner,
              const std::vector<std::string>& args);
 
 }  // namespace morvel

@@ -30,7 +30,7 @@ time_t Utc(int year, int month, int day, int hour, int minute) {
 
 class FileExaminerTest : public ::testing::Test {
   protected:
-    FileExaminerTest() { state.PlatformVersion = modMain::kNtPlatformVersion; }
+    FileExaminerTest() { state.PlatformVersion = ConfigTables::kNtPlatformVersion; }
 
     void SetSequences(std::vector<std::string> texts) {
         state.SequenceCount = static_cast<std::int32_t>(texts.size());
@@ -58,13 +58,16 @@ class FileExaminerTest : public ::testing::Test {
         ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     }
     const AttributeSlots& Examine(const std::string& path) {
-        EXPECT_TRUE(examiner.ComputeFileAttributes(path, state)) << path << ": " << examiner.LastError();
-        return examiner.AttributeVector;
+        {
+            const Status examined = examiner.ComputeFileAttributes(path, state);
+            EXPECT_TRUE(examined.ok()) << path << ": " << examined.message();
+        }
+        return examiner.AttributeVector();
     }
     std::uint8_t Slot(const std::string& path, int slot) { return Examine(path)[slot]; }
 
     test::TempDir dir;
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
 };
 
@@ -128,18 +131,19 @@ TEST_F(FileExaminerTest, AnEmptyBaseNameHasNoFirstSymbolAndNoClasses) {
 
 TEST_F(FileExaminerTest, PathsWithoutAUsableExtensionFailAndChangeNothing) {
     const auto before = Examine(File("setup.exe", "MZ"));
-    const std::int32_t size = examiner.CappedFileSize;
-    examiner.AttributesFresh = false;
+    const std::int32_t size = examiner.CappedFileSize();
+    examiner.MarkRemembered(examiner.Generation());
     std::filesystem::create_directory(dir / "my.dir");
     std::filesystem::create_directory(dir / "a.b");
     for (const std::string& path : {File("README"), File("file."), dir / "my.dir", File("a.b/README"),
                                     dir / "missing.exe", std::string("setup.exe"), std::string("")}) {
-        EXPECT_FALSE(examiner.ComputeFileAttributes(path, state)) << path;
-        EXPECT_FALSE(examiner.LastError().empty());
-        EXPECT_EQ(examiner.AttributeVector, before);
-        EXPECT_EQ(examiner.CappedFileSize, size);
-        EXPECT_FALSE(examiner.AttributesFresh);
-        EXPECT_EQ(examiner.WindowLength, 2);
+        const Status failed = examiner.ComputeFileAttributes(path, state);
+        EXPECT_FALSE(failed.ok()) << path;
+        EXPECT_FALSE(failed.message().empty());
+        EXPECT_EQ(examiner.AttributeVector(), before);
+        EXPECT_EQ(examiner.CappedFileSize(), size);
+        EXPECT_FALSE(examiner.AttributesFresh());
+        EXPECT_EQ(examiner.WindowLength(), 2);
     }
 }
 
@@ -174,7 +178,7 @@ TEST_F(FileExaminerTest, SizeClassesAndTheCappedSize) {
     for (const auto& [size, cls] : cases) {
         const auto v = Examine(SparseFile("s.exe", size));
         EXPECT_EQ(v[8], cls) << size;
-        EXPECT_EQ(examiner.CappedFileSize, std::min<off_t>(size, off_t{1} << 30)) << size;
+        EXPECT_EQ(examiner.CappedFileSize(), std::min<off_t>(size, off_t{1} << 30)) << size;
     }
 }
 
@@ -235,7 +239,7 @@ TEST_F(FileExaminerTest, TheMouseInterruptMarker) {
 TEST_F(FileExaminerTest, AnEmptyFileFindsNothing) {
     SetSequences({"MZ", "a"});
     const auto v = Examine(File("empty.exe", ""));
-    EXPECT_EQ(examiner.WindowLength, 0);
+    EXPECT_EQ(examiner.WindowLength(), 0);
     EXPECT_EQ(v[17], kNo);
     EXPECT_EQ(v[18], kNo);
     EXPECT_EQ(v[16], kNo);
@@ -277,7 +281,7 @@ TEST_F(FileExaminerTest, ALargeFileIsReadAsHeadAndTail) {
     std::string bytes(1048577, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + (i * 7) % 26);
     Examine(File("big.exe", bytes));
-    EXPECT_EQ(examiner.WindowLength, 1048576);
+    EXPECT_EQ(examiner.WindowLength(), 1048576);
     const std::uint8_t* w = examiner.ContentWindow();
     EXPECT_EQ(std::memcmp(w, bytes.data(), 524288), 0);
     EXPECT_EQ(w[524288], '#');
@@ -299,7 +303,7 @@ TEST_F(FileExaminerTest, OnlyTheHeadAndTailOfALargeFileAreSearched) {
     // For files beyond 2^30 bytes the tail ends just before offset 2^30.
     v = Examine(SparseFile("two.exe", 2 * kGiB, {{kGiB - 4, "tail"}, {2 * kGiB - 100, "beyond"}}));
     EXPECT_EQ(v[8], 8);
-    EXPECT_EQ(examiner.CappedFileSize, kGiB);
+    EXPECT_EQ(examiner.CappedFileSize(), kGiB);
     EXPECT_EQ(v[19], kYes);
     EXPECT_EQ(v[20], kNo);
 }
@@ -310,7 +314,7 @@ TEST_F(FileExaminerTest, TheTypeIsReadOnNtOnly) {
     state.PlatformVersion = static_cast<std::int32_t>(0xC0000A04);  // a consumer-family version value
     EXPECT_EQ(Slot(path, 9), 0);
     EXPECT_EQ(Slot(File("y.com", "\xB4\x4C\xCD\x21"), 9), 0);
-    state.PlatformVersion = modMain::kNtPlatformVersion;
+    state.PlatformVersion = ConfigTables::kNtPlatformVersion;
     EXPECT_EQ(Slot(File("y.com", "\xB4\x4C\xCD\x21"), 9), 2);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/StartUp.h"
 
 namespace morvel {
@@ -10,19 +11,18 @@ TEST(StartUpFileTest, TheCommandLineFileIsExaminedWithTheStoredSequences) {
     test::TempDir dir;
     Registry registry;
     ASSERT_TRUE(registry.Open(dir.Store()).ok());
-    registry.CurrentKeyPath = ContainKeyPath();
-    registry.OpenKey();
-    registry.SetKeyNumber("Count", 1);
-    registry.SetKeyText("Value1", "MZ");
+    registry.OpenKey(ContainKeyPath());
+    registry.SetKeyNumber(ContainKeyPath(), "Count", 1);
+    registry.SetKeyText(ContainKeyPath(), "Value1", "MZ");
     test::WriteFile(dir / "my file.exe", "MZ");
 
-    modMain state;
+    ConfigTables state;
     FileExaminer examiner;
     StartUp(registry, state, examiner, {dir / "my", "file.exe"});
     EXPECT_EQ(state.CurrentFile, dir / "my file.exe");
     EXPECT_TRUE(state.AttributesValid);
     EXPECT_GT(state.PlatformVersion, 0);
-    EXPECT_EQ(examiner.AttributeVector[17], 1);
+    EXPECT_EQ(examiner.AttributeVector()[17], 1);
     EXPECT_EQ(state.AttributeNames[17], "ContainMZ");
 
     StartUp(registry, state, examiner, {});

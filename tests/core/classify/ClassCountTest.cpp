@@ -6,7 +6,7 @@
 #include <random>
 
 #include "core/classify/SwapSort.h"
-#include "core/classify/modClass.h"
+#include "core/classify/TrainingSet.h"
 
 namespace morvel {
 namespace {
@@ -48,17 +48,17 @@ class CountClassesTest : public ::testing::Test {
     }
     std::vector<std::pair<std::string, int>> Table() const {
         std::vector<std::pair<std::string, int>> t;
-        for (int i = 1; i <= classes.ClassCount; ++i)
-            t.emplace_back(classes.ClassTable[i].ClassValue, classes.ClassTable[i].Frequency);
+        for (int i = 1; i <= classes.ClassCount(); ++i)
+            t.emplace_back(classes.ClassTable()[i].ClassValue, classes.ClassTable()[i].Frequency);
         return t;
     }
     using Table_t = std::vector<std::pair<std::string, int>>;
-    modClass classes;
+    TrainingSet classes;
 };
 
 TEST_F(CountClassesTest, NoRecordsGiveNoClassesAndZero) {
     EXPECT_EQ(classes.CountClasses(0, 0), 0.0);
-    EXPECT_EQ(classes.ClassCount, 0);
+    EXPECT_EQ(classes.ClassCount(), 0);
 }
 
 TEST_F(CountClassesTest, ValuesDifferingInBlanksAndCaseAreOneClassSpelledAsTheLaterRecord) {
@@ -94,7 +94,7 @@ TEST_F(CountClassesTest, EntropyDividesByAllLoadedRecordsAndCanExceedOne) {
     Add("B", {2});
     EXPECT_EQ(classes.CountClasses(0, 0), 1.0);
     Add("C", {3});
-    classes.ExampleTable[3].Active = false;
+    classes.SetActive(3, false);
     const double h = classes.CountClasses(0, 0);
     EXPECT_EQ(
         h, 0.0 - (1.0 / 3) * std::log(1.0 / 3) / std::log(2) - (1.0 / 3) * std::log(1.0 / 3) / std::log(2));
@@ -103,18 +103,18 @@ TEST_F(CountClassesTest, EntropyDividesByAllLoadedRecordsAndCanExceedOne) {
     EXPECT_EQ(classes.CountClasses(1, 2), 0.0);
     EXPECT_EQ(Table(), (Table_t{{"B", 1}}));
     EXPECT_EQ(classes.CountClasses(1, 3), 0.0);
-    EXPECT_EQ(classes.ClassCount, 0);
+    EXPECT_EQ(classes.ClassCount(), 0);
 }
 
 TEST_F(CountClassesTest, MoreThanAHundredClassesAreAllKept) {
     for (int i = 0; i < 250; ++i) Add("class " + std::to_string(i % 150));
     classes.CountClasses(0, 0);
-    ASSERT_EQ(classes.ClassCount, 150);
+    ASSERT_EQ(classes.ClassCount(), 150);
     int total = 0;
-    for (int i = 1; i <= 150; ++i) total += classes.ClassTable[i].Frequency;
+    for (int i = 1; i <= 150; ++i) total += classes.ClassTable()[i].Frequency;
     EXPECT_EQ(total, 250);
-    EXPECT_EQ(classes.ClassTable[1].Frequency, 2);
-    EXPECT_EQ(classes.ClassTable[150].Frequency, 1);
+    EXPECT_EQ(classes.ClassTable()[1].Frequency, 2);
+    EXPECT_EQ(classes.ClassTable()[150].Frequency, 1);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include "core/classify/BayesClassifier.h"
 #include "core/classify/Id3Classifier.h"
-#include "core/classify/modClass.h"
+#include "core/classify/TrainingSet.h"
 
 namespace morvel {
 namespace {
@@ -21,7 +21,7 @@ class Id3Test : public ::testing::Test {
     void Run(const AttributeSlots& file, int attributeCount) {
         ASSERT_TRUE(id3.Run(classes, file, attributeCount, box));
     }
-    modClass classes;
+    TrainingSet classes;
     Id3Classifier id3;
     RecordingBox box;
 };
@@ -34,7 +34,7 @@ TEST_F(Id3Test, TwoRecordsNarrowToTheOneThatMatchesTheFile) {
     EXPECT_EQ(box.text, "A");
     EXPECT_EQ(box.list, (List{"A", "B", ""}));
     EXPECT_EQ(box.yields, 2);
-    EXPECT_TRUE(classes.ExampleTable[2].Active);  // every record is active again
+    EXPECT_TRUE(classes.ExampleTable()[2].Active);  // every record is active again
 }
 
 TEST_F(Id3Test, ASlotOfNegativeGainIsNotChosen) {
@@ -97,7 +97,7 @@ TEST_F(Id3Test, ABlankClassIsTheEmptyEntry) {
 
 class BayesTest : public ::testing::Test {
   protected:
-    modClass classes;
+    TrainingSet classes;
     BayesClassifier bayes;
     RecordingBox box;
 };
@@ -152,7 +152,7 @@ class ClosingBox : public RecordingBox {
 };
 
 TEST(ClassifierStopTest, AClosedWindowEndsBothClassifiersAtTheirFirstYield) {
-    modClass classes;
+    TrainingSet classes;
     classes.AddExample({1}, "A");
     classes.AddExample({2}, "B");
     ClosingBox box;

@@ -39,7 +39,7 @@ struct Recorded : ClassifierTrace {
     std::map<std::string, Scored> classes;
 };
 
-void Fill(modClass& classes, const test::ExampleSet& set) {
+void Fill(TrainingSet& classes, const test::ExampleSet& set) {
     classes.ClearExamples();
     for (std::size_t r = 0; r < set.values.size(); ++r) classes.AddExample(set.values[r], set.texts[r]);
 }
@@ -54,7 +54,7 @@ TEST(ClassifierTraceTest, Id3StepsAndGainsAreThoseOfTheWalk) {
         shape.classes = 1 + static_cast<std::int32_t>(random() % 6);
         shape.oddValues = round % 3 == 0;
         const auto set = test::MakeExampleSet(shape, random);
-        modClass plain, traced;
+        TrainingSet plain, traced;
         Fill(plain, set);
         Fill(traced, set);
         Id3Classifier quiet, told;
@@ -67,7 +67,7 @@ TEST(ClassifierTraceTest, Id3StepsAndGainsAreThoseOfTheWalk) {
         EXPECT_EQ(toldBox.list, quietBox.list);
 
         ASSERT_EQ(trace.steps.size(), told.Steps.size());
-        std::int32_t subset = traced.LoadedCount;
+        std::int32_t subset = traced.LoadedCount();
         for (std::size_t i = 0; i < trace.steps.size(); ++i) {
             const auto& [step, gains] = trace.steps[i];
             EXPECT_EQ(step.slot, told.Steps[i].slot);
@@ -86,7 +86,7 @@ TEST(ClassifierTraceTest, Id3StepsAndGainsAreThoseOfTheWalk) {
             }
         }
         if (!trace.steps.empty()) {
-            EXPECT_EQ(trace.steps[0].step.subset, traced.LoadedCount);
+            EXPECT_EQ(trace.steps[0].step.subset, traced.LoadedCount());
         }
     }
 }
@@ -102,7 +102,7 @@ TEST(ClassifierTraceTest, BayesFactorsMultiplyToTheScores) {
         shape.oddValues = round % 3 == 0;
         const auto set = test::MakeExampleSet(shape, random);
         const bool freeBayes = round % 2 == 1;
-        modClass plain, traced;
+        TrainingSet plain, traced;
         Fill(plain, set);
         Fill(traced, set);
         BayesClassifier quiet, told;
@@ -116,13 +116,13 @@ TEST(ClassifierTraceTest, BayesFactorsMultiplyToTheScores) {
 
         std::size_t valued = 0;
         for (std::int32_t s = 1; s <= set.attributeCount; ++s) valued += set.file[s] != 0;
-        ASSERT_EQ(trace.classes.size(), static_cast<std::size_t>(traced.ClassCount));
-        for (std::int32_t c = 1; c <= traced.ClassCount; ++c) {
-            const auto& scored = trace.classes.at(traced.ClassTable[c].ClassValue);
+        ASSERT_EQ(trace.classes.size(), static_cast<std::size_t>(traced.ClassCount()));
+        for (std::int32_t c = 1; c <= traced.ClassCount(); ++c) {
+            const auto& scored = trace.classes.at(traced.ClassTable()[c].ClassValue);
             EXPECT_EQ(scored.score, told.ClassScore[c]);
-            EXPECT_EQ(
-                scored.start,
-                freeBayes ? 1.0 : static_cast<double>(traced.ClassTable[c].Frequency) / traced.LoadedCount);
+            EXPECT_EQ(scored.start, freeBayes ? 1.0
+                                              : static_cast<double>(traced.ClassTable()[c].Frequency) /
+                                                    traced.LoadedCount());
             ASSERT_EQ(scored.factors.size(), valued);
             double product = scored.start;
             for (const auto& f : scored.factors) {

@@ -12,7 +12,7 @@ namespace morvel {
 namespace {
 
 struct Pair {
-    modClass fast;
+    TrainingSet fast;
     literal::Classes slow;
 };
 
@@ -24,11 +24,11 @@ void Fill(Pair& p, const test::ExampleSet& set) {
     }
 }
 
-void ExpectSameClassTables(const modClass& fast, const literal::Classes& slow) {
-    ASSERT_EQ(fast.ClassCount, slow.ClassCount);
-    for (int i = 1; i <= fast.ClassCount; ++i) {
-        EXPECT_EQ(fast.ClassTable[i].ClassValue, slow.ClassTable[i].ClassValue) << "entry " << i;
-        EXPECT_EQ(fast.ClassTable[i].Frequency, slow.ClassTable[i].Frequency) << "entry " << i;
+void ExpectSameClassTables(const TrainingSet& fast, const literal::Classes& slow) {
+    ASSERT_EQ(fast.ClassCount(), slow.ClassCount);
+    for (int i = 1; i <= fast.ClassCount(); ++i) {
+        EXPECT_EQ(fast.ClassTable()[i].ClassValue, slow.ClassTable[i].ClassValue) << "entry " << i;
+        EXPECT_EQ(fast.ClassTable()[i].Frequency, slow.ClassTable[i].Frequency) << "entry " << i;
     }
 }
 
@@ -60,9 +60,9 @@ TEST(DifferentialTest, CountClassesOverRandomSubsetsAndSlotValues) {
         const auto set = test::MakeExampleSet(RandomShape(random, round), random);
         Pair p;
         Fill(p, set);
-        for (int r = 1; r <= p.fast.LoadedCount; ++r) {
+        for (int r = 1; r <= p.fast.LoadedCount(); ++r) {
             const bool active = random() % 3 != 0;
-            p.fast.ExampleTable[r].Active = active;
+            p.fast.SetActive(r, active);
             p.slow.ExampleTable[r].Active = active;
         }
         for (int call = 0; call < 6; ++call) {

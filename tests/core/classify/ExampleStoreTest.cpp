@@ -6,8 +6,10 @@
 #include "RandomExamples.h"
 #include "TestSupport.h"
 #include "core/classify/ClassificationRun.h"
-#include "core/classify/modClass.h"
+#include "core/classify/TrainingSet.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
 namespace {
@@ -25,27 +27,26 @@ class ExampleStoreTest : public ::testing::Test {
     // Writes one example key with raw values: name -> (type, bytes).
     void WriteExample(const std::string& keyName,
                       const std::vector<std::tuple<std::string, int, std::string>>& values) {
-        registry.CurrentKeyPath = ExamplesKeyPath() + "\\" + keyName;
-        ASSERT_TRUE(registry.OpenKey());
-        for (const auto& [name, type, bytes] : values) ASSERT_TRUE(registry.SetKeyValue(name, type, bytes));
+        ASSERT_TRUE(registry.OpenKey(ExamplesKeyPath() + "\\" + keyName));
+        for (const auto& [name, type, bytes] : values)
+            ASSERT_TRUE(registry.SetKeyValue(ExamplesKeyPath() + "\\" + keyName, name, type, bytes));
     }
     void SetCount(std::int32_t count) {
-        registry.CurrentKeyPath = ExamplesKeyPath();
-        ASSERT_TRUE(registry.OpenKey());
-        ASSERT_TRUE(registry.SetKeyNumber("Count", count));
+        ASSERT_TRUE(registry.OpenKey(ExamplesKeyPath()));
+        ASSERT_TRUE(registry.SetKeyNumber(ExamplesKeyPath(), "Count", count));
     }
     // Loads target k both ways and compares every loaded record.
-    void ExpectSameAsReadingValueByValue(modClass& classes, std::int32_t k) {
+    void ExpectSameAsReadingValueByValue(TrainingSet& classes, std::int32_t k) {
         literal::Classes slow;
         slow.LoadExamples(registry, state, k);
         classes.LoadExamples(state, k);
-        ASSERT_EQ(classes.LoadedCount, slow.LoadedCount) << "target " << k;
+        ASSERT_EQ(classes.LoadedCount(), slow.LoadedCount) << "target " << k;
         for (std::int32_t r = 1; r <= slow.LoadedCount; ++r) {
-            EXPECT_EQ(classes.ExampleTable[r].TargetValue, slow.ExampleTable[r].TargetValue)
+            EXPECT_EQ(classes.ExampleTable()[r].TargetValue, slow.ExampleTable[r].TargetValue)
                 << "record " << r;
-            EXPECT_EQ(classes.ExampleTable[r].AttributeValues, slow.ExampleTable[r].AttributeValues)
+            EXPECT_EQ(classes.ExampleTable()[r].AttributeValues, slow.ExampleTable[r].AttributeValues)
                 << "record " << r;
-            EXPECT_TRUE(classes.ExampleTable[r].Active);
+            EXPECT_TRUE(classes.ExampleTable()[r].Active);
         }
     }
     static std::string Number(std::uint32_t v) {
@@ -54,17 +55,17 @@ class ExampleStoreTest : public ::testing::Test {
     }
     test::TempDir dir;
     Registry registry;
-    modMain state;
+    ConfigTables state;
 };
 
 TEST_F(ExampleStoreTest, AnEmptyStoreLoadsNothing) {
-    modClass classes;
-    classes.ReadExamples(registry, state);
-    EXPECT_EQ(classes.StoredExampleCount, 0);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
+    EXPECT_EQ(classes.Examples()->storedCount, 0);
     classes.LoadExamples(state, 1);
-    EXPECT_EQ(classes.LoadedCount, 0);
+    EXPECT_EQ(classes.LoadedCount(), 0);
     EXPECT_EQ(classes.CountClasses(0, 0), 0.0);
-    EXPECT_EQ(classes.ClassCount, 0);
+    EXPECT_EQ(classes.ClassCount(), 0);
 }
 
 TEST_F(ExampleStoreTest, OddKeysAndValuesReadAsTheValueReadsSeeThem) {
@@ -92,20 +93,20 @@ TEST_F(ExampleStoreTest, OddKeysAndValuesReadAsTheValueReadsSeeThem) {
     WriteExample("Example8", {{"TargetKind", T, "too late"}});
     SetCount(7);
 
-    modClass classes;
-    classes.ReadExamples(registry, state);
-    EXPECT_EQ(classes.StoredExampleCount, 7);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
+    EXPECT_EQ(classes.Examples()->storedCount, 7);
     ExpectSameAsReadingValueByValue(classes, 1);
     ExpectSameAsReadingValueByValue(classes, 2);
     classes.LoadExamples(state, 1);
-    ASSERT_EQ(classes.LoadedCount, 4);
-    EXPECT_EQ(classes.ExampleTable[2].TargetValue, "dll");
-    EXPECT_EQ(classes.ExampleTable[2].AttributeValues[17], 1);
-    EXPECT_EQ(classes.ExampleTable[2].AttributeValues[19], 2);
-    EXPECT_EQ(classes.ExampleTable[3].TargetValue, "&hA");
-    EXPECT_EQ(classes.ExampleTable[3].AttributeValues[2], -1);
+    ASSERT_EQ(classes.LoadedCount(), 4);
+    EXPECT_EQ(classes.ExampleTable()[2].TargetValue, "dll");
+    EXPECT_EQ(classes.ExampleTable()[2].AttributeValues[17], 1);
+    EXPECT_EQ(classes.ExampleTable()[2].AttributeValues[19], 2);
+    EXPECT_EQ(classes.ExampleTable()[3].TargetValue, "&hA");
+    EXPECT_EQ(classes.ExampleTable()[3].AttributeValues[2], -1);
     classes.LoadExamples(state, 2);
-    EXPECT_EQ(classes.LoadedCount, 1);  // example 2: "Target Род" is another name
+    EXPECT_EQ(classes.LoadedCount(), 1);  // example 2: "Target Род" is another name
 }
 
 TEST_F(ExampleStoreTest, RandomStoresReadAsTheValueReadsSeeThem) {
@@ -115,31 +116,34 @@ TEST_F(ExampleStoreTest, RandomStoresReadAsTheValueReadsSeeThem) {
         Registry::WriteGroup group(registry);
         for (std::size_t i = 0; i < set.values.size(); ++i) {
             if (random() % 10 == 0) continue;  // a gap in the numbering
-            registry.CurrentKeyPath = ExamplesKeyPath() + "\\Example" + std::to_string(i + 1);
-            registry.OpenKey();
+            registry.OpenKey(ExamplesKeyPath() + "\\Example" + std::to_string(i + 1));
             for (int s = 1; s <= state.AttributeCount; ++s)
                 if (set.values[i][s - 1] != 0)
-                    registry.SetKeyNumber(state.AttributeNames[s], set.values[i][s - 1]);
-            if (random() % 4 != 0) registry.SetKeyText("TargetKind", set.texts[i]);
-            if (random() % 2 != 0) registry.SetKeyText("TargetРод", set.texts[(i * 7) % set.texts.size()]);
+                    registry.SetKeyNumber(ExamplesKeyPath() + "\\Example" + std::to_string(i + 1),
+                                          state.AttributeNames[s], set.values[i][s - 1]);
+            if (random() % 4 != 0)
+                registry.SetKeyText(ExamplesKeyPath() + "\\Example" + std::to_string(i + 1), "TargetKind",
+                                    set.texts[i]);
+            if (random() % 2 != 0)
+                registry.SetKeyText(ExamplesKeyPath() + "\\Example" + std::to_string(i + 1), "TargetРод",
+                                    set.texts[(i * 7) % set.texts.size()]);
         }
-        registry.CurrentKeyPath = ExamplesKeyPath();
-        registry.OpenKey();
-        registry.SetKeyNumber("Count", 290);
+        registry.OpenKey(ExamplesKeyPath());
+        registry.SetKeyNumber(ExamplesKeyPath(), "Count", 290);
         ASSERT_TRUE(group.Commit().ok());
     }
-    modClass classes;
-    classes.ReadExamples(registry, state);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
     ExpectSameAsReadingValueByValue(classes, 1);
     ExpectSameAsReadingValueByValue(classes, 2);
     ExpectSameAsReadingValueByValue(classes, 1);  // a target can be served again
 
     // Sequences renamed since: the slots follow the names.
-    modMain renamed = state;
+    ConfigTables renamed = state;
     ASSERT_TRUE(SaveSequenceTable(registry, renamed, {"Вирус", "new", "MZ"}).ok());
     LoadConfigurationTables(registry, renamed);
     std::swap(state, renamed);
-    classes.ReadExamples(registry, state);
+    classes.UseExamples(ExampleStore::Read(registry, state));
     ExpectSameAsReadingValueByValue(classes, 2);
 }
 
@@ -148,14 +152,14 @@ TEST_F(ExampleStoreTest, RandomStoresReadAsTheValueReadsSeeThem) {
 TEST_F(ExampleStoreTest, AHugeCountReadsTheExamplesThereAreAndRememberSaysItIsFull) {
     WriteExample("Example1", {{"TargetKind", Registry::kTypeText, "exe"}});
     SetCount(2147483647);
-    modClass classes;
-    classes.ReadExamples(registry, state);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
     classes.LoadExamples(state, 1);
-    EXPECT_EQ(classes.LoadedCount, 1);
-    bool fresh = true;
-    const Status full = classes.RememberExample(registry, state, AttributeSlots{}, fresh, {});
+    EXPECT_EQ(classes.LoadedCount(), 1);
+    ExampleStore store(registry);
+    const Status full = store.Remember(state, AttributeSlots{}, true, {});
     EXPECT_FALSE(full.ok());
-    EXPECT_TRUE(fresh);
+    EXPECT_EQ(store.LastRemembered(), 0);
 }
 
 TEST_F(ExampleStoreTest, ATargetWithAnUnknownMethodGetsAnEmptyEnabledBox) {
@@ -163,8 +167,8 @@ TEST_F(ExampleStoreTest, ATargetWithAnUnknownMethodGetsAnEmptyEnabledBox) {
                  {{"TargetKind", Registry::kTypeText, "exe"}, {"TargetРод", Registry::kTypeText, "a"}});
     SetCount(1);
     state.TargetTable[1].Method = "id3-based";  // compared exactly
-    modClass classes;
-    classes.ReadExamples(registry, state);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
     ClassificationRun run;
     RecordingBox unknown, naive;
     unknown.AddItem("old");
@@ -197,14 +201,10 @@ class RememberTest : public ExampleStoreTest {
 };
 
 TEST_F(RememberTest, AFreshVectorTakesTheNextNumberAndTheSameFileAgainRewritesIt) {
-    modClass classes;
-    bool fresh = true;
+    ExampleStore store(registry);
     std::int32_t number = 0;
-    ASSERT_TRUE(
-        classes.RememberExample(registry, state, Vector(4), fresh, {{"kind", "exe"}, {"Род", ""}}, &number)
-            .ok());
+    ASSERT_TRUE(store.Remember(state, Vector(4), true, {{"kind", "exe"}, {"Род", ""}}, &number).ok());
     EXPECT_EQ(number, 1);
-    EXPECT_FALSE(fresh);
     EXPECT_EQ(Count(), 1);
     const std::string key = ExamplesKeyPath() + "\\Example1";
     EXPECT_EQ(registry.GetKeyNumber(key, "Standard1"), 4);
@@ -214,23 +214,21 @@ TEST_F(RememberTest, AFreshVectorTakesTheNextNumberAndTheSameFileAgainRewritesIt
     EXPECT_EQ(registry.Values(key).size(), 4u);  // no zero slot, no empty value
 
     // Again without a new computation: the same example; an empty box keeps the old value.
-    ASSERT_TRUE(
-        classes.RememberExample(registry, state, Vector(5), fresh, {{"kind", ""}, {"Род", "кот"}}, &number)
-            .ok());
+    ASSERT_TRUE(store.Remember(state, Vector(5), false, {{"kind", ""}, {"Род", "кот"}}, &number).ok());
     EXPECT_EQ(number, 1);
     EXPECT_EQ(Count(), 1);
     EXPECT_EQ(Text(1, "TargetKind"), "exe");
     EXPECT_EQ(Text(1, "TargetРод"), "кот");
     EXPECT_EQ(registry.GetKeyNumber(key, "Standard1"), 5);
 
-    fresh = true;
-    ASSERT_TRUE(classes.RememberExample(registry, state, Vector(4), fresh, {}, &number).ok());
+    ASSERT_TRUE(store.Remember(state, Vector(4), true, {}, &number).ok());
     EXPECT_EQ(number, 2);
-    EXPECT_EQ(classes.StoredExampleCount, 2);
+    EXPECT_EQ(Count(), 2);
     // An example without class values is loaded for no target.
-    classes.ReadExamples(registry, state);
+    TrainingSet classes;
+    classes.UseExamples(ExampleStore::Read(registry, state));
     classes.LoadExamples(state, 1);
-    EXPECT_EQ(classes.LoadedCount, 1);
+    EXPECT_EQ(classes.LoadedCount(), 1);
 }
 
 // The fault pinned: two programs that read "Count" at the start of their runs
@@ -238,20 +236,20 @@ TEST_F(RememberTest, AFreshVectorTakesTheNextNumberAndTheSameFileAgainRewritesIt
 TEST_F(RememberTest, TwoProgramsRememberingAtOnceNeverShareAnExample) {
     Registry other;
     ASSERT_TRUE(other.Open(dir.Store()).ok());
-    modClass first, second;
-    first.ReadExamples(registry, state);
-    second.ReadExamples(other, state);
-    bool fresh1 = true, fresh2 = true;
+    // Both read the examples first, as a classification run does.
+    EXPECT_EQ(ExampleStore::Read(registry, state)->storedCount, 0);
+    EXPECT_EQ(ExampleStore::Read(other, state)->storedCount, 0);
+    ExampleStore first(registry), second(other);
     std::int32_t n1 = 0, n2 = 0;
-    ASSERT_TRUE(first.RememberExample(registry, state, Vector(1), fresh1, {{"kind", "one"}}, &n1).ok());
-    ASSERT_TRUE(second.RememberExample(other, state, Vector(2), fresh2, {{"kind", "two"}}, &n2).ok());
+    ASSERT_TRUE(first.Remember(state, Vector(1), true, {{"kind", "one"}}, &n1).ok());
+    ASSERT_TRUE(second.Remember(state, Vector(2), true, {{"kind", "two"}}, &n2).ok());
     EXPECT_EQ(n1, 1);
     EXPECT_EQ(n2, 2);
     EXPECT_EQ(Text(1, "TargetKind"), "one");
     EXPECT_EQ(Text(2, "TargetKind"), "two");
     // The first program remembering its file again rewrites its own example
     // and leaves "Count" where the second put it.
-    ASSERT_TRUE(first.RememberExample(registry, state, Vector(1), fresh1, {{"kind", "uno"}}, &n1).ok());
+    ASSERT_TRUE(first.Remember(state, Vector(1), false, {{"kind", "uno"}}, &n1).ok());
     EXPECT_EQ(n1, 1);
     EXPECT_EQ(Count(), 2);
     EXPECT_EQ(Text(1, "TargetKind"), "uno");
@@ -259,13 +257,11 @@ TEST_F(RememberTest, TwoProgramsRememberingAtOnceNeverShareAnExample) {
 }
 
 TEST_F(RememberTest, AFailedRememberStoresNothingAndSaysSo) {
-    modClass classes;
-    bool fresh = true;
-    const Status tooLong = classes.RememberExample(registry, state, Vector(1), fresh,
-                                                   {{"kind", "ok"}, {"Род", std::string(1025, 'x')}});
+    ExampleStore store(registry);
+    const Status tooLong =
+        store.Remember(state, Vector(1), true, {{"kind", "ok"}, {"Род", std::string(1025, 'x')}});
     EXPECT_FALSE(tooLong.ok());
     EXPECT_NE(tooLong.message().find("Род"), std::string::npos);
-    EXPECT_TRUE(fresh);
     EXPECT_FALSE(registry.KeyExists(ExamplesKeyPath()));
 
     // A store that could not be opened refuses every write.
@@ -273,10 +269,11 @@ TEST_F(RememberTest, AFailedRememberStoresNothingAndSaysSo) {
     test::WriteFile(notAStore, std::string(4096, 'x'));
     Registry closed;
     ASSERT_FALSE(closed.Open(notAStore).ok());
-    const Status refused = classes.RememberExample(closed, state, Vector(1), fresh, {{"kind", "ok"}});
+    ExampleStore closedStore(closed);
+    const Status refused = closedStore.Remember(state, Vector(1), true, {{"kind", "ok"}});
     EXPECT_FALSE(refused.ok());
     EXPECT_FALSE(refused.message().empty());
-    EXPECT_TRUE(fresh);
+    EXPECT_EQ(closedStore.LastRemembered(), 0);
     EXPECT_EQ(test::ReadFile(notAStore), std::string(4096, 'x'));
 }
 

@@ -18,11 +18,12 @@
 
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/Id3Classifier.h"
+#include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
-#include "core/classify/modClass.h"
 #include "core/platform/CodePage.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 namespace morvel::literal {
 
@@ -47,7 +48,7 @@ struct Classes {
 
     void Add(const std::vector<std::int32_t>& values, const std::string& text, bool active = true) {
         ExampleRecord record;
-        for (std::size_t s = 0; s < values.size() && s < modMain::kMaxAttributes; ++s)
+        for (std::size_t s = 0; s < values.size() && s < ConfigTables::kMaxAttributes; ++s)
             record.AttributeValues[s + 1] = values[s];
         record.TargetValue = text;
         record.Active = active;
@@ -55,7 +56,7 @@ struct Classes {
         ++LoadedCount;
     }
 
-    void LoadExamples(const Registry& registry, const modMain& state, std::int32_t k) {
+    void LoadExamples(const Registry& registry, const ConfigTables& state, std::int32_t k) {
         ExampleTable.assign(1, ExampleRecord());
         LoadedCount = 0;
         const std::string examples = ExamplesKeyPath();
@@ -107,7 +108,7 @@ struct Classes {
     }
 
     void Id3(const AttributeSlots& vector, std::int32_t attributeCount, ValueBox& box) {
-        std::array<bool, modMain::kMaxAttributes + 1> available{};
+        std::array<bool, ConfigTables::kMaxAttributes + 1> available{};
         for (std::int32_t s = 1; s <= attributeCount; ++s) available[s] = true;
         std::vector<std::string> results(1);
         std::int32_t resultCount = 0;

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/RegExport.h"
 
 namespace morvel {
@@ -51,7 +52,7 @@ class CompactExamplesTest : public ::testing::Test {
 
     test::TempDir dir;
     Registry registry;
-    modMain state;
+    ConfigTables state;
     std::mt19937 random{17};
 };
 
@@ -66,7 +67,7 @@ TEST_F(CompactExamplesTest, RandomStoresReadAsTheValuesBeforeDuringAndAfterRefre
         EXPECT_EQ(Difference(), "");
 
         // Another sequence table: the rows follow the names, without a rebuild.
-        modMain other = state;
+        ConfigTables other = state;
         std::vector<std::string> texts = {"Вирус", "new", "MZ"};
         if (round % 2) texts = {"This program"};
         {
@@ -197,13 +198,12 @@ TEST_F(CompactExamplesTest, DumpShowsTheValuesOnly) {
 
 TEST_F(CompactExamplesTest, ExampleWritesAndTheirRowsCommitTogether) {
     ASSERT_TRUE(RefreshCompactExamples(registry).ok());
-    modClass classes;
-    bool fresh = true;
+    ExampleStore store(registry);
     AttributeSlots vector{};
     vector[1] = 3;
     {
         Registry::WriteGroup group(registry);
-        ASSERT_TRUE(classes.RememberExample(registry, state, vector, fresh, {{"kind", "exe"}}).ok());
+        ASSERT_TRUE(store.Remember(state, vector, true, {{"kind", "exe"}}).ok());
         ASSERT_TRUE(RefreshCompactExamples(registry).ok());
         ASSERT_TRUE(group.Commit().ok());
     }

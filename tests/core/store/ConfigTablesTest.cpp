@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
 namespace {
@@ -19,7 +20,7 @@ class SaveSequenceTableTest : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(registry.Open(dir.Store()).ok()); }
     test::TempDir dir;
     Registry registry;
-    modMain state;
+    ConfigTables state;
 };
 
 TEST_F(SaveSequenceTableTest, WritesCountAndValuesAndLeavesHigherValuesInPlace) {

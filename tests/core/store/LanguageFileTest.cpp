@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "core/platform/CodePage.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "core/store/RegExport.h"
 
@@ -174,7 +175,7 @@ TEST_F(LanguageFileTest, TenMegabytesOfJunkLinesAreCountedButOnlyAHundredListed)
     EXPECT_EQ(parsed.problems.size(), kMaxReportedProblems);
     EXPECT_GT(parsed.skippedLines, 100000u);
     EXPECT_EQ(Text("mnFile"), "last");
-    EXPECT_EQ(registry.SubkeyNames(std::string(Registry::kBaseKey)), std::vector<std::string>{"Interface"});
+    EXPECT_EQ(registry.SubkeyNames(std::string(kBaseKey)), std::vector<std::string>{"Interface"});
 }
 
 TEST_F(LanguageFileTest, FilesThatCannotBeReadAreReportedAndTheTooLargeRefused) {

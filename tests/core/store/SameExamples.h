@@ -6,7 +6,9 @@
 #include <string>
 
 #include "core/classify/RandomExamples.h"
-#include "core/classify/modClass.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel::test {
 
@@ -23,11 +25,9 @@ inline std::string FirstDifference(const StoredExamples& a, const StoredExamples
     return "";
 }
 
-// What modClass::ReadExamples reads from the values, for comparing.
-inline StoredExamples ReadFromValues(const Registry& registry, const modMain& state) {
-    modClass classes;
-    classes.ReadExamples(registry, state);
-    return *classes.Examples();
+// What ExampleStore::Read reads from the values, for comparing.
+inline StoredExamples ReadFromValues(const Registry& registry, const ConfigTables& state) {
+    return *ExampleStore::Read(registry, state);
 }
 
 inline std::string Number(std::uint32_t v) {
@@ -38,8 +38,9 @@ inline std::string Number(std::uint32_t v) {
 // Writes n random examples (numbered from first) with the attribute names of
 // state and the targets ids, in one write group: gaps in the numbering, keys
 // that are no example, keys above the count, odd values and types.
-inline void WriteRandomExamples(Registry& registry, const modMain& state, const std::vector<std::string>& ids,
-                                std::int32_t first, std::int32_t n, std::mt19937& random) {
+inline void WriteRandomExamples(Registry& registry, const ConfigTables& state,
+                                const std::vector<std::string>& ids, std::int32_t first, std::int32_t n,
+                                std::mt19937& random) {
     const auto set = MakeExampleSet({n, state.AttributeCount, 6, true, true}, random);
     Registry::WriteGroup group(registry);
     const std::string examples = ExamplesKeyPath();
@@ -48,32 +49,30 @@ inline void WriteRandomExamples(Registry& registry, const modMain& state, const 
         std::string name = "Example" + std::to_string(first + i);
         if (random() % 30 == 0)
             name = random() % 2 ? "Example0" + std::to_string(first + i) : "EXAMPLE" + name.substr(7);
-        registry.CurrentKeyPath = examples + "\\" + name;
-        registry.OpenKey();
+        const std::string key = examples + "\\" + name;
+        registry.OpenKey(key);
         for (int s = 1; s <= state.AttributeCount; ++s)
             if (set.values[i][s - 1] != 0)
-                registry.SetKeyNumber(state.AttributeNames[s], set.values[i][s - 1]);
+                registry.SetKeyNumber(key, state.AttributeNames[s], set.values[i][s - 1]);
         for (const auto& id : ids) {
             switch (random() % 8) {
                 case 0:
                     break;
                 case 1:
-                    registry.SetKeyValue("Target" + id, Registry::kTypeNumber, Number(random() % 3));
+                    registry.SetKeyValue(key, "Target" + id, Registry::kTypeNumber, Number(random() % 3));
                     break;
                 case 2:
-                    registry.SetKeyValue("Target" + id, random() % 2 ? 3 : Registry::kTypeText,
+                    registry.SetKeyValue(key, "Target" + id, random() % 2 ? 3 : Registry::kTypeText,
                                          std::string("\0", 1));
                     break;
                 default:
-                    registry.SetKeyText("Target" + id, set.texts[random() % set.texts.size()]);
+                    registry.SetKeyText(key, "Target" + id, set.texts[random() % set.texts.size()]);
             }
         }
-        if (random() % 7 == 0) registry.SetKeyText("Standard1", "7");  // a slot written as text
-        if (random() % 9 == 0) registry.SetKeyValue("Note", 3, "binary");
+        if (random() % 7 == 0) registry.SetKeyText(key, "Standard1", "7");  // a slot written as text
+        if (random() % 9 == 0) registry.SetKeyValue(key, "Note", 3, "binary");
     }
-    registry.CurrentKeyPath = examples;
-    registry.OpenKey();
-    registry.SetKeyNumber("Count", first + n - 1 - static_cast<std::int32_t>(random() % 3));
+    registry.SetKeyNumber(examples, "Count", first + n - 1 - static_cast<std::int32_t>(random() % 3));
     group.Commit();
 }
 

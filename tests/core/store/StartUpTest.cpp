@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
-#include "core/store/modMain.h"
 
 namespace morvel {
 namespace {
@@ -12,13 +13,12 @@ class StartUpTest : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(registry.Open(dir.Store()).ok()); }
     void Write(const std::string& path, std::initializer_list<std::pair<std::string, std::string>> texts,
                std::int32_t count) {
-        registry.CurrentKeyPath = path;
-        ASSERT_TRUE(registry.OpenKey());
-        registry.SetKeyNumber("Count", count);
-        for (const auto& [name, text] : texts) registry.SetKeyText(name, text);
+        ASSERT_TRUE(registry.OpenKey(path));
+        registry.SetKeyNumber(path, "Count", count);
+        for (const auto& [name, text] : texts) registry.SetKeyText(path, name, text);
     }
-    modMain Loaded() {
-        modMain state;
+    ConfigTables Loaded() {
+        ConfigTables state;
         LoadConfigurationTables(registry, state);
         return state;
     }
@@ -28,7 +28,7 @@ class StartUpTest : public ::testing::Test {
 };
 
 TEST_F(StartUpTest, AnEmptyStoreGivesEmptyTablesAndTheSixteenGeneralNames) {
-    const modMain s = Loaded();
+    const ConfigTables s = Loaded();
     EXPECT_EQ(s.SequenceCount, 0);
     EXPECT_EQ(s.TargetCount, 0);
     EXPECT_EQ(s.AttributeCount, 16);
@@ -39,7 +39,7 @@ TEST_F(StartUpTest, AnEmptyStoreGivesEmptyTablesAndTheSixteenGeneralNames) {
 
 TEST_F(StartUpTest, SequencesNameTheirAttributesAndStaleValuesAreIgnored) {
     Write(ContainKeyPath(), {{"Value1", "MZ"}, {"Value2", "This program"}, {"Value3", "stale"}}, 2);
-    const modMain s = Loaded();
+    const ConfigTables s = Loaded();
     EXPECT_EQ(s.SequenceCount, 2);
     EXPECT_EQ(s.AttributeCount, 18);
     EXPECT_EQ(s.AttributeNames[17], "ContainMZ");
@@ -50,7 +50,7 @@ TEST_F(StartUpTest, SequencesNameTheirAttributesAndStaleValuesAreIgnored) {
 TEST_F(StartUpTest, MissingNumberedValuesGiveEmptyTexts) {
     Write(TargetKeyPath(), {{"Id1", "Kind"}}, 1);
     Write(ContainKeyPath(), {{"Value2", "PE"}}, 2);
-    const modMain s = Loaded();
+    const ConfigTables s = Loaded();
     ASSERT_EQ(s.TargetCount, 1);
     EXPECT_EQ(s.TargetTable[1].Id, "Kind");
     EXPECT_EQ(s.TargetTable[1].Name, "");
@@ -62,7 +62,7 @@ TEST_F(StartUpTest, MissingNumberedValuesGiveEmptyTexts) {
 TEST_F(StartUpTest, CountsAreClampedToTheTables) {
     Write(ContainKeyPath(), {{"Value100", "last"}, {"Value101", "beyond"}}, 500);
     Write(TargetKeyPath(), {{"Id32", "T32"}, {"Name32", "Тип"}, {"Method32", "Free Bayes"}}, 1000);
-    modMain s = Loaded();
+    ConfigTables s = Loaded();
     EXPECT_EQ(s.SequenceCount, 100);
     EXPECT_EQ(s.AttributeCount, 116);
     EXPECT_EQ(s.AttributeNames[116], "Containlast");

@@ -1,6 +1,5 @@
-// morvel-cli's commands that look into the stored examples: evaluate
-// (cross-validated accuracy of each target's method), rank (the information
-// gain of each attribute) and explain (why a file got its values).
+// Cross-validation of a target's method over the stored examples: every
+// example is held out once and classified from the others.
 #pragma once
 
 #include <cstdint>
@@ -8,14 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "core/classify/modClass.h"
-#include "cli/StoreCommand.h"
-#include "core/store/modMain.h"
+#include "core/attributes/AttributeSlots.h"
+#include "core/classify/TrainingSet.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/ExampleStore.h"
 
 namespace morvel {
-
-// Adds the subcommands evaluate, rank and explain to app.
-StoreCommands AddAnalysisCommands(CLI::App& app);
 
 // The fold (0..folds-1) of each record for cross-validation stratified by
 // class: classOf[r] is record r's class (0..classes-1). The records of each
@@ -43,10 +40,15 @@ struct TargetEvaluation {
     std::vector<std::vector<std::int32_t>> confusion;
 };
 
-// Evaluates target k of state over examples. folds 0 means leave-one-out;
+// Evaluates target k of tables over examples. folds 0 means leave-one-out;
 // more folds than examples give one fold per example. Runs the folds on
 // `jobs` threads; the result does not depend on their number.
-TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& examples, const modMain& state,
-                                std::int32_t k, std::int32_t folds, std::uint32_t seed, unsigned jobs);
+TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& examples,
+                                const ConfigTables& tables, std::int32_t k, std::int32_t folds,
+                                std::uint32_t seed, unsigned jobs);
+
+// The slot values of a stored example as a file's vector: values a file can
+// have (0..255) as they are, any other (a hand-edited store) as not available.
+AttributeSlots VectorOf(const ExampleRecord& record);
 
 }  // namespace morvel

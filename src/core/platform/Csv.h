@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/platform/Status.h"
+
 namespace morvel {
 
 // field as it is written into a record: quoted when it needs to be.
@@ -23,11 +25,15 @@ class CsvReader {
     explicit CsvReader(std::string_view text);
 
     // Reads the next record into fields. Returns false at the end of the text,
-    // and on an error, which Error() then describes (empty at the end).
+    // and on an error, which status() then describes (ok at the end).
     bool Next(std::vector<std::string>& fields);
     // The line (from 1) on which the record read last, or the faulty one, starts.
     std::size_t Line() const { return line_; }
-    const std::string& Error() const { return error_; }
+    // Ok, or InvalidInput naming the line and what is wrong on it.
+    Status status() const {
+        return error_.empty() ? Status::Ok()
+                              : Status::InvalidInput("line " + std::to_string(line_) + ": " + error_);
+    }
 
   private:
     std::string_view text_;

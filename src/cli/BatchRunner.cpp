@@ -1,15 +1,13 @@
-#include "cli/Batch.h"
+#include "cli/BatchRunner.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <set>
-#include <thread>
 
+#include "cli/ProgressLine.h"
 #include "core/platform/CodePage.h"
+#include "core/platform/RunOrdered.h"
 
 namespace morvel {
 namespace fs = std::filesystem;
@@ -108,59 +106,51 @@ bool CollectInputs(const InputOptions& options, std::istream& in, std::vector<st
     return true;
 }
 
-unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+void AddBatchOptions(CLI::App* command, BatchOptions& options) {
+    command->add_option("PATH", options.inputs.paths, "Files and folders to examine");
+    command->add_flag("-r,--recursive", options.inputs.recursive, "Descend into subfolders");
+    command->add_option("--from", options.inputs.from,
+                        "Read paths from FILE, one per line (- for standard input)");
+    command->add_option("--ext", options.inputs.ext,
+                        "Extensions to take, e.g. exe,com,scr (the default for folders); * for all");
+    command->add_option("--max-size", options.inputs.maxSize, "Skip files larger than BYTES");
+    command->add_option("-j,--jobs", options.jobs, "Parallel workers (default: the number of cores)");
+    command->add_flag("-q,--quiet", options.quiet, "No progress line");
+}
 
-void RunOrdered(std::size_t count, unsigned jobs,
-                const std::function<std::string(std::size_t, unsigned)>& job,
-                const std::function<void(std::size_t, const std::string&)>& sink,
-                const std::function<void(std::size_t)>& progress) {
-    jobs = std::max(1u, std::min<unsigned>(jobs, static_cast<unsigned>(std::max<std::size_t>(count, 1))));
-    std::vector<std::string> results(count);
-    std::vector<char> ready(count, 0);
-    std::mutex mutex;
-    std::condition_variable done;
-    std::atomic<std::size_t> next{0};
-    // Workers stay at most this far ahead of the output, so memory stays bounded.
-    const std::size_t window = 64 * jobs;
-    std::size_t printed = 0;
-    std::condition_variable room;
-
-    auto work = [&](unsigned worker) {
-        for (std::size_t i; (i = next.fetch_add(1)) < count;) {
-            {
-                std::unique_lock lock(mutex);
-                room.wait(lock, [&] { return i < printed + window; });
-            }
-            std::string result = job(i, worker);
-            std::lock_guard lock(mutex);
-            results[i] = std::move(result);
-            ready[i] = 1;
-            done.notify_all();
-        }
-    };
-    std::vector<std::thread> threads;
-    if (jobs > 1)
-        for (unsigned w = 0; w < jobs; ++w) threads.emplace_back(work, w);
-    if (jobs == 1) {
-        for (std::size_t i = 0; i < count; ++i) {
-            sink(i, job(i, 0));
-            if (progress) progress(i + 1);
-        }
-    } else {
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string result;
-            {
-                std::unique_lock lock(mutex);
-                done.wait(lock, [&] { return ready[i] != 0; });
-                result = std::move(results[i]);
-                printed = i + 1;
-                room.notify_all();
-            }
-            sink(i, result);
-            if (progress) progress(i + 1);
-        }
+bool CollectBatchFiles(const BatchOptions& options, const std::string& command, std::istream& in,
+                       std::vector<std::string>& files, std::ostream& err) {
+    if (options.inputs.paths.empty() && options.inputs.from.empty()) {
+        err << "morvel-cli: " << command << " needs files, folders or --from\n";
+        return false;
     }
-    for (auto& t : threads) t.join();
+    return CollectInputs(options.inputs, in, files, err);
+}
+
+unsigned BatchWorkers(const BatchOptions& options) { return options.jobs > 0 ? options.jobs : DefaultJobs(); }
+
+int RunBatch(const BatchOptions& options, const std::vector<std::string>& files, std::ostream& out,
+             std::ostream& err, const std::function<FileResult(std::size_t, unsigned)>& job) {
+    std::vector<std::string> errors(files.size());
+    int status = 0;
+    ProgressLine progress(err, IsTerminal(err) && !options.quiet, files.size());
+    RunOrdered(
+        files.size(), BatchWorkers(options),
+        [&](std::size_t i, unsigned worker) {
+            FileResult result = job(i, worker);
+            errors[i] = std::move(result.error);
+            return std::move(result.output);
+        },
+        [&](std::size_t i, const std::string& output) {
+            out << output;
+            if (!errors[i].empty()) {
+                status = 1;
+                err << progress.Wipe() << errors[i] << "\n";
+                errors[i].clear();
+            }
+        },
+        [&](std::size_t done) { progress.Update(done, done < files.size() ? files[done] : std::string()); });
+    return status;
 }
 
 std::string AbsolutePath(const std::string& path) {

@@ -1,0 +1,75 @@
+// morvel-cli attributes: the attribute vector of each file, one line each
+// (or one JSON object per line), in input order.
+#include <nlohmann/json.hpp>
+
+#include "cli/BatchRunner.h"
+#include "cli/Commands.h"
+#include "core/attributes/FileExaminer.h"
+
+namespace morvel {
+namespace {
+
+class AttributesCommand : public StoreCommand {
+  public:
+    explicit AttributesCommand(CLI::App& app) {
+        command_ = app.add_subcommand("attributes", "Print the attribute vector of each file, one line each");
+        command_->add_flag("--json", json_, "JSON Lines: path, ok, size, window, vector (or error)");
+        AddBatchOptions(command_, batch_);
+    }
+
+    int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
+        ConfigTables tables;
+        LoadTables(registry, tables);
+        std::vector<std::string> files;
+        if (!CollectBatchFiles(batch_, "attributes", in, files, err)) return 2;
+
+        const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(tables));
+        std::vector<std::unique_ptr<FileExaminer>> examiners(BatchWorkers(batch_));
+        const int slots = ConfigTables::kGeneralSlots + tables.SequenceCount;
+        return RunBatch(batch_, files, out, err, [&](std::size_t i, unsigned worker) {
+            auto& examiner = examiners[worker];
+            if (!examiner) {
+                examiner = std::make_unique<FileExaminer>();
+                examiner->UseMatcher(matcher);
+            }
+            const std::string& path = files[i];
+            const Status examined = examiner->ComputeFileAttributes(AbsolutePath(path), tables);
+            FileResult result;
+            if (!examined) result.error = "morvel-cli: " + path + ": " + examined.message();
+            const AttributeSlots& vector = examiner->AttributeVector();
+            if (json_) {
+                nlohmann::ordered_json json = {{"path", path}, {"ok", examined.ok()}};
+                if (examined) {
+                    json["size"] = examiner->CappedFileSize();
+                    json["window"] = examiner->WindowLength();
+                    json["vector"] = std::vector<int>(vector.begin() + 1, vector.begin() + 1 + slots);
+                } else {
+                    json["error"] = examined.message();
+                }
+                result.output = json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+            } else if (examined) {
+                result.output = path + '\t';
+                for (int s = 1; s <= slots; ++s) {
+                    if (s > 1) result.output += ' ';
+                    result.output += std::to_string(vector[s]);
+                }
+            } else {
+                result.output = path + "\terror: " + examined.message();
+            }
+            result.output += "\n";
+            return result;
+        });
+    }
+
+  private:
+    BatchOptions batch_;
+    bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<StoreCommand> MakeAttributesCommand(CLI::App& app) {
+    return std::make_unique<AttributesCommand>(app);
+}
+
+}  // namespace morvel

@@ -1,0 +1,62 @@
+// morvel-cli import: appends the rows of a CSV (as export writes it) as new
+// examples, all in one write group.
+#include <fstream>
+#include <iterator>
+
+#include "cli/Commands.h"
+#include "core/store/ExampleCsv.h"
+
+namespace morvel {
+namespace {
+
+class ImportCommand : public StoreCommand {
+  public:
+    explicit ImportCommand(CLI::App& app) {
+        command_ =
+            app.add_subcommand("import", "Append the rows of a CSV file (as export writes it) as examples");
+        command_->add_option("--format", format_, "csv")->required()->check(CLI::IsMember({"csv"}));
+        command_->add_option("FILE", file_, "The CSV file (- for standard input)")->required();
+    }
+
+    int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
+        std::string text;
+        if (file_ == "-") {
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } else {
+            std::ifstream file(file_, std::ios::binary);
+            if (!file) {
+                err << "morvel-cli: cannot read " << file_ << "\n";
+                return 1;
+            }
+            text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+            if (file.bad()) {
+                err << "morvel-cli: cannot read " << file_ << "\n";
+                return 1;
+            }
+        }
+        ExampleStore store(registry);
+        std::int32_t first = 0, count = 0;
+        if (Status s = ImportExamplesCsv(store, text, &first, &count); !s) {
+            err << "morvel-cli: " << (file_ == "-" ? std::string("standard input") : file_) << ": "
+                << s.message() << "; nothing was imported\n";
+            return 1;
+        }
+        out << "imported " << count << (count == 1 ? " example" : " examples");
+        if (count > 0) out << ": Example" << first;
+        if (count > 1) out << " to Example" << first + count - 1;
+        out << "\n";
+        return 0;
+    }
+
+  private:
+    std::string format_;
+    std::string file_;
+};
+
+}  // namespace
+
+std::unique_ptr<StoreCommand> MakeImportCommand(CLI::App& app) {
+    return std::make_unique<ImportCommand>(app);
+}
+
+}  // namespace morvel

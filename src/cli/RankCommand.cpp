@@ -1,0 +1,72 @@
+// morvel-cli rank: for each target, every attribute with the information
+// gain the ID3 walk computes for it at its first step, highest first.
+#include "cli/Commands.h"
+#include "cli/Printing.h"
+#include "core/attributes/AttributeMeaning.h"
+#include "core/classify/Ranking.h"
+#include "core/store/ExampleStore.h"
+
+namespace morvel {
+namespace {
+
+class RankCommand : public StoreCommand {
+  public:
+    explicit RankCommand(CLI::App& app) {
+        command_ = app.add_subcommand(
+            "rank", "The information gain of every attribute for each target, highest first");
+        command_->add_option("--target", target_, "Only the target with this identifier");
+    }
+
+    int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
+        ConfigTables state;
+        LoadTables(registry, state);
+        std::vector<std::int32_t> targets;
+        if (!ChooseTargets(state, target_, targets, err)) return 1;
+        if (targets.empty()) {
+            err << "morvel-cli: no targets are defined\n";
+            return 1;
+        }
+        TrainingSet classes;
+        classes.UseExamples(ExampleStore::Read(registry, state));
+        for (const std::int32_t k : targets) {
+            out << TargetHeading(state.TargetTable[k]) << "\n";
+            const TargetRanking ranking = RankAttributes(classes, state, k);
+            if (ranking.examples == 0) {
+                out << "  no examples\n";
+                continue;
+            }
+            out << "  " << ranking.examples
+                << " examples; the gain each attribute has at the first step of the ID3 walk\n";
+            for (const AttributeRank& rank : ranking.attributes) {
+                std::string line =
+                    "  " + PadLeft(Fixed(rank.gain, 4), 8) + "  " + state.AttributeNames[rank.slot];
+                if (const std::string title = SlotTitle(rank.slot); !title.empty())
+                    line += " (" + title + ")";
+                switch (rank.coverage) {
+                    case AttributeRank::Coverage::kNeverSearched:
+                        line += "  [no example was searched for it]";
+                        break;
+                    case AttributeRank::Coverage::kNeverFound:
+                        line += "  [never found]";
+                        break;
+                    case AttributeRank::Coverage::kAlwaysFound:
+                        line += "  [found in every example searched for it]";
+                        break;
+                    case AttributeRank::Coverage::kMixed:
+                        break;
+                }
+                out << line << "\n";
+            }
+        }
+        return 0;
+    }
+
+  private:
+    std::string target_;
+};
+
+}  // namespace
+
+std::unique_ptr<StoreCommand> MakeRankCommand(CLI::App& app) { return std::make_unique<RankCommand>(app); }
+
+}  // namespace morvel

@@ -1,0 +1,37 @@
+// morvel-cli sequences: prints the search sequences, or replaces them as the
+// search-sequence editor's OK does.
+#include "cli/Commands.h"
+
+namespace morvel {
+namespace {
+
+class SequencesCommand : public StoreCommand {
+  public:
+    explicit SequencesCommand(CLI::App& app) {
+        command_ = app.add_subcommand("sequences", "Print the search sequences, one per line");
+        set_ = command_->add_subcommand("set",
+                                        "Replace the search sequences (empty and repeated texts dropped)");
+        set_->add_option("TEXT", texts_, "The new sequences, in order");
+    }
+
+    int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
+        ConfigTables tables;
+        LoadTables(registry, tables);
+        if (set_->parsed())
+            if (Status s = SaveSequenceTable(registry, tables, texts_); !s) return Report(err, s);
+        for (int i = 1; i <= tables.SequenceCount; ++i) out << tables.SequenceTable[i] << "\n";
+        return 0;
+    }
+
+  private:
+    CLI::App* set_ = nullptr;
+    std::vector<std::string> texts_;
+};
+
+}  // namespace
+
+std::unique_ptr<StoreCommand> MakeSequencesCommand(CLI::App& app) {
+    return std::make_unique<SequencesCommand>(app);
+}
+
+}  // namespace morvel

@@ -1,0 +1,64 @@
+// morvel-cli targets: prints the target attributes, appends one or deletes
+// one, saving the table as the target editor's Close does.
+#include <algorithm>
+
+#include "cli/Commands.h"
+
+namespace morvel {
+namespace {
+
+class TargetsCommand : public StoreCommand {
+  public:
+    explicit TargetsCommand(CLI::App& app) {
+        command_ = app.add_subcommand("targets", "Print the target attributes: id, name, method");
+        add_ = command_->add_subcommand("add", "Append a target attribute");
+        add_->add_option("ID", id_, "Identifier")->required();
+        add_->add_option("NAME", name_, "Display name")->required();
+        add_->add_option("METHOD", method_, "\"ID3-based\", \"Naive Bayes\" or \"Free Bayes\"")->required();
+        delete_ = command_->add_subcommand("delete", "Delete the first target with this identifier");
+        delete_->add_option("ID", id_, "Identifier")->required();
+        command_->require_subcommand(0, 1);
+    }
+
+    int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
+        ConfigTables tables;
+        LoadTables(registry, tables);
+        auto rows = TargetList(tables);
+        if (add_->parsed()) {
+            if (std::find(kTargetMethods.begin(), kTargetMethods.end(), method_) == kTargetMethods.end()) {
+                err << "morvel-cli: the method must be one of \"ID3-based\", \"Naive Bayes\", \"Free "
+                       "Bayes\"\n";
+                return 1;
+            }
+            rows.push_back({id_, name_, method_});
+        } else if (delete_->parsed()) {
+            const auto it =
+                std::find_if(rows.begin(), rows.end(), [&](const TargetEntry& t) { return t.Id == id_; });
+            if (it == rows.end()) {
+                err << "morvel-cli: no target has the identifier \"" << id_ << "\"\n";
+                return 1;
+            }
+            rows.erase(it);
+        }
+        if (add_->parsed() || delete_->parsed())
+            if (Status s = SaveTargetTable(registry, tables, rows); !s) return Report(err, s);
+        for (std::int32_t k = 1; k <= tables.TargetCount; ++k) {
+            const TargetEntry& t = tables.TargetTable[k];
+            out << t.Id << "\t" << t.Name << "\t" << t.Method << "\n";
+        }
+        return 0;
+    }
+
+  private:
+    CLI::App* add_ = nullptr;
+    CLI::App* delete_ = nullptr;
+    std::string id_, name_, method_;
+};
+
+}  // namespace
+
+std::unique_ptr<StoreCommand> MakeTargetsCommand(CLI::App& app) {
+    return std::make_unique<TargetsCommand>(app);
+}
+
+}  // namespace morvel

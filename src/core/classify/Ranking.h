@@ -1,0 +1,39 @@
+// Ranking the attributes for a target: the information gain the ID3 walk
+// computes for each attribute at its first step, over all the target's
+// examples, and how the examples cover each search sequence.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/classify/TrainingSet.h"
+#include "core/store/ConfigTables.h"
+
+namespace morvel {
+
+struct AttributeRank {
+    // How a search sequence's slot is filled across the examples; a general
+    // slot is always kMixed.
+    enum class Coverage {
+        kMixed,          // found in some examples, not found in others
+        kNeverSearched,  // no example was searched for it (added later)
+        kNeverFound,
+        kAlwaysFound,  // found in every example searched for it
+    };
+    std::int32_t slot = 0;
+    double gain = 0;
+    Coverage coverage = Coverage::kMixed;
+};
+
+struct TargetRanking {
+    std::int32_t examples = 0;
+    // Every attribute 1..AttributeCount, highest gain first (equal gains in
+    // slot order). Empty when the target has no example.
+    std::vector<AttributeRank> attributes;
+};
+
+// Ranks the attributes for target k of tables over the examples classes
+// serves (TrainingSet::UseExamples); loads target k into classes.
+TargetRanking RankAttributes(TrainingSet& classes, const ConfigTables& tables, std::int32_t k);
+
+}  // namespace morvel

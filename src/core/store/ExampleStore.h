@@ -1,0 +1,127 @@
+// ExampleStore: the stored examples: reading all of them in one pass, and the
+// one writer of new examples (Remember, and the import of many at once),
+// which numbers them under the store's write lock.
+//
+// An example is the key "Example" + its number under the examples key,
+// holding the non-zero attribute codes under their attribute names and the
+// target values under "Target" + the target's identifier; "Count" is the
+// highest number handed out. Numbers are taken inside the write group that
+// stores the example, so two running programs never write into one example.
+//
+// Reading is static and thread-safe on its own Registry. An ExampleStore
+// object writes through one Registry and belongs to that Registry's thread;
+// it remembers the number of the example it remembered last.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/attributes/AttributeSlots.h"
+#include "core/platform/Status.h"
+#include "core/store/ConfigTables.h"
+#include "core/store/Registry.h"
+
+namespace morvel {
+
+// Every stored example as one read found it: the values of the attribute
+// names of the configuration it was read for, and the text of every value
+// whose name starts with "Target". Never changed after reading, so any number
+// of threads may read one object at once.
+struct StoredExamples {
+    std::int32_t storedCount = 0;       // "Count" of the store (0 when absent or negative)
+    std::int32_t attributeCount = 0;    // slots per row
+    std::vector<std::int32_t> numbers;  // example number of each row
+    std::vector<std::int32_t> order;    // rows in increasing example number
+    std::vector<std::int32_t> values;   // attributeCount values per row (slot 1 first)
+    // Lowered value name "target..." -> column; per column and row, the
+    // index of the row's text in texts, or -1 when it has none. A column may
+    // be shorter than the rows: rows past its end have no text.
+    std::unordered_map<std::string, std::int32_t> targetColumns;
+    std::vector<std::vector<std::int32_t>> columns;
+    std::vector<std::string> texts;
+
+    std::int32_t Rows() const { return static_cast<std::int32_t>(numbers.size()); }
+    // Slot s (1..attributeCount) of row is RowValues(row)[s - 1].
+    const std::int32_t* RowValues(std::int32_t row) const {
+        return values.data() + static_cast<std::size_t>(row) * attributeCount;
+    }
+    // The column of the value "Target" + id, or -1 when no example has it.
+    std::int32_t ColumnOf(std::string_view id) const;
+    // The non-empty text of row in column, or nullptr when it has none.
+    const std::string* TextOf(std::int32_t column, std::int32_t row) const {
+        if (column < 0) return nullptr;
+        const auto& cells = columns[column];
+        if (static_cast<std::size_t>(row) >= cells.size() || cells[row] < 0) return nullptr;
+        return &texts[cells[row]];
+    }
+};
+
+// A value given for one target, to be stored under "Target" + Id.
+struct RememberedValue {
+    std::string Id;
+    std::string Text;
+};
+
+// New examples that share their value names: example r's number for
+// numberNames[i] is numbers[r * numberNames.size() + i], and its text for
+// textNames[i] is texts[r * textNames.size() + i]. A zero number or an empty
+// text is not stored.
+struct ExampleBatch {
+    std::vector<std::string> numberNames;
+    std::vector<std::string> textNames;
+    std::vector<std::int32_t> numbers;
+    std::vector<std::string> texts;
+    std::size_t rows = 0;
+};
+
+// The number of an example key ("Example12", as stored: lowered, no leading
+// zeros), or 0 for any other name.
+std::int64_t ExampleNumberOf(std::string_view lname);
+
+class ExampleStore {
+  public:
+    explicit ExampleStore(Registry& registry) : registry_(registry) {}
+    ExampleStore(const ExampleStore&) = delete;
+    ExampleStore& operator=(const ExampleStore&) = delete;
+
+    // Reads "Count" and every example 1..Count of the store in one read
+    // snapshot, for the attribute names of tables. A missing key or count
+    // reads as no examples; an example number that has no key is skipped.
+    static std::shared_ptr<const StoredExamples> Read(const Registry& registry, const ConfigTables& tables);
+
+    // Stores examples as new ones numbered after "Count" in their order, all
+    // in one write group, and raises "Count". Refused, with nothing stored: a
+    // text the store cannot hold (InvalidInput), numbers past the largest, or
+    // a key left above "Count" by an earlier program that would mix its old
+    // values into a new example (Corrupt). *first (when given) is the first
+    // new number; it is left alone when examples is empty.
+    Status Append(const ExampleBatch& examples, std::int32_t* first = nullptr);
+
+    // Remember: stores vector (slots 1..AttributeCount of tables, the non-zero
+    // ones) and the non-empty values as an example in one write group. A
+    // fresh vector, or the first Remember of this object, gets the next
+    // number after "Count" (taken under the write lock); otherwise the
+    // example this object remembered last is written again (the same file
+    // once more). "Count" is never lowered. On success *number (when given)
+    // is the example's number; on failure nothing is stored and the result
+    // names the target whose value was refused, or the store's failure.
+    Status Remember(const ConfigTables& tables, const AttributeSlots& vector, bool fresh,
+                    const std::vector<RememberedValue>& values, std::int32_t* number = nullptr);
+
+    // The number of the example this object remembered last (0: none yet).
+    std::int32_t LastRemembered() const { return lastRemembered_; }
+
+  private:
+    // Writes row's values into the example key `number` (inside a group).
+    void WriteExample(std::int32_t number, const ExampleBatch& examples, std::size_t row);
+
+    Registry& registry_;
+    std::int32_t lastRemembered_ = 0;
+};
+
+}  // namespace morvel

@@ -1,0 +1,41 @@
+// Where the program keeps what in the store: every key path and every value
+// name that more than one unit uses, in one place.
+//
+// Paths are backslash-separated below the store's root and compare without
+// regard to letter case. Numbered names put the word first and the number
+// after it in decimal without leading zeros ("Value3", "Example12").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace morvel {
+
+// The program's own key; every path below starts with it.
+inline constexpr std::string_view kBaseKey = "SOFTWARE\\Norwick\\Morvel";
+
+// The search sequences: "Count" and Value1..ValueN.
+inline std::string ContainKeyPath() { return std::string(kBaseKey) + "\\Attributes\\Contain"; }
+// The target attributes: "Count" and Id1, Name1, Method1, ...
+inline std::string TargetKeyPath() { return std::string(kBaseKey) + "\\Attributes\\Target"; }
+// The stored examples: "Count" and the keys Example1..ExampleN.
+inline std::string ExamplesKeyPath() { return std::string(kBaseKey) + "\\Examples"; }
+inline std::string ExampleKeyPath(std::int32_t number) {
+    return ExamplesKeyPath() + "\\Example" + std::to_string(number);
+}
+// The interface texts, one value per caption or message.
+inline std::string InterfaceKeyPath() { return std::string(kBaseKey) + "\\Interface"; }
+
+// Value names.
+inline constexpr std::string_view kCountValue = "Count";
+// The attributes window's options, directly under the base key.
+inline constexpr std::string_view kShowFoundValue = "ShowFound";
+inline constexpr std::string_view kListStyleValue = "ListStyle";
+// Prefixes of the value names of an example: the general slots, the search
+// sequences and the targets ("Standard8", "Containsetup", "Targetkind").
+inline constexpr std::string_view kStandardPrefix = "Standard";
+inline constexpr std::string_view kContainPrefix = "Contain";
+inline constexpr std::string_view kTargetPrefix = "Target";
+
+}  // namespace morvel

@@ -1,0 +1,79 @@
+// The program's own messages: what the windows say beyond their captions
+// (refused or failed saves, a refused Remember, a file that cannot be
+// started, a language file's problems). Each is a value of the "\Interface"
+// key with a built-in Russian text, so that a language file translates it
+// like any caption. The value names are listed in the README.
+//
+// Used on the user-interface thread.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string_view>
+
+#include "core/platform/Status.h"
+#include "core/store/Registry.h"
+
+namespace morvel {
+
+// A message: its value name under "\Interface" and its Russian text, in which
+// %1, %2, ... stand for what Text fills in.
+struct Message {
+    std::string_view name;
+    const char* russian;
+};
+
+namespace msg {
+// Saves that failed or were refused; the reason follows on lines of its own.
+inline constexpr Message kSequencesNotSaved{"MsgSequencesNotSaved",
+                                            "Последовательности для поиска не сохранены."};
+inline constexpr Message kTargetsNotSaved{"MsgTargetsNotSaved", "Целевые атрибуты не сохранены."};
+inline constexpr Message kOptionsNotSaved{"MsgOptionsNotSaved", "Параметры этого окна не сохранены."};
+inline constexpr Message kNotRemembered{"MsgNotRemembered",
+                                        "Файл не сохранён как пример; ваши значения остались в окне."};
+// %1 the most that can be kept, %2 how many the list has.
+inline constexpr Message kTooManySequences{
+    "MsgTooManySequences", "Можно хранить не более %1 последовательностей для поиска, а в списке их %2."};
+// A text the store cannot hold: %1 the field, %2 the text, %3 the characters.
+inline constexpr Message kCannotHold{"MsgCannotHold",
+                                     "%1 «%2» содержит символы, которые нельзя сохранить: %3"};
+// A text longer than the store holds: %1 the field, %2 the most characters.
+inline constexpr Message kTooLong{"MsgTooLong", "%1 длиннее %2 символов."};
+// The fields %1 of kCannotHold and kTooLong name.
+inline constexpr Message kFieldSequence{"MsgFieldSequence", "Последовательность"};
+inline constexpr Message kFieldTargetId{"MsgFieldTargetId", "Идентификатор"};
+inline constexpr Message kFieldTargetName{"MsgFieldTargetName", "Название"};
+inline constexpr Message kFieldTargetValue{"MsgFieldTargetValue", "Значение атрибута «%1»"};
+// Why a store write failed: another program held it, or the system refused (%1 its words).
+inline constexpr Message kStoreBusy{
+    "MsgStoreBusy", "Хранилище занято другой запущенной программой; повторите попытку позже."};
+inline constexpr Message kStoreFailed{"MsgStoreFailed", "Не удалось записать хранилище: %1"};
+// The store could not be opened at start (%1 why); the program runs without it.
+inline constexpr Message kStoreUnavailable{
+    "MsgStoreUnavailable", "%1\n\nMorvel работает без своих настроек; ничего не будет сохранено."};
+// Run: %1 the file.
+inline constexpr Message kRunMissing{"MsgRunMissing", "Файл %1 не найден."};
+inline constexpr Message kRunFailed{
+    "MsgRunFailed",
+    "Файл %1 нельзя запустить: это не программа для этой системы, и программа для его открытия не задана."};
+// A language file: %1 the file, %2 how many lines were skipped or why it was refused.
+inline constexpr Message kLanguageSkipped{"MsgLanguageSkipped",
+                                          "Языковой файл %1 загружен, но пропущено строк: %2."};
+inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен: %2"};
+// One skipped line: %1 its number, %2 why.
+inline constexpr Message kLanguageLine{"MsgLanguageLine", "строка %1: %2"};
+}  // namespace msg
+
+// The message's text: the "\Interface" value of its name when the store has
+// one, else its Russian text; %1, %2, ... replaced by args in order.
+QString Text(const Registry& registry, const Message& message, const QStringList& args = {});
+
+// The words for what a failed store write says: busy, or the system's reason.
+QString ReasonText(const Registry& registry, const Status& status);
+
+// The message for a text the store cannot hold (a character its code page
+// lacks, or too long), or an empty text when it can: field names the box
+// (already in words), text is what it holds.
+QString CannotHoldText(const Registry& registry, const QString& field, const QString& text);
+
+}  // namespace morvel
