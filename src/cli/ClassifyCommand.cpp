@@ -38,6 +38,7 @@ class ClassifyCommand : public StoreCommand {
         LoadTables(registry, tables);
         std::vector<std::string> files;
         if (!CollectBatchFiles(batch_, "classify", in, files, err)) return 2;
+        HintWhenNoTargets(tables, err);
         // Once for all files: nothing writes examples meanwhile.
         const auto examples = ExampleStore::Read(registry, tables);
 

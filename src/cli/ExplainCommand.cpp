@@ -131,6 +131,7 @@ class ExplainCommand : public StoreCommand {
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables state;
         LoadTables(registry, state);
+        HintWhenNoTargets(state, err);
         TrainingSet classes;
         classes.UseExamples(ExampleStore::Read(registry, state));
         ClassificationRun run;

@@ -19,6 +19,12 @@ bool ChooseTargets(const ConfigTables& tables, const std::string& id, std::vecto
     return true;
 }
 
+void HintWhenNoTargets(const ConfigTables& tables, std::ostream& err) {
+    if (tables.TargetCount > 0) return;
+    err << "morvel-cli: no target attributes yet: add one with \"morvel-cli targets add ID NAME METHOD\","
+           " or load the starter configuration with \"morvel-cli load /usr/share/morvel/starter.reg\"\n";
+}
+
 int Report(std::ostream& err, const Status& status, const std::string& context) {
     err << "morvel-cli: " << (context.empty() ? "" : context + ": ") << status.message() << "\n";
     return 1;

@@ -42,6 +42,10 @@ void LoadTables(const Registry& registry, ConfigTables& tables);
 bool ChooseTargets(const ConfigTables& tables, const std::string& id, std::vector<std::int32_t>& targets,
                    std::ostream& err);
 
+// On a store with no target attribute, says on err in one line how to add
+// one (what classify and explain would print is only the files' paths).
+void HintWhenNoTargets(const ConfigTables& tables, std::ostream& err);
+
 // Writes "morvel-cli: " and the status's message (with what went before it,
 // when given) on a line of err, and returns 1.
 int Report(std::ostream& err, const Status& status, const std::string& context = {});

@@ -62,6 +62,13 @@ inline constexpr Message kLanguageSkipped{"MsgLanguageSkipped",
 inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен: %2"};
 // One skipped line: %1 its number, %2 why.
 inline constexpr Message kLanguageLine{"MsgLanguageLine", "строка %1: %2"};
+// Every message a language file can translate, for the language files and
+// the README's list (kStoreUnavailable is shown before any store is read).
+inline constexpr Message kAll[] = {kSequencesNotSaved, kTargetsNotSaved, kOptionsNotSaved,  kNotRemembered,
+                                   kTooManySequences,  kCannotHold,      kTooLong,          kFieldSequence,
+                                   kFieldTargetId,     kFieldTargetName, kFieldTargetValue, kStoreBusy,
+                                   kStoreFailed,       kRunMissing,      kRunFailed,        kLanguageSkipped,
+                                   kLanguageFailed,    kLanguageLine};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has

@@ -15,6 +15,7 @@
 #include "core/attributes/SequenceSearch.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
+#include "ui/Messages.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -311,7 +312,7 @@ void frmAttributes::Command1_Click() {
     registry_.SetKeyNumber(kBaseKey, kShowFoundValue, Option1[0]->isChecked() ? 0 : 1);
     registry_.SetKeyNumber(kBaseKey, kListStyleValue, Check6->isChecked() ? 1 : 0);
     if (const Status saved = group.Commit(); !saved) {
-        toolkit::ShowMessage(this, "The options of this window were not saved.\n\n" + Q(saved.message()));
+        toolkit::ShowMessage(this, Text(registry_, msg::kOptionsNotSaved) + "\n\n" + ReasonText(registry_, saved));
         return;
     }
     close();

@@ -118,13 +118,6 @@ void ShowMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-void ShowFailure(QWidget* parent, const QString& what, const Status& status) {
-    QString reason = QString::fromStdString(status.message());
-    if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
-    if (!reason.isEmpty() && !reason.endsWith('.')) reason += '.';
-    ShowMessage(parent, reason.isEmpty() ? what : what + "\n\n" + reason);
-}
-
 QString InputBox(QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText) {
     if (CurrentHooks().input) return CurrentHooks().input(prompt, title, defaultText);
     QInputDialog dialog(parent);

@@ -55,9 +55,6 @@ void Beep();
 
 // A message box with the text, an OK button only and the title "Morvel".
 void ShowMessage(QWidget* parent, const QString& text);
-// ShowMessage of what failed ("The ... were not saved.") and, as a sentence of
-// its own, the reason that status gives.
-void ShowFailure(QWidget* parent, const QString& what, const Status& status);
 
 // A text input box; returns the text, or an empty text when cancelled.
 QString InputBox(QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText);

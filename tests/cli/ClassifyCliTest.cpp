@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -14,6 +15,20 @@ namespace {
 using List = std::vector<std::string>;
 
 class ClassifyCliTest : public test::CliRunner {};
+
+TEST_F(ClassifyCliTest, WithoutTargetsClassifyAndExplainHintHowToAddOneOnStandardError) {
+    const std::string file = Put("setup.exe", "MZ");
+    for (const std::string command : {"classify", "explain"}) {
+        ASSERT_EQ(Run({command, file}), 0) << command;
+        EXPECT_EQ(out.str(), file + "\n") << command;  // the output is as before
+        EXPECT_TRUE(ErrHas("targets add")) << err.str();
+        const std::string hint = err.str();
+        EXPECT_EQ(std::count(hint.begin(), hint.end(), '\n'), 1) << hint;
+    }
+    ASSERT_EQ(Run({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+    ASSERT_EQ(Run({"classify", file}), 0);
+    EXPECT_EQ(err.str(), "");
+}
 
 TEST_F(ClassifyCliTest, FromAnEmptyStoreRememberedFilesGiveTheListsOfEachMethod) {
     ASSERT_EQ(Run({"targets", "add", "kind", "Kind of file", "ID3-based"}), 0);

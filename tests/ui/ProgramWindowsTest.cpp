@@ -86,5 +86,31 @@ TEST_F(ProgramWindowsTest, ALanguageChangeLoadsTheAttributesWindowWithoutShowing
     EXPECT_TRUE(attributes->isVisible());
 }
 
+// The fault pinned: Remember read the examiner's current vector, so a file
+// opened in the main window while the classification window was open was
+// stored with the values judged for the first file.
+TEST_F(ProgramWindowsTest, RememberStoresTheVectorOfTheFileTheWindowClassified) {
+    ASSERT_TRUE(SaveSequenceTable(registry, state, {"needle"}).ok());
+    test::WriteFile(first, "MZ needle");
+    ASSERT_TRUE(examiner.ComputeFileAttributes(first, state).ok());
+    main = std::make_unique<frmMain>(registry, state, examiner, *files);
+    frmClass* classification = files->Classification();
+    ASSERT_NE(classification, nullptr);
+    auto* remember = classification->findChild<QPushButton*>("Command3");
+    ASSERT_TRUE(test::Eventually([&] { return remember->isEnabled(); }));
+
+    main->OpenFile(QString::fromStdString(second));  // no needle in it
+    ASSERT_EQ(state.CurrentFile, second);
+    classification->findChildren<QComboBox*>("cmbValue").at(1)->setEditText("packed");
+    QTest::mouseClick(remember, Qt::LeftButton);
+    const std::string example = ExampleKeyPath(1);
+    EXPECT_EQ(registry.GetKeyNumber(example, "Containneedle"), 1);  // found, as in the first file
+    std::string value;
+    EXPECT_TRUE(registry.GetKeyText(example, "Targetkind", value));
+    EXPECT_EQ(value, "packed");
+    // The second file is still fresh: remembering it makes a new example.
+    EXPECT_TRUE(examiner.AttributesFresh());
+}
+
 }  // namespace
 }  // namespace morvel

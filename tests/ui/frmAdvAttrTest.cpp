@@ -2,6 +2,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "EditorSupport.h"
 #include "core/attributes/FileExaminer.h"
@@ -100,6 +101,28 @@ TEST_F(frmAdvAttrTest, OpensWithItsCaptionsTheTableAnEmptyEditBoxAndTheFocusOnTh
             QTest::keyClick(List(window), Qt::Key_Escape);
         }));
     }
+}
+
+// The faults pinned: the first Down key in the freshly focused list selected
+// the second row; after a delete the edit box showed another row's text with
+// no row selected.
+TEST_F(frmAdvAttrTest, TheFirstDownSelectsTheFirstRowAndADeleteEmptiesTheEditBox) {
+    Sequences({"MZ", "PE", "NE"});
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        QListWidget* list = List(window);
+        ASSERT_TRUE(test::Eventually([&] { return list->hasFocus(); }));
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(test::SelectedRow(list), 0);
+        EXPECT_EQ(Edit1(window)->text(), "MZ");
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(test::SelectedRow(list), 1);
+
+        Click(window, "Command1");
+        EXPECT_EQ(test::SelectedRow(list), -1);
+        EXPECT_EQ(Edit1(window)->text(), "");
+        EXPECT_EQ(test::Rows(list), (QStringList{"MZ", "NE"}));
+        Click(window, "Command4");
+    }));
 }
 
 TEST_F(frmAdvAttrTest, OKDropsRowsThatRepeatAnEarlierOneInAnyLetterCase) {
@@ -352,6 +375,20 @@ TEST_F(frmAdvAttrFromMainTest, AfterOKTheNamesFollowTheTableAndTheFileIsExamined
     EXPECT_EQ(windows->Attributes(), attributes);
     EXPECT_EQ(AttributesList(), QStringList{"pe"});
     EXPECT_EQ(main->windowTitle(), "Morvel - setup.exe");
+}
+
+// The fault pinned: the editor opened at the screen's top left corner,
+// centred on the main window, which is only a title bar and a menu.
+TEST_F(frmAdvAttrFromMainTest, TheEditorOpensWholeOnTheScreenNearTheMainWindow) {
+    main->move(200, 150);
+    EXPECT_TRUE(EditFromMenu([&](QDialog& window) {
+        const QRect area = window.screen()->availableGeometry();
+        EXPECT_TRUE(area.contains(window.geometry())) << window.x() << "," << window.y();
+        EXPECT_EQ(window.x(), main->frameGeometry().x());
+        EXPECT_GT(window.y(), main->frameGeometry().bottom());
+        EXPECT_LT(window.y() - main->frameGeometry().bottom(), window.height());
+        Click(window, "Command4");
+    }));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
+#include "ui/Messages.h"
 #include "ui/frmAttributes.h"
 
 namespace morvel {
@@ -138,6 +139,23 @@ TEST_F(frmAttributesTest, InEnglishTheLinesDescribeTheFileAndTheFoundSequencesAr
     EXPECT_EQ(Find<QPushButton>("Command1")->text(), "Close");
 }
 
+// The fault pinned: captions longer than their designed controls were cut off
+// ("Сортировать", "With check marks").
+TEST_F(frmAttributesTest, NoCaptionIsCutOffInEitherLanguage) {
+    for (const char* language : {"", "English.lng"}) {
+        if (*language) Language(language);
+        Open(file);
+        const QRect frame = Find<QGroupBox>("Frame2")->geometry();
+        for (QAbstractButton* control : Find<QGroupBox>("Frame2")->findChildren<QAbstractButton*>()) {
+            if (!qobject_cast<QCheckBox*>(control) && !qobject_cast<QRadioButton*>(control)) continue;
+            EXPECT_GE(control->width(), control->sizeHint().width()) << control->text().toStdString();
+            EXPECT_LE(control->geometry().right(), frame.width()) << control->text().toStdString();
+        }
+        EXPECT_LE(frame.right(), window->width());
+        window->close();
+    }
+}
+
 TEST_F(frmAttributesTest, WithoutInterfaceTextsTheDesignedCaptionsStandAndValueTextsAreLeftOut) {
     Open(file);
     EXPECT_EQ(window->windowTitle(), "Атрибуты файла");
@@ -254,7 +272,7 @@ TEST_F(frmAttributesTest, AnUnsavedCloseSaysSoAndStaysOpen) {
     Open(file, closed);
     QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("not saved"));
+    EXPECT_TRUE(messages[0].startsWith(morvel::Text(closed, msg::kOptionsNotSaved))) << messages[0].toStdString();
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->Unloaded());
 }

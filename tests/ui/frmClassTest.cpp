@@ -390,5 +390,52 @@ TEST_F(frmClassTest, AValueBoxTakesAtMost1024Characters) {
     EXPECT_EQ(QString::fromStdString(stored), QString(1024, QChar(u'ж')));
 }
 
+// The faults pinned: after the run the focus was nowhere; and a value with a
+// character the store lacks was stored as "?".
+TEST_F(frmClassTest, AfterTheRunTheFirstBoxHasTheFocusAndUnstorableValuesAreRefused) {
+    StoreWithExamples();
+    Open(Put("q0.exe", "alpha"));
+    ASSERT_TRUE(WaitForRun());
+    ASSERT_TRUE(test::Eventually([&] {
+        return Boxes()[0]->isAncestorOf(QApplication::focusWidget()) ||
+               QApplication::focusWidget() == Boxes()[0];
+    }));
+    QLineEdit* family = Boxes()[1]->lineEdit();
+    family->setText("日本✓");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Enter is still Remember
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(Text(registry, msg::kNotRemembered))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("Family") && messages[0].contains("日") && messages[0].contains("✓"))
+        << messages[0].toStdString();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(family->text(), "日本✓");
+    EXPECT_EQ(StoredCount(), 7);
+}
+
+// The fault pinned: with more targets than the screen's height holds, the
+// window was taller than the screen, its title bar and buttons out of reach.
+TEST_F(frmClassTest, RowsBeyondTheScreensHeightScrollAndTheButtonsStayInSight) {
+    for (int k = 1; k <= ConfigTables::kMaxTargets; ++k)
+        ASSERT_EQ(
+            Cli({"targets", "add", "t" + std::to_string(k), "Target " + std::to_string(k), "Naive Bayes"}),
+            0);
+    Open(Put("q0.exe", "alpha"));
+    ASSERT_TRUE(WaitForRun());
+    const QRect screen = window->screen()->availableGeometry();
+    ASSERT_LT(screen.height(), Boxes().back()->geometry().bottom()) << "the screen holds every row";
+    EXPECT_LE(window->height(), screen.height());
+    EXPECT_GE(window->y(), screen.top());
+    auto* buttons = Find<QFrame>("frmButtons");
+    EXPECT_EQ(buttons->geometry().bottom() + 1, window->height());
+    EXPECT_FALSE(Remember()->visibleRegion().isEmpty());
+    // Tab down the rows: the row that takes the focus scrolls into sight.
+    EXPECT_TRUE(Boxes().back()->visibleRegion().isEmpty());
+    for (std::size_t k = 1; k < Boxes().size(); ++k)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(Boxes().back()->isAncestorOf(QApplication::focusWidget()));
+    EXPECT_FALSE(Boxes().back()->visibleRegion().isEmpty());
+    EXPECT_FALSE(Remember()->visibleRegion().isEmpty());
+}
+
 }  // namespace
 }  // namespace morvel

@@ -150,6 +150,21 @@ TEST_F(frmTargetAttrTest, CaptionsComeFromTheInterfaceKeyWhereItHasThem) {
     }));
 }
 
+// The fault pinned: the first Down key in the freshly focused list selected
+// the second row.
+TEST_F(frmTargetAttrTest, TheFirstDownSelectsTheFirstRow) {
+    Targets({{"os", "OS", "ID3-based"}, {"lang", "Language", "Naive Bayes"}});
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        QListWidget* list = List(window);
+        ASSERT_TRUE(test::Eventually([&] { return list->hasFocus(); }));
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(test::SelectedRow(list), 0);
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(test::SelectedRow(list), 1);
+        QTest::keyClick(list, Qt::Key_Escape);
+    }));
+}
+
 TEST_F(frmTargetAttrTest, WithNoTargetsDeleteAndPropertiesOnlyBeep) {
     EXPECT_TRUE(Edit([&](QDialog& window) {
         EXPECT_EQ(List(window)->count(), 0);

@@ -37,6 +37,14 @@ class frmTestTest : public test::GuiTest {
     std::unique_ptr<frmTest> window;
 };
 
+// The fault pinned: the caption "Имя файла:" ran into the path box.
+TEST_F(frmTestTest, TheCaptionLeavesRoomBeforeThePathBox) {
+    const QRect caption = window->findChild<QLabel*>("Label1")->geometry();
+    const QRect box = window->findChild<QLineEdit*>("txtFN")->geometry();
+    EXPECT_LT(caption.right() + 1, box.left());
+    EXPECT_LE(box.right(), window->width());
+}
+
 TEST_F(frmTestTest, EnterPrintsEighteenLinesForAFileAndNothingForABadPath) {
     EXPECT_EQ(window->windowTitle(), "Атрибуты EXE-файла");
     EXPECT_EQ(window->findChild<QPushButton*>("Command1")->text(), "Тест");
