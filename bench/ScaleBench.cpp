@@ -14,8 +14,6 @@
 // - import/morvel/N: `morvel-cli import --format csv` of the CSV into a new
 //   store; import/sqlite3/N: the sqlite3 shell's `.import` of the same CSV
 //   into one table of a new database in WAL mode with synchronous=FULL.
-//   import/compact/N: the same import with the compact rows built in its
-//   write group (the new keys written without the triggers).
 // - read/values/N: reading every example from the values (the reading that
 //   classify does first) in a process of its own: the read's time, and the
 //   process's peak memory. read/compact/N: the same read from the compact
@@ -358,7 +356,7 @@ void Sklearn(benchmark::State& state, int n) {
 }
 
 // Imports the CSV into a new store or database once per iteration.
-enum class Importer { kMorvel, kMorvelCompact, kSqlite };
+enum class Importer { kMorvel, kSqlite };
 void Import(benchmark::State& state, int n, Importer importer) {
     const Data& d = DataOf(n);
     if (!d.error.empty()) return state.SkipWithError(d.error.c_str());
@@ -366,15 +364,11 @@ void Import(benchmark::State& state, int n, Importer importer) {
     const std::string target = d.folder + "/imported.sqlite";
     for (auto _ : state) {
         for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(target + suffix);
-        static const std::string self = SelfPath();
         CommandRunner::Result r;
         switch (importer) {
             case Importer::kMorvel:
                 r = CommandRunner::Run(
                     {MORVEL_CLI_PATH, "--store", target, "import", "--format", "csv", d.csv});
-                break;
-            case Importer::kMorvelCompact:
-                r = CommandRunner::Run({self, "--import-once", target, d.csv});
                 break;
             case Importer::kSqlite:
                 r = CommandRunner::Run({shell, target, "PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
@@ -405,7 +399,7 @@ int ReadOnce(const std::string& how, const std::string& store) {
     const auto start = std::chrono::steady_clock::now();
     std::int64_t rows = 0;
     if (how == "values") {
-        rows = ExampleStore::Read(registry, state)->Rows();
+        rows = ReadExamplesFromValues(registry, state)->Rows();
     } else if (how == "compact") {
         rows = ReadCompactExamples(registry, state)->Rows();
     } else if (prepare) {
@@ -422,23 +416,6 @@ int ReadOnce(const std::string& how, const std::string& store) {
         sqlite3_finalize(count);
     }
     std::printf("%.6f %lld\n", seconds, static_cast<long long>(rows));
-    return 0;
-}
-
-// The child's part of import/compact/...: the import as it will run with the
-// compact rows kept in the same write group (new keys written without the
-// triggers, then their rows built).
-int ImportOnce(const std::string& path, const std::string& csvPath) {
-    Registry registry;
-    if (!registry.Open(path)) return 2;
-    const std::string csv = test::ReadFile(csvPath);
-    Registry::WriteGroup group(registry);
-    NewExamplesWrite many(registry);
-    std::int32_t first = 0, count = 0;
-    ExampleStore store(registry);
-    if (!ImportExamplesCsv(store, csv, &first, &count) || !many.Finish() ||
-        !RefreshCompactExamples(registry) || !group.Commit())
-        return 1;
     return 0;
 }
 
@@ -463,7 +440,6 @@ void Read(benchmark::State& state, int n, const char* how) {
 int main(int argc, char** argv) {
     using namespace morvel;
     if (argc == 4 && std::string(argv[1]) == "--read-once") return ReadOnce(argv[2], argv[3]);
-    if (argc == 4 && std::string(argv[1]) == "--import-once") return ImportOnce(argv[2], argv[3]);
     CommandRunner::Start();
 
     auto add = [](const std::string& name, int repetitions, auto&& fn) {
@@ -488,7 +464,6 @@ int main(int argc, char** argv) {
     for (int n : {10000, 100000})
         add("import/morvel/" + std::to_string(n), 3,
             [n](benchmark::State& s) { Import(s, n, Importer::kMorvel); });
-    add("import/compact/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kMorvelCompact); });
     const bool sqlite = !OnPath("sqlite3").empty();
     if (sqlite) {
         add("import/sqlite3/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kSqlite); });
@@ -513,8 +488,6 @@ int main(int argc, char** argv) {
          Ratio{"classify memory 100000 / 10000 (goal: <= 11)", "classify/100000", "classify/10000",
                "peak_MB"},
          Ratio{"import time 100000 / 10000", "import/morvel/100000", "import/morvel/10000"},
-         Ratio{"import with compact rows / sqlite3, 100000", "import/compact/100000",
-               "import/sqlite3/100000"},
          Ratio{"read time 100000 / 10000", "read/values/100000", "read/values/10000"},
          Ratio{"compact read time 100000 / 10000", "read/compact/100000", "read/compact/10000"},
          Ratio{"compact read / values read, time", "read/compact/100000", "read/values/100000"},

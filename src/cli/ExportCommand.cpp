@@ -55,10 +55,9 @@ void WriteCsv(const ConfigTables& state, const StoredExamples& examples, const E
     out << line << "\r\n";
     for (const std::int32_t row : rows) {
         line = std::to_string(examples.numbers[row]);
-        const std::int32_t* values = examples.RowValues(row);
         for (const std::int32_t s : columns.slots) {
             line += ',';
-            if (values[s - 1] != 0) line += std::to_string(values[s - 1]);
+            if (const std::int32_t v = examples.Value(row, s); v != 0) line += std::to_string(v);
         }
         for (const std::int32_t column : columns.columns) {
             line += ',';
@@ -114,7 +113,7 @@ void WriteArff(const ConfigTables& state, const StoredExamples& examples, const 
         std::set<std::int32_t> codes;
         for (std::int32_t v = 1; v <= ClosedCodeCount(s); ++v) codes.insert(v);
         for (const std::int32_t row : rows)
-            if (const std::int32_t v = examples.RowValues(row)[s - 1]; v != 0) codes.insert(v);
+            if (const std::int32_t v = examples.Value(row, s); v != 0) codes.insert(v);
         if (codes.empty())
             for (std::int32_t v = 1; v <= 255; ++v) codes.insert(v);
         std::string list;
@@ -141,9 +140,10 @@ void WriteArff(const ConfigTables& state, const StoredExamples& examples, const 
     out << "\n@data\n";
     for (const std::int32_t row : rows) {
         std::string line = std::to_string(examples.numbers[row]);
-        const std::int32_t* values = examples.RowValues(row);
-        for (const std::int32_t s : columns.slots)
-            line += "," + (values[s - 1] != 0 ? std::to_string(values[s - 1]) : std::string("?"));
+        for (const std::int32_t s : columns.slots) {
+            const std::int32_t v = examples.Value(row, s);
+            line += "," + (v != 0 ? std::to_string(v) : std::string("?"));
+        }
         for (const std::int32_t column : columns.columns) {
             const std::string* text = examples.TextOf(column, row);
             line += "," + (text ? ArffText(*text) : std::string("?"));

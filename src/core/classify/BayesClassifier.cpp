@@ -18,6 +18,12 @@ bool BayesClassifier::Run(TrainingSet& classes, const AttributeSlots& vector, st
     for (std::int32_t s = 1; s <= std::clamp(attributeCount, 0, ConfigTables::kMaxAttributes); ++s)
         if (vector[s] != 0) slots.push_back(s);
     counters_.resize(slots.size());
+    std::vector<std::uint8_t> fileCodes(slots.size());
+    for (std::size_t k = 0; k < slots.size(); ++k) fileCodes[k] = vector[slots[k]];
+    // The slots (a first part of them) that the records have codes for.
+    const auto withCodes = static_cast<std::size_t>(
+        std::upper_bound(slots.begin(), slots.end(), classes.SlotCount()) - slots.begin());
+    const bool mayHoldWide = classes.MayHoldWideValues();
 
     // Records by exact spelling, each group in increasing record order.
     const std::int32_t spellings = classes.SpellingsLoaded();
@@ -42,20 +48,38 @@ bool BayesClassifier::Run(TrainingSet& classes, const AttributeSlots& vector, st
             k.others.clear();
         }
         const std::int32_t g = classes.SpellingIdOf(entry.ClassValue);
+        std::int32_t byCode = 0;  // records counted from their codes alone
         for (std::int32_t i = groupStart_[g]; i < groupStart_[g + 1]; ++i) {
-            const auto& values = classes.ExampleTable()[grouped_[i]].AttributeValues;
-            for (std::size_t k = 0; k < slots.size(); ++k) {
-                SlotCounters& counter = counters_[k];
-                const std::int32_t v = values[slots[k]];
-                counter.matches += v == vector[slots[k]];
-                counter.zeros += v == 0;
-                if (v >= 0 && v <= 255) {
-                    counter.seen[v >> 6] |= std::uint64_t{1} << (v & 63);
-                } else if (std::find(counter.others.begin(), counter.others.end(), v) ==
-                           counter.others.end()) {
-                    counter.others.push_back(v);
+            const std::int32_t r = grouped_[i];
+            if (mayHoldWide && classes.HasWideValues(r)) {
+                for (std::size_t k = 0; k < slots.size(); ++k) {
+                    SlotCounters& counter = counters_[k];
+                    const std::int32_t v = classes.Value(r, slots[k]);
+                    counter.matches += v == fileCodes[k];
+                    counter.zeros += v == 0;
+                    if (v >= 0 && v <= 255) {
+                        counter.seen[v >> 6] |= std::uint64_t{1} << (v & 63);
+                    } else if (std::find(counter.others.begin(), counter.others.end(), v) ==
+                               counter.others.end()) {
+                        counter.others.push_back(v);
+                    }
                 }
+                continue;
             }
+            ++byCode;
+            const std::uint8_t* codes = classes.Codes(r);
+            for (std::size_t k = 0; k < withCodes; ++k) {
+                SlotCounters& counter = counters_[k];
+                const std::uint8_t v = codes[slots[k] - 1];
+                counter.matches += v == fileCodes[k];
+                counter.zeros += v == 0;
+                counter.seen[v >> 6] |= std::uint64_t{1} << (v & 63);
+            }
+        }
+        // Slots past the records' codes hold 0.
+        for (std::size_t k = withCodes; k < slots.size() && byCode > 0; ++k) {
+            counters_[k].zeros += byCode;
+            counters_[k].seen[0] |= 1;
         }
         for (SlotCounters& counter : counters_) {
             counter.distinct = static_cast<std::int32_t>(counter.others.size());

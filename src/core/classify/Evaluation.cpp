@@ -9,12 +9,10 @@
 
 namespace morvel {
 
-AttributeSlots VectorOf(const ExampleRecord& record) {
+AttributeSlots VectorOf(const TrainingSet& classes, std::int32_t r) {
     AttributeSlots vector{};
-    for (std::size_t s = 1; s < vector.size(); ++s) {
-        const std::int32_t v = record.AttributeValues[s];
-        vector[s] = v >= 0 && v <= 255 ? static_cast<std::uint8_t>(v) : 0;
-    }
+    const std::int32_t slots = std::min<std::int32_t>(classes.SlotCount(), vector.size() - 1);
+    std::copy(classes.Codes(r), classes.Codes(r) + slots, vector.begin() + 1);
     return vector;
 }
 
@@ -45,8 +43,6 @@ TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& exa
     const std::int32_t n = all.LoadedCount();
     result.examples = n;
     if (n == 0) return result;
-    const std::vector<ExampleRecord> records(all.ExampleTable().begin() + 1,
-                                             all.ExampleTable().begin() + 1 + n);
 
     all.CountClasses(0, 0);
     std::unordered_map<std::string, std::int32_t> classIndex;
@@ -57,7 +53,7 @@ TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& exa
     }
     const auto classCount = static_cast<std::int32_t>(result.classes.size());
     std::vector<std::int32_t> classOf(n);
-    for (std::int32_t r = 0; r < n; ++r) classOf[r] = classIndex.at(ClassKey(records[r].TargetValue));
+    for (std::int32_t r = 0; r < n; ++r) classOf[r] = classIndex.at(ClassKey(all.TargetValue(r + 1)));
 
     result.folds = folds <= 0 ? n : std::min(folds, n);
     std::vector<std::int32_t> foldOf(n);
@@ -80,14 +76,16 @@ TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& exa
             auto& worker = workers[w];
             if (!worker) worker = std::make_unique<Worker>();
             // The training examples keep their stored order, as a load gives them.
-            worker->training.ClearExamples();
+            std::vector<std::int32_t> training;
+            training.reserve(n);
             for (std::int32_t r = 0; r < n; ++r)
-                if (foldOf[r] != static_cast<std::int32_t>(f)) worker->training.AddExample(records[r]);
+                if (foldOf[r] != static_cast<std::int32_t>(f)) training.push_back(r + 1);
+            worker->training.LoadRecords(all, training);
             for (std::int32_t r = 0; r < n; ++r) {
                 if (foldOf[r] != static_cast<std::int32_t>(f)) continue;
                 RecordingBox box;
                 worker->run.ClassifyLoaded(worker->training, method, tables.AttributeCount,
-                                           VectorOf(records[r]), box);
+                                           VectorOf(all, r + 1), box);
                 predicted[r] = box.text;
             }
             return std::string();
@@ -99,7 +97,7 @@ TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& exa
         const auto p = classIndex.find(ClassKey(predicted[r]));
         const std::int32_t column = p == classIndex.end() ? classCount : p->second;
         ++result.confusion[classOf[r]][column];
-        if (SameClassValue(predicted[r], records[r].TargetValue)) ++result.correct;
+        if (SameClassValue(predicted[r], all.TargetValue(r + 1))) ++result.correct;
     }
     return result;
 }

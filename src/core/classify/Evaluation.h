@@ -47,8 +47,8 @@ TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& exa
                                 const ConfigTables& tables, std::int32_t k, std::int32_t folds,
                                 std::uint32_t seed, unsigned jobs);
 
-// The slot values of a stored example as a file's vector: values a file can
+// The slot values of loaded record r as a file's vector: values a file can
 // have (0..255) as they are, any other (a hand-edited store) as not available.
-AttributeSlots VectorOf(const ExampleRecord& record);
+AttributeSlots VectorOf(const TrainingSet& classes, std::int32_t r);
 
 }  // namespace morvel

@@ -6,9 +6,6 @@
 #include <unordered_set>
 
 namespace morvel {
-namespace {
-constexpr std::uint16_t kOtherValue = 256;
-}  // namespace
 
 double Id3Classifier::PLogP(std::int32_t frequency) {
     if (!plogpKnown_[frequency]) {
@@ -28,9 +25,11 @@ double Id3Classifier::LogOf(std::int32_t classCount) {
 // The gain of slot: h0 less, for each value 1..255 in increasing order, the
 // entropy of the active records holding it, weighted by how many loaded
 // records hold it among those with a value. A value whose active records form
-// one class (or none) has entropy 0 and leaves the gain as it is.
+// one class (or none) has entropy 0 and leaves the gain as it is. Values
+// outside 0..255 have the code 0: they hold no value 1..255, and the
+// histogram does not count them as 0.
 double Id3Classifier::Gain(std::int32_t slot, double h0) {
-    const std::uint16_t* column = columns_.data() + static_cast<std::size_t>(slot - 1) * loaded_;
+    const std::uint8_t* column = columns_.data() + static_cast<std::size_t>(slot - 1) * loaded_;
     const std::int32_t* counters = histogram_.data() + static_cast<std::size_t>(slot) * 256;
     std::array<std::int32_t, 258> start{};
     for (const std::int32_t r : active_) ++start[column[r] + 1];
@@ -40,8 +39,8 @@ double Id3Classifier::Gain(std::int32_t slot, double h0) {
     std::copy(start.begin(), start.begin() + 257, fill.begin());
     bucket_.resize(active_.size());
     for (const std::int32_t r : active_) {
-        const std::uint16_t v = column[r];
-        if (v != 0 && v != kOtherValue) bucket_[fill[v]++] = classOf_[r];
+        const std::uint8_t v = column[r];
+        if (v != 0) bucket_[fill[v]++] = classOf_[r];
     }
 
     double gain = h0;
@@ -86,22 +85,35 @@ bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std:
     if (n <= 0) return true;
 
     loaded_ = n;
-    columns_.assign(static_cast<std::size_t>(slots) * n, 0);
+    // The codes by slot (the records' own are by record); slots past the
+    // records' are 0.
+    const std::int32_t have = std::min(slots, classes.SlotCount());
+    const std::size_t cells = static_cast<std::size_t>(slots) * n;
+    if (columns_.capacity() < cells) std::vector<std::uint8_t>().swap(columns_);  // never two tables at once
+    columns_.assign(cells, 0);
     histogram_.assign(static_cast<std::size_t>(slots + 1) * 256, 0);
     classOf_.resize(n);
     active_.clear();
     for (std::int32_t r = 0; r < n; ++r) {
-        const ExampleRecord& record = classes.ExampleTable()[r + 1];
-        for (std::int32_t s = 1; s <= slots; ++s) {
-            const std::int32_t v = record.AttributeValues[s];
-            const bool byte = v >= 0 && v <= 255;
-            columns_[static_cast<std::size_t>(s - 1) * n + r] =
-                byte ? static_cast<std::uint16_t>(v) : kOtherValue;
-            if (byte) ++histogram_[static_cast<std::size_t>(s) * 256 + v];
-        }
+        const std::uint8_t* codes = classes.Codes(r + 1);
+        for (std::int32_t s = 1; s <= have; ++s)
+            columns_[static_cast<std::size_t>(s - 1) * n + r] = codes[s - 1];
         classOf_[r] = classes.ClassOf(r + 1);
-        if (record.Active) active_.push_back(r);
+        if (classes.Active(r + 1)) active_.push_back(r);
     }
+    for (std::int32_t s = 1; s <= slots; ++s) {
+        const std::uint8_t* column = columns_.data() + static_cast<std::size_t>(s - 1) * n;
+        std::int32_t* counters = histogram_.data() + static_cast<std::size_t>(s) * 256;
+        for (std::int32_t r = 0; r < n; ++r) ++counters[column[r]];
+    }
+    // A value outside 0..255 has no counter: it is not one of the zeros.
+    const bool mayHoldWide = classes.MayHoldWideValues();
+    if (mayHoldWide)
+        for (std::int32_t r = 1; r <= n; ++r)
+            if (classes.HasWideValues(r))
+                for (std::int32_t s = 1; s <= have; ++s)
+                    if (classes.Codes(r)[s - 1] == 0 && classes.Value(r, s) != 0)
+                        --histogram_[static_cast<std::size_t>(s) * 256];
     seenIn_.assign(classes.ClassesLoaded(), 0);
     frequencyIndex_.assign(classes.ClassesLoaded(), 0);
     pass_ = 0;
@@ -142,10 +154,11 @@ bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std:
 
         const std::uint8_t f = vector[best];
         if (f != 0) {
-            const std::uint16_t* column = columns_.data() + static_cast<std::size_t>(best - 1) * n;
+            const std::uint8_t* column = columns_.data() + static_cast<std::size_t>(best - 1) * n;
             std::size_t kept = 0;
             for (const std::int32_t r : active_) {
-                if (column[r] == f || column[r] == 0) {
+                // The code 0 of a value outside 0..255 does not match everything, as a 0 does.
+                if (column[r] == f || (column[r] == 0 && (!mayHoldWide || classes.Value(r + 1, best) == 0))) {
                     active_[kept++] = r;
                 } else {
                     classes.SetActive(r + 1, false);

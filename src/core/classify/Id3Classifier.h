@@ -58,7 +58,7 @@ class Id3Classifier {
     double LogOf(std::int32_t classCount);
 
     std::int32_t loaded_ = 0;
-    std::vector<std::uint16_t> columns_;   // per slot and record: 0..255, or 256 for any other value
+    std::vector<std::uint8_t> columns_;    // per slot and record: its code (0 for a value outside 0..255)
     std::vector<std::int32_t> histogram_;  // per slot, 256 counters over all loaded records
     std::vector<std::int32_t> classOf_;    // per record (0-based)
     std::vector<std::int32_t> active_;     // active records (0-based)

@@ -44,8 +44,8 @@ TargetRanking RankAttributes(TrainingSet& classes, const ConfigTables& tables, s
         if (IsSequenceSlot(s)) {
             std::int32_t found = 0, absent = 0;
             for (std::int32_t r = 1; r <= n; ++r) {
-                found += classes.ExampleTable()[r].AttributeValues[s] == kYes;
-                absent += classes.ExampleTable()[r].AttributeValues[s] == kNo;
+                found += classes.Value(r, s) == kYes;
+                absent += classes.Value(r, s) == kNo;
             }
             if (found == 0 && absent == 0) {
                 rank.coverage = AttributeRank::Coverage::kNeverSearched;

@@ -7,7 +7,9 @@
 // and hands the result to UseExamples; LoadExamples then serves one target
 // after another from it. What was read stays read-only and may be shared
 // with the training sets of other threads, so that batch workers read the
-// store once between them. One object belongs to one thread. Tables keep
+// store once between them: a record is the number of its row there, its
+// spelling and class numbers and its Active flag, so a loaded target costs a
+// few bytes per example. One object belongs to one thread. Tables keep
 // 1-based positions (position 0 unused); they grow as needed, so no class and
 // no record is ever dropped and nothing is written past a table.
 #pragma once
@@ -26,7 +28,7 @@
 
 namespace morvel {
 
-// One example loaded for the current target.
+// One example loaded for the current target, as a whole (see Record).
 struct ExampleRecord {
     // Slots 1..116 as stored (0 when absent); only slots up to the attribute
     // count are filled. A hand-edited store may hold any 32-bit number here.
@@ -55,9 +57,25 @@ class TrainingSet {
     TrainingSet& operator=(const TrainingSet&) = delete;
 
     // Records 1..LoadedCount() are the examples of the current target in
-    // increasing example-number order; positions above are leftovers.
-    const std::vector<ExampleRecord>& ExampleTable() const { return exampleTable_; }
+    // increasing example-number order.
     std::int32_t LoadedCount() const { return loadedCount_; }
+    // Record r (1..LoadedCount()): its slot codes (SlotCount() of them, slot 1
+    // first), which hold each value of 0..255 as it is and 0 for any other;
+    // whether it holds such other values (a hand-edited store); the value of
+    // slot s as stored (0 outside 1..SlotCount()); its class value; whether
+    // it is active.
+    std::int32_t SlotCount() const { return source_->attributeCount; }
+    const std::uint8_t* Codes(std::int32_t r) const { return source_->RowCodes(rowOf_[r]); }
+    bool HasWideValues(std::int32_t r) const {
+        return !source_->wide.empty() && source_->HasWideValues(rowOf_[r]);
+    }
+    // Whether any record may hold a value outside 0..255.
+    bool MayHoldWideValues() const { return !source_->wide.empty(); }
+    std::int32_t Value(std::int32_t r, std::int32_t s) const { return source_->Value(rowOf_[r], s); }
+    const std::string& TargetValue(std::int32_t r) const { return spellings_[spellingOf_[r]]; }
+    bool Active(std::int32_t r) const { return active_[r] != 0; }
+    // Record r as a whole: slots past SlotCount() read 0.
+    ExampleRecord Record(std::int32_t r) const;
     // Entries 1..ClassCount() are meaningful; entries above keep old content.
     const std::vector<ClassEntry>& ClassTable() const { return classTable_; }
     std::int32_t ClassCount() const { return classCount_; }
@@ -75,11 +93,16 @@ class TrainingSet {
     void LoadExamples(const ConfigTables& tables, std::int32_t k);
 
     // Starts an empty table, then appends one active record (for building
-    // tables without a store). values holds slots 1..n; text must not be empty.
+    // tables without a store). values holds slots 1..n (up to 116);
+    // text must not be empty.
     void ClearExamples();
-    void AddExample(const std::vector<std::int32_t>& values, std::string text);
-    // Appends a copy of record's values and text as an active record.
-    void AddExample(const ExampleRecord& record);
+    void AddExample(const std::vector<std::int32_t>& values, std::string_view text);
+
+    // Loads records (positions in from, in the order given) of what from has
+    // loaded, all active, sharing its examples: a cross-validation's
+    // training folds cost a few bytes per record. from must stay unchanged
+    // while this set uses them.
+    void LoadRecords(const TrainingSet& from, const std::vector<std::int32_t>& records);
 
     // The ID3 walk narrows its subset by clearing records' Active flags, and
     // sets them all again when it is done. A record outside 1..LoadedCount()
@@ -106,7 +129,7 @@ class TrainingSet {
     std::int32_t SpellingOf(std::int32_t r) const { return spellingOf_[r]; }
     // The spelling number of a text that some loaded record holds exactly, or -1.
     std::int32_t SpellingIdOf(std::string_view text) const {
-        const auto it = spellingIds_.find(std::string(text));
+        const auto it = spellingIds_.find(text);
         return it == spellingIds_.end() ? -1 : it->second;
     }
     std::int32_t ClassesLoaded() const { return static_cast<std::int32_t>(classKeys_.size()); }
@@ -114,21 +137,36 @@ class TrainingSet {
 
   private:
     void StartTable();
-    void AppendRecord(std::string_view text);
+    // The spelling number of text, made when text is new.
+    std::int32_t SpellingFor(std::string_view text);
+    void AppendRecord(std::int32_t row, std::int32_t spelling);
     void SortAndCount();
 
-    // Everything ReadExamples read: rows in the order they arrived.
-    std::shared_ptr<const StoredExamples> examples_ = std::make_shared<const StoredExamples>();
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
 
-    // Per loaded record (1-based) and per spelling and class of this load.
-    std::vector<std::int32_t> classOf_{0};
+    // Everything ExampleStore::Read read: rows in the order they arrived.
+    std::shared_ptr<const StoredExamples> examples_ = std::make_shared<const StoredExamples>();
+    // The examples the records are rows of: examples_, another set's, or
+    // those added one by one (local_).
+    std::shared_ptr<const StoredExamples> source_ = examples_;
+    std::shared_ptr<StoredExamples> local_;
+
+    // Per loaded record (1-based): its row in source_, spelling, class and flag.
+    std::vector<std::int32_t> rowOf_{0};
     std::vector<std::int32_t> spellingOf_{0};
-    std::unordered_map<std::string, std::int32_t> spellingIds_;
+    std::vector<std::int32_t> classOf_{0};
+    std::vector<std::uint8_t> active_{0};
+    // Per spelling and class of this load.
+    std::unordered_map<std::string, std::int32_t, TextHash, std::equal_to<>> spellingIds_;
+    std::vector<std::string> spellings_;
     std::vector<std::int32_t> spellingClass_;
     std::unordered_map<std::string, std::int32_t> classIds_;
     std::vector<std::string> classKeys_;
+    std::vector<std::int32_t> spellingOfText_;  // LoadExamples scratch: per text of the examples
 
-    std::vector<ExampleRecord> exampleTable_{1};
     std::int32_t loadedCount_ = 0;
     std::vector<ClassEntry> classTable_{1};
     std::int32_t classCount_ = 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/platform/CodePage.h"
@@ -14,7 +15,8 @@
 namespace morvel {
 namespace {
 
-// One prepared statement, finalized when it goes out of scope.
+// One statement on the compact tables, finalized when it goes out of scope.
+// (The store's own statements live in Registry; these tables are not its.)
 class Query {
   public:
     Query(sqlite3* db, const char* sql) {
@@ -35,16 +37,13 @@ class Query {
         return *this;
     }
     bool Row() { return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW; }
-    // Runs a statement that returns no rows; resets it for the next use.
+    // Runs a statement that returns no rows and makes it ready for the next use.
     bool Done() {
         const bool done = stmt_ && sqlite3_step(stmt_) == SQLITE_DONE;
-        Reset();
+        sqlite3_reset(stmt_);
         return done;
     }
-    void Reset() {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
+    void Reset() { sqlite3_reset(stmt_); }
     std::int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }
     std::string_view Blob(int col) {
         const void* p = sqlite3_column_blob(stmt_, col);
@@ -55,7 +54,7 @@ class Query {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// The id of the key at path (lowered components below the root), or -1.
+// The id of the key at path, or -1 when it is missing.
 std::int64_t FindKeyId(sqlite3* db, std::string_view path) {
     Query find(db, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
     if (!find.ok()) return -1;
@@ -76,10 +75,10 @@ std::int64_t FindKeyId(sqlite3* db, std::string_view path) {
     return id == 0 ? -1 : id;
 }
 
-// The tables of the compact rows: a row per example key, the value names the
-// rows use, the keys whose rows may be stale, and the examples key the rows
-// were built for. The triggers mark a key stale on every change of it or of
-// its values, whoever makes it (a hand edit included); the BEFORE triggers
+// The tables of the compact rows: a row per example key, the value names and
+// the target texts the rows use, the keys whose rows may be stale, and the
+// examples key the rows were built for. The triggers mark a key stale on
+// every change of it or of its values, whoever makes it; the BEFORE triggers
 // catch the key that an INSERT OR REPLACE or UPDATE OR REPLACE deletes
 // without firing a delete trigger. A trigger runs only when its key is not
 // marked yet: that test costs little per value written, and the mark itself
@@ -89,6 +88,7 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS compact_examples("
     "  key INTEGER PRIMARY KEY, number INTEGER NOT NULL, body BLOB NOT NULL);"
     "CREATE TABLE IF NOT EXISTS compact_names(id INTEGER PRIMARY KEY, lname BLOB NOT NULL UNIQUE);"
+    "CREATE TABLE IF NOT EXISTS compact_texts(id INTEGER PRIMARY KEY, text BLOB NOT NULL UNIQUE);"
     "CREATE TABLE IF NOT EXISTS compact_dirty(key INTEGER PRIMARY KEY);"
     "CREATE TABLE IF NOT EXISTS compact_state(examples INTEGER NOT NULL);"
     "CREATE TRIGGER IF NOT EXISTS compact_vals_insert AFTER INSERT ON vals"
@@ -123,6 +123,7 @@ constexpr const char* kSchema =
     "CREATE TRIGGER IF NOT EXISTS compact_keys_delete AFTER DELETE ON keys"
     "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
     "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;";
+
 // The number of tables and triggers kSchema makes.
 constexpr int kSchemaObjects = [] {
     int n = 0;
@@ -138,8 +139,8 @@ bool HasSchema(sqlite3* db) {
     return count.ok() && count.Row() && count.Int(0) == kSchemaObjects;
 }
 
-// The examples key the compact rows were built for, or -1 when the store
-// has no usable compact rows (none built yet, or a table or trigger missing).
+// The examples key the compact rows were built for (0: the store had none),
+// or -1 when the store has no usable compact rows.
 std::int64_t BuiltFor(sqlite3* db) {
     if (!HasSchema(db)) return -1;
     Query state(db, "SELECT examples FROM compact_state");
@@ -168,93 +169,132 @@ struct TextHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
 };
+using TextIds = std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>>;
 
-// Value names and their numbers in the compact rows. Numbers are given in
-// the order names are first met and never change, so a row stays readable
-// whatever names are added later.
-class NameTable {
+// Numbers for texts kept in a table of the store: given in the order texts
+// are first met and never changed, so a row stays readable whatever texts
+// come later. Number 0 is never given. Texts numbered since Load are kept in
+// memory until SaveNew.
+class NumberedTexts {
   public:
-    // Loads the stored names; false when the table cannot be read.
+    NumberedTexts(const char* load, const char* insert) : load_(load), insert_(insert) {}
+
     bool Load(sqlite3* db) {
-        Query all(db, "SELECT id, lname FROM compact_names WHERE id > 0 ORDER BY id");
+        Query all(db, load_);
         if (!all.ok()) return false;
         while (all.Row()) {
             const auto id = static_cast<std::size_t>(all.Int(0));
-            if (id >= names_.size()) names_.resize(id + 1);
-            names_[id] = all.Blob(1);
-            ids_.emplace(names_[id], static_cast<std::uint32_t>(id));
+            if (id == 0 || id > (1u << 30)) continue;  // a damaged table: not ours to number
+            if (id >= texts_.size()) texts_.resize(id + 1);
+            texts_[id] = all.Blob(1);
+            ids_.emplace(texts_[id], static_cast<std::uint32_t>(id));
         }
-        stored_ = names_.size();
+        stored_ = texts_.size();
         return true;
     }
-    // The number of name; a name not met before gets the next free number.
-    std::uint32_t IdOf(std::string_view lname) {
-        auto it = ids_.find(lname);
-        if (it != ids_.end()) return it->second;
-        names_.emplace_back(lname);
-        return ids_.emplace(names_.back(), static_cast<std::uint32_t>(names_.size() - 1)).first->second;
+    std::uint32_t IdOf(std::string_view text) {
+        if (auto it = ids_.find(text); it != ids_.end()) return it->second;
+        texts_.emplace_back(text);
+        const auto id = static_cast<std::uint32_t>(texts_.size() - 1);
+        ids_.emplace(texts_.back(), id);
+        return id;
     }
-    const std::string& NameOf(std::uint32_t id) const { return names_[id]; }
-    std::size_t Size() const { return names_.size(); }
-    // Stores the names given numbers since Load.
+    const std::string& TextOf(std::uint64_t id) const { return texts_[id < texts_.size() ? id : 0]; }
+    std::size_t Size() const { return texts_.size(); }
     bool SaveNew(sqlite3* db) {
-        Query insert(db, "INSERT INTO compact_names(id, lname) VALUES(?1, ?2)");
-        for (std::size_t id = stored_; id < names_.size(); ++id)
-            if (!insert.Bind(1, static_cast<std::int64_t>(id)).Bind(2, names_[id]).Done()) return false;
-        stored_ = names_.size();
+        Query insert(db, insert_);
+        for (std::size_t id = stored_; id < texts_.size(); ++id)
+            if (!insert.Bind(1, static_cast<std::int64_t>(id)).Bind(2, texts_[id]).Done()) return false;
+        stored_ = texts_.size();
         return true;
     }
 
   private:
-    std::vector<std::string> names_ = std::vector<std::string>(1);  // number 0 is never given
-    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> ids_;
+    const char* load_;
+    const char* insert_;
+    std::vector<std::string> texts_ = std::vector<std::string>(1);
+    TextIds ids_;
     std::size_t stored_ = 1;
 };
 
-// Builds the body of one key's compact row from its values, met in stored
-// order: the count of numbers, each non-zero number as (name, code) with a
-// code of one byte for 1..255 and a zero byte and four bytes for any other,
-// then each "Target..." value as (name, type, length, bytes); its bytes only
-// matter for text and number values and are left out for any other type.
-class BodyBuilder {
+// The lowered value names of the rows. Keys hold the same names in the same
+// order mostly, so the name met at the same place before is tried first.
+class NameTable : public NumberedTexts {
   public:
-    void Add(NameTable& names, std::string_view lname, std::int32_t type, std::string_view data) {
-        if (const std::int32_t number = Registry::NumberOf(type, data); number != 0) {
-            PutVarint(numbers_, names.IdOf(lname));
-            const auto u = static_cast<std::uint32_t>(number);
-            if (u <= 0xFF) {
-                numbers_ += static_cast<char>(u);
-            } else {
-                numbers_ += '\0';
-                for (int i = 0; i < 4; ++i) numbers_ += static_cast<char>((u >> (8 * i)) & 0xFF);
-            }
-            ++numberCount_;
-        }
-        if (!lname.starts_with("target")) return;
-        PutVarint(targets_, names.IdOf(lname));
-        PutVarint(targets_, static_cast<std::uint32_t>(type));
-        const bool kept = type == Registry::kTypeText || type == Registry::kTypeNumber;
-        PutVarint(targets_, kept ? data.size() : 0);
-        if (kept) targets_.append(data);
+    NameTable()
+        : NumberedTexts("SELECT id, lname FROM compact_names ORDER BY id",
+                        "INSERT INTO compact_names(id, lname) VALUES(?1, ?2)") {}
+    std::uint32_t IdAt(std::size_t place, std::string_view lname) {
+        if (place < byPlace_.size() && TextOf(byPlace_[place]) == lname) return byPlace_[place];
+        const std::uint32_t id = IdOf(lname);
+        if (place >= byPlace_.size()) byPlace_.resize(place + 1);
+        byPlace_[place] = id;
+        return id;
     }
-    // The body of the values added since the last Take.
-    std::string Take() {
-        std::string body;
-        PutVarint(body, numberCount_);
-        body += numbers_;
-        body += targets_;
-        numbers_.clear();
-        targets_.clear();
-        numberCount_ = 0;
-        return body;
+    static bool IsTarget(std::string_view lname) { return lname.starts_with("target"); }
+
+  private:
+    std::vector<std::uint32_t> byPlace_;
+};
+
+// The non-empty texts that target values read as, numbered; a value (type
+// and bytes) is decoded once.
+class TextTable : public NumberedTexts {
+  public:
+    TextTable()
+        : NumberedTexts("SELECT id, text FROM compact_texts ORDER BY id",
+                        "INSERT INTO compact_texts(id, text) VALUES(?1, ?2)") {}
+    // The number of the text the value reads as by GetKeyText, or 0 when it
+    // reads as no text (or as empty text).
+    std::uint32_t IdOfValue(std::int32_t type, std::string_view data) {
+        if (type != Registry::kTypeText && type != Registry::kTypeNumber) return 0;
+        raw_.assign(1, static_cast<char>(type));
+        raw_.append(data);
+        if (auto it = byValue_.find(raw_); it != byValue_.end()) return it->second;
+        std::string text;
+        Registry::TextOf(type, data, text);
+        const std::uint32_t id = text.empty() ? 0 : IdOf(text);
+        byValue_.emplace(raw_, id);
+        return id;
     }
 
   private:
-    std::string numbers_, targets_;
-    std::uint64_t numberCount_ = 0;
+    TextIds byValue_;  // type byte and bytes -> text number
+    std::string raw_;
 };
 
-// A key's row as it should be: its example number and body; empty when the
+// Builds the body of one key's compact row from its values, met in stored
+// order: per value that matters, its name's number and then, for a
+// "Target..." name, the number of its text (0 for none), for any other name
+// its non-zero number (as unsigned 32 bits). Other values read as nothing and
+// are left out.
+class BodyBuilder {
+  public:
+    BodyBuilder(NameTable& names, TextTable& texts) : names_(names), texts_(texts) {}
+    void Add(std::string_view lname, std::int32_t type, std::string_view data) {
+        const std::size_t place = place_++;
+        if (NameTable::IsTarget(lname)) {
+            PutVarint(body_, names_.IdAt(place, lname));
+            PutVarint(body_, texts_.IdOfValue(type, data));
+        } else if (const std::int32_t number = Registry::NumberOf(type, data); number != 0) {
+            PutVarint(body_, names_.IdAt(place, lname));
+            PutVarint(body_, static_cast<std::uint32_t>(number));
+        }
+    }
+    // The body of the values added since the last Take.
+    std::string Take() {
+        place_ = 0;
+        return std::exchange(body_, std::string());
+    }
+
+  private:
+    NameTable& names_;
+    TextTable& texts_;
+    std::string body_;
+    std::size_t place_ = 0;
+};
+
+// A key's row as it should be: its example number and body; none when the
 // key has no values.
 struct ExpectedRow {
     bool present = false;
@@ -265,8 +305,8 @@ struct ExpectedRow {
 // Builds the rows of every direct subkey of the examples key from the values,
 // in key order; visit(key, row) for each subkey that has values.
 template <typename Visit>
-void BuildAllRows(const Registry& registry, NameTable& names, Visit&& visit) {
-    BodyBuilder builder;
+void BuildAllRows(const Registry& registry, NameTable& names, TextTable& texts, Visit&& visit) {
+    BodyBuilder builder(names, texts);
     std::int64_t key = -1, number = 0;
     registry.ForEachSubkeyValue(ExamplesKeyPath(), [&](const Registry::StreamedValue& value) {
         if (value.subkeyId != key) {
@@ -274,7 +314,7 @@ void BuildAllRows(const Registry& registry, NameTable& names, Visit&& visit) {
             key = value.subkeyId;
             number = ExampleNumberOf(value.subkeyLname);
         }
-        builder.Add(names, value.lname, value.type, value.data);
+        builder.Add(value.lname, value.type, value.data);
     });
     if (key >= 0) visit(key, ExpectedRow{true, number, builder.Take()});
 }
@@ -283,13 +323,14 @@ void BuildAllRows(const Registry& registry, NameTable& names, Visit&& visit) {
 // is not a direct subkey of the examples key, or has no values.
 class RowBuilder {
   public:
-    RowBuilder(sqlite3* db, std::int64_t examples)
+    RowBuilder(sqlite3* db, std::int64_t examples, NameTable& names, TextTable& texts)
         : examples_(examples),
           key_(db, "SELECT parent, lname FROM keys WHERE id=?1"),
-          values_(db, "SELECT lname, type, data FROM vals WHERE key=?1 ORDER BY lname") {}
+          values_(db, "SELECT lname, type, data FROM vals WHERE key=?1 ORDER BY lname"),
+          builder_(names, texts) {}
     bool ok() const { return key_.ok() && values_.ok(); }
 
-    ExpectedRow Build(NameTable& names, std::int64_t key) {
+    ExpectedRow Build(std::int64_t key) {
         ExpectedRow row;
         key_.Bind(1, key);
         const bool child = examples_ > 0 && key_.Row() && key_.Int(0) == examples_;
@@ -299,7 +340,7 @@ class RowBuilder {
         values_.Bind(1, key);
         while (values_.Row()) {
             row.present = true;
-            builder_.Add(names, values_.Blob(0), static_cast<std::int32_t>(values_.Int(1)), values_.Blob(2));
+            builder_.Add(values_.Blob(0), static_cast<std::int32_t>(values_.Int(1)), values_.Blob(2));
         }
         values_.Reset();
         row.body = builder_.Take();
@@ -312,62 +353,52 @@ class RowBuilder {
     BodyBuilder builder_;
 };
 
-// Turns compact rows, met in key order, into what ExampleStore::Read
-// builds from the values met in the same order: the same rows, columns and
-// texts, numbered the same way.
+// The keys marked dirty, in key order.
+std::vector<std::int64_t> DirtyKeys(sqlite3* db) {
+    std::vector<std::int64_t> dirty;
+    Query marked(db, "SELECT key FROM compact_dirty ORDER BY key");
+    while (marked.Row()) dirty.push_back(marked.Int(0));
+    return dirty;
+}
+
+// Turns rows met in key order into what a read of the values met in the same
+// order gives: the same rows, codes, columns and texts, numbered the same way.
 class ExampleAssembler {
   public:
-    ExampleAssembler(StoredExamples& s, const ConfigTables& state) : s_(s) {
-        s_.attributeCount = std::clamp(state.AttributeCount, 0, ConfigTables::kMaxAttributes);
+    // expectedRows: about how many rows will come, so that the tables are
+    // made once at their size instead of growing by doubling.
+    ExampleAssembler(StoredExamples& s, const ConfigTables& tables, std::size_t expectedRows)
+        : s_(s), expected_(expectedRows) {
+        s_.attributeCount = std::clamp(tables.AttributeCount, 0, ConfigTables::kMaxAttributes);
         for (std::int32_t slot = 1; slot <= s_.attributeCount; ++slot)
-            slotsByName_[codepage::LoweredAnsi(state.AttributeNames[slot])].push_back(slot);
+            slotsByName_[codepage::LoweredAnsi(tables.AttributeNames[slot])].push_back(slot);
+        s_.numbers.reserve(expected_);
+        s_.codes.reserve(expected_ * s_.attributeCount);
     }
 
-    void Add(const NameTable& names, std::int64_t number, std::string_view body) {
+    void Add(const NameTable& names, const TextTable& texts, std::int64_t number, std::string_view body) {
         if (number < 1 || number > s_.storedCount) return;
         const auto row = static_cast<std::int32_t>(s_.numbers.size());
         s_.numbers.push_back(static_cast<std::int32_t>(number));
-        s_.values.resize(s_.values.size() + s_.attributeCount, 0);
-        std::int32_t* values = s_.values.data() + static_cast<std::size_t>(row) * s_.attributeCount;
-
+        s_.codes.resize(s_.codes.size() + s_.attributeCount, 0);
+        std::uint8_t* codes = s_.codes.data() + static_cast<std::size_t>(row) * s_.attributeCount;
         const char* p = body.data();
         const char* end = p + body.size();
-        for (std::uint64_t n = GetVarint(p, end); n > 0 && p < end; --n) {
-            const Use& use = UseOf(names, GetVarint(p, end));
-            std::uint32_t u = static_cast<std::uint8_t>(p < end ? *p++ : 0);
-            if (u == 0) {
-                for (int i = 0; i < 4 && p < end; ++i)
-                    u |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(*p++)) << (8 * i);
-            }
-            if (use.slots)
-                for (const std::int32_t slot : *use.slots) values[slot - 1] = static_cast<std::int32_t>(u);
-        }
         while (p < end) {
             Use& use = UseOf(names, GetVarint(p, end));
-            const auto type = static_cast<std::int32_t>(static_cast<std::uint32_t>(GetVarint(p, end)));
-            const std::size_t length = std::min<std::uint64_t>(GetVarint(p, end), end - p);
-            const std::string_view data(p, length);
-            p += length;
-            if (use.column < 0) {
-                use.column = static_cast<std::int32_t>(s_.columns.size());
-                s_.columns.emplace_back();
-                s_.targetColumns.emplace(names.NameOf(use.id), use.column);
+            const std::uint64_t payload = GetVarint(p, end);
+            if (use.target) {
+                AddText(names, texts, use, row, payload);
+            } else if (use.slots) {
+                const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(payload));
+                for (const std::int32_t slot : *use.slots) {
+                    if (value >= 0 && value <= 255) {
+                        codes[slot - 1] = static_cast<std::uint8_t>(value);
+                    } else {
+                        s_.wide.push_back({row, slot, value});
+                    }
+                }
             }
-            if (type != Registry::kTypeText && type != Registry::kTypeNumber) continue;
-            rawText_.assign(1, static_cast<char>(type));
-            rawText_.append(data);
-            auto text = textIds_.find(rawText_);
-            if (text == textIds_.end()) {
-                decoded_.clear();
-                Registry::TextOf(type, data, decoded_);
-                const auto id = decoded_.empty() ? -1 : static_cast<std::int32_t>(s_.texts.size());
-                if (id >= 0) s_.texts.push_back(decoded_);
-                text = textIds_.emplace(rawText_, id).first;
-            }
-            if (text->second < 0) continue;
-            auto& cells = s_.columns[use.column];
-            if (cells.size() <= static_cast<std::size_t>(row)) cells.resize(s_.numbers.size(), -1);
-            cells[row] = text->second;
         }
     }
 
@@ -376,16 +407,20 @@ class ExampleAssembler {
         for (std::size_t i = 0; i < s_.order.size(); ++i) s_.order[i] = static_cast<std::int32_t>(i);
         std::sort(s_.order.begin(), s_.order.end(),
                   [&](std::int32_t a, std::int32_t b) { return s_.numbers[a] < s_.numbers[b]; });
+        std::sort(s_.wide.begin(), s_.wide.end(), [](const auto& a, const auto& b) {
+            return a.row != b.row ? a.row < b.row : a.slot < b.slot;
+        });
     }
 
   private:
-    // What a value name means for this configuration: the slots it fills,
-    // and its target column once one was made.
+    // What a name means for this configuration: the slots it fills, or
+    // whether it is a target's, with its column once one was made.
     struct Use {
-        std::uint32_t id = 0;
         bool known = false;
+        bool target = false;
         const std::vector<std::int32_t>* slots = nullptr;
         std::int32_t column = -1;
+        std::uint32_t id = 0;
     };
     Use& UseOf(const NameTable& names, std::uint64_t id) {
         if (id >= names.Size()) id = 0;  // a damaged row: a name that means nothing
@@ -394,35 +429,66 @@ class ExampleAssembler {
         if (!use.known) {
             use.known = true;
             use.id = static_cast<std::uint32_t>(id);
-            if (auto it = slotsByName_.find(names.NameOf(use.id)); id != 0 && it != slotsByName_.end())
+            const std::string& lname = names.TextOf(id);
+            use.target = id != 0 && NameTable::IsTarget(lname);
+            if (auto it = slotsByName_.find(lname); id != 0 && !use.target && it != slotsByName_.end())
                 use.slots = &it->second;
         }
         return use;
     }
+    // The target value of row: its name's column is made when first met,
+    // whatever the value reads as.
+    void AddText(const NameTable& names, const TextTable& texts, Use& use, std::int32_t row,
+                 std::uint64_t textId) {
+        if (use.column < 0) {
+            use.column = static_cast<std::int32_t>(s_.columns.size());
+            s_.columns.emplace_back().reserve(expected_);
+            s_.targetColumns.emplace(names.TextOf(use.id), use.column);
+        }
+        if (textId == 0 || textId >= texts.Size()) return;
+        if (textIndex_.size() < texts.Size()) textIndex_.resize(texts.Size(), -1);
+        std::int32_t& index = textIndex_[textId];
+        if (index < 0) {
+            index = static_cast<std::int32_t>(s_.texts.size());
+            s_.texts.push_back(texts.TextOf(textId));
+        }
+        auto& cells = s_.columns[use.column];
+        if (cells.size() <= static_cast<std::size_t>(row)) cells.resize(row + 1, -1);
+        cells[row] = index;
+    }
 
     StoredExamples& s_;
+    std::size_t expected_;
     std::unordered_map<std::string, std::vector<std::int32_t>> slotsByName_;
     std::vector<Use> uses_;
-    std::unordered_map<std::string, std::int32_t> textIds_;
-    std::string rawText_, decoded_;
+    std::vector<std::int32_t> textIndex_;  // text number -> index in s_.texts
 };
+
+// About how many rows a read meets: the subkeys of the examples key.
+std::size_t SubkeyCount(sqlite3* db, std::int64_t key) {
+    Query count(db, "SELECT count(*) FROM keys WHERE parent=?1");
+    return key > 0 && count.Bind(1, key).Row() ? static_cast<std::size_t>(count.Int(0)) : 0;
+}
+
+Status Failure(const Registry& registry, const std::string& what) {
+    sqlite3* db = registry.Connection();
+    return Status::IOError("The store " + registry.FilePath() + " could not " + what + ": " +
+                           (db ? sqlite3_errmsg(db) : "the store is not open"));
+}
 
 }  // namespace
 
 Status RefreshCompactExamples(Registry& registry) {
-    auto failed = [&](const char* what) {
-        sqlite3* db = registry.Connection();
-        return Status::IOError("The store " + registry.FilePath() + " could not " + what + ": " +
-                               (db ? sqlite3_errmsg(db) : "the store is not open"));
-    };
     Registry::WriteGroup group(registry);
     sqlite3* db = registry.Connection();
+    if (!db) return Status::IOError("the store is not open");
     const std::int64_t examples = std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0);
     const bool built = BuiltFor(db) == examples;
+    if (!built && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Failure(registry, "make the tables of its compact examples");
     NameTable names;
-    if (!db || (!built && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) ||
-        !names.Load(db))
-        return failed("keep its compact examples");
+    TextTable texts;
+    if (!names.Load(db) || !texts.Load(db)) return Failure(registry, "read its compact examples");
 
     if (!built) {
         // Built for another key, or never: build every row. The rows count
@@ -431,108 +497,159 @@ Status RefreshCompactExamples(Registry& registry) {
         Query clearRows(db, "DELETE FROM compact_examples");
         Query clearMarks(db, "DELETE FROM compact_dirty");
         if (!clear.Done() || !clearRows.Done() || !clearMarks.Done())
-            return failed("clear its compact examples");
-        std::vector<std::pair<std::int64_t, ExpectedRow>> rows;
-        if (examples > 0)
-            BuildAllRows(registry, names,
-                         [&](std::int64_t key, ExpectedRow row) { rows.emplace_back(key, std::move(row)); });
+            return Failure(registry, "clear its compact examples");
         Query insert(db, "INSERT INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-        if (!names.SaveNew(db)) return failed("store the names of its compact examples");
-        for (const auto& [key, row] : rows)
-            if (!insert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Done())
-                return failed("store its compact examples");
-        Query built(db, "INSERT INTO compact_state(examples) VALUES(?1)");
-        if (!built.Bind(1, examples).Done()) return failed("store its compact examples");
+        bool written = insert.ok();
+        if (examples > 0)
+            BuildAllRows(registry, names, texts, [&](std::int64_t key, const ExpectedRow& row) {
+                written = written && insert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Done();
+            });
+        Query state(db, "INSERT INTO compact_state(examples) VALUES(?1)");
+        if (!written || !names.SaveNew(db) || !texts.SaveNew(db) || !state.Bind(1, examples).Done())
+            return Failure(registry, "store its compact examples");
         return group.Commit();
     }
 
-    std::vector<std::int64_t> dirty;
-    {
-        Query marked(db, "SELECT key FROM compact_dirty ORDER BY key");
-        while (marked.Row()) dirty.push_back(marked.Int(0));
-    }
-    RowBuilder builder(db, examples);
+    const std::vector<std::int64_t> dirty = DirtyKeys(db);
+    if (dirty.empty()) return group.Commit();
+    RowBuilder builder(db, examples, names, texts);
     Query upsert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
     Query remove(db, "DELETE FROM compact_examples WHERE key=?1");
     Query unmark(db, "DELETE FROM compact_dirty WHERE key=?1");
     if (!builder.ok() || !upsert.ok() || !remove.ok() || !unmark.ok())
-        return failed("keep its compact examples");
+        return Failure(registry, "keep its compact examples");
     std::vector<std::pair<std::int64_t, ExpectedRow>> rows;
     rows.reserve(dirty.size());
-    for (const std::int64_t key : dirty) rows.emplace_back(key, builder.Build(names, key));
-    if (!names.SaveNew(db)) return failed("store the names of its compact examples");
+    for (const std::int64_t key : dirty) rows.emplace_back(key, builder.Build(key));
+    if (!names.SaveNew(db) || !texts.SaveNew(db)) return Failure(registry, "store its compact examples");
     // A row is written before its mark goes, so a failure in between leaves
     // the key dirty rather than wrong.
     for (const auto& [key, row] : rows) {
         const bool written = row.present ? upsert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Done()
                                          : remove.Bind(1, key).Done();
-        if (!written || !unmark.Bind(1, key).Done()) return failed("store its compact examples");
+        if (!written || !unmark.Bind(1, key).Done()) return Failure(registry, "store its compact examples");
     }
     return group.Commit();
 }
 
-NewExamplesWrite::NewExamplesWrite(Registry& registry) : registry_(registry) {
-    sqlite3* db = registry_.Connection();
-    Query last(db, "SELECT coalesce(max(id), 0) FROM keys");
-    if (!last.Row() || sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK) return;
-    lastOldKey_ = last.Int(0);
+bool CompactExamplesNeedRefresh(const Registry& registry) {
+    const Registry::ReadSnapshot read(registry);
+    sqlite3* db = registry.Connection();
+    if (BuiltFor(db) != std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0)) return true;
+    Query marked(db, "SELECT 1 FROM compact_dirty LIMIT 1");
+    return marked.Row();
 }
 
-NewExamplesWrite::~NewExamplesWrite() { Finish(); }
-
-Status NewExamplesWrite::Finish() {
-    if (finished_) return Status::Ok();
-    finished_ = true;
-    sqlite3* db = registry_.Connection();
-    if (db) sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
-    Query mark(db, "INSERT OR IGNORE INTO compact_dirty SELECT id FROM keys WHERE id > ?1");
-    if (lastOldKey_ >= 0 && mark.Bind(1, lastOldKey_).Done()) return Status::Ok();
-    // A store without compact rows (opened read-only before they existed) has nothing to mark.
-    Query tables(db, "SELECT 1 FROM sqlite_master WHERE name='compact_dirty'");
-    if (lastOldKey_ >= 0 && tables.ok() && !tables.Row()) return Status::Ok();
-    return Status::IOError("The store " + registry_.FilePath() + " could not mark its new examples: " +
-                           (db ? sqlite3_errmsg(db) : "the store is not open"));
+std::shared_ptr<const StoredExamples> ReadExamplesFromValues(const Registry& registry,
+                                                             const ConfigTables& tables) {
+    auto fresh = std::make_shared<StoredExamples>();
+    const Registry::ReadSnapshot read(registry);
+    fresh->storedCount = std::max(registry.GetKeyNumber(ExamplesKeyPath(), kCountValue), 0);
+    sqlite3* db = registry.Connection();
+    ExampleAssembler assembler(*fresh, tables, SubkeyCount(db, FindKeyId(db, ExamplesKeyPath())));
+    NameTable names;
+    TextTable texts;
+    BuildAllRows(registry, names, texts, [&](std::int64_t, const ExpectedRow& row) {
+        assembler.Add(names, texts, row.number, row.body);
+    });
+    assembler.Finish();
+    return fresh;
 }
 
 std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry,
-                                                          const ConfigTables& state) {
-    auto fresh = std::make_shared<StoredExamples>();
-    ExampleAssembler assembler(*fresh, state);
+                                                          const ConfigTables& tables) {
     const Registry::ReadSnapshot read(registry);
-    const std::string path = ExamplesKeyPath();
-    fresh->storedCount = std::max(registry.GetKeyNumber(path, "Count"), 0);
     sqlite3* db = registry.Connection();
-    const std::int64_t examples = FindKeyId(db, path);
+    const std::int64_t examples = FindKeyId(db, ExamplesKeyPath());
     NameTable names;
-    if (examples < 0) {
-        // No examples key: nothing to read.
-    } else if (BuiltFor(db) != examples || !names.Load(db)) {
-        BuildAllRows(registry, names, [&](std::int64_t, const ExpectedRow& row) {
-            assembler.Add(names, row.number, row.body);
-        });
-    } else {
-        std::vector<std::int64_t> dirty;
-        Query marked(db, "SELECT key FROM compact_dirty ORDER BY key");
-        while (marked.Row()) dirty.push_back(marked.Int(0));
-        RowBuilder builder(db, examples);
-        std::size_t next = 0;
-        // Dirty keys before key (all when key is -1) are read from their values.
-        auto fromValues = [&](std::int64_t key) {
-            for (; next < dirty.size() && (key < 0 || dirty[next] < key); ++next)
-                if (const ExpectedRow row = builder.Build(names, dirty[next]); row.present)
-                    assembler.Add(names, row.number, row.body);
-        };
-        Query rows(db, "SELECT key, number, body FROM compact_examples ORDER BY key");
-        while (rows.Row()) {
-            const std::int64_t key = rows.Int(0);
-            fromValues(key);
-            if (next < dirty.size() && dirty[next] == key) continue;  // read from the values next
-            assembler.Add(names, rows.Int(1), rows.Blob(2));
-        }
-        fromValues(-1);
+    TextTable texts;
+    if (examples < 0 || BuiltFor(db) != examples || !names.Load(db) || !texts.Load(db))
+        return ReadExamplesFromValues(registry, tables);
+
+    auto fresh = std::make_shared<StoredExamples>();
+    fresh->storedCount = std::max(registry.GetKeyNumber(ExamplesKeyPath(), kCountValue), 0);
+    ExampleAssembler assembler(*fresh, tables, SubkeyCount(db, examples));
+    const std::vector<std::int64_t> dirty = DirtyKeys(db);
+    RowBuilder builder(db, examples, names, texts);
+    std::size_t next = 0;
+    // Dirty keys before key (all when key is -1) are read from their values.
+    auto fromValues = [&](std::int64_t key) {
+        for (; next < dirty.size() && (key < 0 || dirty[next] < key); ++next)
+            if (const ExpectedRow row = builder.Build(dirty[next]); row.present)
+                assembler.Add(names, texts, row.number, row.body);
+    };
+    Query rows(db, "SELECT key, number, body FROM compact_examples ORDER BY key");
+    while (rows.Row()) {
+        const std::int64_t key = rows.Int(0);
+        fromValues(key);
+        if (next < dirty.size() && dirty[next] == key) continue;  // read from the values next
+        assembler.Add(names, texts, rows.Int(1), rows.Blob(2));
     }
+    fromValues(-1);
     assembler.Finish();
     return fresh;
+}
+
+struct NewExampleRows::Tables {
+    NameTable names;
+    TextTable texts;
+    BodyBuilder builder{names, texts};
+    struct Row {
+        std::int64_t key;
+        std::int64_t number;
+        std::string body;
+    };
+    std::vector<Row> rows;
+};
+
+NewExampleRows::NewExampleRows(Registry& registry) : registry_(registry) {
+    status_ = RefreshCompactExamples(registry_);
+    sqlite3* db = registry_.Connection();
+    if (!status_) return;
+    tables_ = std::make_unique<Tables>();
+    if (!tables_->names.Load(db) || !tables_->texts.Load(db)) {
+        status_ = Failure(registry_, "read its compact examples");
+        return;
+    }
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK) {
+        status_ = Failure(registry_, "write its examples without its triggers");
+        return;
+    }
+    triggersOff_ = true;
+}
+
+NewExampleRows::~NewExampleRows() {
+    if (triggersOff_) sqlite3_db_config(registry_.Connection(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+}
+
+void NewExampleRows::Add(std::int64_t key, std::int64_t number,
+                         const std::vector<Registry::NewValue>& values) {
+    if (!status_) return;
+    for (const Registry::NewValue& value : values)
+        tables_->builder.Add(value.name->lname, value.type, value.bytes);
+    tables_->rows.push_back({key, number, tables_->builder.Take()});
+}
+
+Status NewExampleRows::Finish() {
+    if (triggersOff_) {
+        sqlite3_db_config(registry_.Connection(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+        triggersOff_ = false;
+    }
+    if (!status_) return status_;
+    sqlite3* db = registry_.Connection();
+    Query insert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+    bool written = insert.ok() && tables_->names.SaveNew(db) && tables_->texts.SaveNew(db);
+    for (const auto& row : tables_->rows)
+        written = written && insert.Bind(1, row.key).Bind(2, row.number).Bind(3, row.body).Done();
+    // Rows built for a store without an examples key: that key is new, and
+    // these are all of its examples.
+    if (written && BuiltFor(db) == 0) {
+        Query state(db, "UPDATE compact_state SET examples=?1");
+        written = state.Bind(1, std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0)).Done();
+    }
+    tables_.reset();
+    status_ = written ? Status::Ok() : Failure(registry_, "store its compact examples");
+    return status_;
 }
 
 CompactExamplesCheck CheckCompactExamples(const Registry& registry) {
@@ -541,14 +658,14 @@ CompactExamplesCheck CheckCompactExamples(const Registry& registry) {
     sqlite3* db = registry.Connection();
     const std::int64_t examples = FindKeyId(db, ExamplesKeyPath());
     NameTable names;
-    if (BuiltFor(db) != std::max<std::int64_t>(examples, 0) || !names.Load(db)) return check;
+    TextTable texts;
+    if (BuiltFor(db) != std::max<std::int64_t>(examples, 0) || !names.Load(db) || !texts.Load(db))
+        return check;
     std::unordered_map<std::int64_t, ExpectedRow> expected;
     if (examples > 0)
-        BuildAllRows(registry, names,
+        BuildAllRows(registry, names, texts,
                      [&](std::int64_t key, ExpectedRow row) { expected[key] = std::move(row); });
-    std::vector<std::int64_t> dirty;
-    Query marked(db, "SELECT key FROM compact_dirty ORDER BY key");
-    while (marked.Row()) dirty.push_back(marked.Int(0));
+    const std::vector<std::int64_t> dirty = DirtyKeys(db);
     auto isDirty = [&](std::int64_t key) { return std::binary_search(dirty.begin(), dirty.end(), key); };
     check.stale = 0;
     check.dirty = static_cast<std::int64_t>(dirty.size());

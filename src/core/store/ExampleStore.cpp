@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/platform/CodePage.h"
+#include "core/store/CompactExamples.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel {
@@ -30,128 +31,106 @@ std::int64_t ExampleNumberOf(std::string_view lname) {
     return n;
 }
 
+bool StoredExamples::HasWideValues(std::int32_t row) const {
+    const auto it = std::lower_bound(wide.begin(), wide.end(), row,
+                                     [](const WideValue& w, std::int32_t r) { return w.row < r; });
+    return it != wide.end() && it->row == row;
+}
+
+std::int32_t StoredExamples::WideValueOf(std::int32_t row, std::int32_t s) const {
+    const auto it =
+        std::lower_bound(wide.begin(), wide.end(), std::pair(row, s),
+                         [](const WideValue& w, auto key) { return std::pair(w.row, w.slot) < key; });
+    return it != wide.end() && it->row == row && it->slot == s ? it->value : 0;
+}
+
 std::int32_t StoredExamples::ColumnOf(std::string_view id) const {
     const auto column =
         targetColumns.find(codepage::LoweredAnsi(std::string(kTargetPrefix) + std::string(id)));
     return column == targetColumns.end() ? -1 : column->second;
 }
 
-std::shared_ptr<const StoredExamples> ExampleStore::Read(const Registry& registry,
-                                                         const ConfigTables& tables) {
-    auto fresh = std::make_shared<StoredExamples>();
-    StoredExamples& s = *fresh;
-    s.attributeCount = std::clamp(tables.AttributeCount, 0, ConfigTables::kMaxAttributes);
-    std::unordered_map<std::string, std::vector<std::int32_t>, TextHash, std::equal_to<>> slotsByName;
-    for (std::int32_t slot = 1; slot <= s.attributeCount; ++slot)
-        slotsByName[codepage::LoweredAnsi(tables.AttributeNames[slot])].push_back(slot);
-
-    const std::string targetPrefix = codepage::LoweredAnsi(kTargetPrefix);
-    const Registry::ReadSnapshot read(registry);
-    const std::string path = ExamplesKeyPath();
-    s.storedCount = std::max(registry.GetKeyNumber(path, kCountValue), 0);
-
-    // What a value name means: the slots it fills, and whether it holds the
-    // class of a target (its column). Names come in the same order in most
-    // keys, so the name met at the same place in the previous key is tried
-    // before the table.
-    struct NameUse {
-        const std::vector<std::int32_t>* slots = nullptr;
-        std::int32_t column = -1;
-    };
-    std::unordered_map<std::string, NameUse, TextHash, std::equal_to<>> names;
-    std::vector<std::pair<std::string_view, const NameUse*>> namesByPlace;
-    auto useOf = [&](std::string_view lname, std::size_t place) -> const NameUse& {
-        if (place < namesByPlace.size() && namesByPlace[place].first == lname)
-            return *namesByPlace[place].second;
-        auto it = names.find(lname);
-        if (it == names.end()) {
-            NameUse use;
-            if (auto slots = slotsByName.find(lname); slots != slotsByName.end()) use.slots = &slots->second;
-            if (lname.starts_with(targetPrefix)) {
-                use.column = static_cast<std::int32_t>(s.columns.size());
-                s.columns.emplace_back();
-                s.targetColumns.emplace(lname, use.column);
-            }
-            it = names.emplace(lname, use).first;
-        }
-        if (place >= namesByPlace.size()) namesByPlace.resize(place + 1);
-        namesByPlace[place] = {it->first, &it->second};
-        return it->second;
-    };
-
-    std::unordered_map<std::string, std::int32_t, TextHash, std::equal_to<>> textIds;
-    std::int64_t lastKey = -1;
-    std::int32_t row = -1;
-    std::size_t place = 0;
-    std::string rawText;
-    std::string decoded;
-    // The stream gives each key's values together, so each key is met once.
-    registry.ForEachSubkeyValue(path, [&](const Registry::StreamedValue& value) {
-        if (value.subkeyId != lastKey) {
-            lastKey = value.subkeyId;
-            place = 0;
-            const std::int64_t number = ExampleNumberOf(value.subkeyLname);
-            row = number >= 1 && number <= s.storedCount ? static_cast<std::int32_t>(s.numbers.size()) : -1;
-            if (row >= 0) {
-                s.numbers.push_back(static_cast<std::int32_t>(number));
-                s.values.resize(s.values.size() + s.attributeCount, 0);
-            }
-        }
-        if (row < 0) return;
-        const NameUse& use = useOf(value.lname, place++);
-        if (use.slots) {
-            const std::int32_t number = Registry::NumberOf(value.type, value.data);
-            for (const std::int32_t slot : *use.slots)
-                s.values[static_cast<std::size_t>(row) * s.attributeCount + slot - 1] = number;
-        }
-        // Only text and number values can read as a non-empty text.
-        if (use.column < 0 || (value.type != Registry::kTypeText && value.type != Registry::kTypeNumber))
-            return;
-        rawText.assign(1, static_cast<char>(value.type));
-        rawText.append(value.data);
-        auto text = textIds.find(rawText);
-        if (text == textIds.end()) {
-            decoded.clear();
-            Registry::TextOf(value.type, value.data, decoded);
-            const auto id = decoded.empty() ? -1 : static_cast<std::int32_t>(s.texts.size());
-            if (id >= 0) s.texts.push_back(decoded);
-            text = textIds.emplace(rawText, id).first;
-        }
-        if (text->second < 0) return;
-        auto& texts = s.columns[use.column];
-        if (texts.size() <= static_cast<std::size_t>(row)) texts.resize(s.numbers.size(), -1);
-        texts[row] = text->second;
-    });
-
-    s.order.resize(s.numbers.size());
-    for (std::size_t i = 0; i < s.order.size(); ++i) s.order[i] = static_cast<std::int32_t>(i);
-    std::sort(s.order.begin(), s.order.end(),
-              [&](std::int32_t a, std::int32_t b) { return s.numbers[a] < s.numbers[b]; });
-    return fresh;
+std::shared_ptr<const StoredExamples> ExampleStore::Read(Registry& registry, const ConfigTables& tables) {
+    // A refresh that cannot be made now (another program holds the store)
+    // costs only speed: the read takes stale examples from their values.
+    if (registry.IsOpen() && !registry.IsReadOnly() && CompactExamplesNeedRefresh(registry))
+        RefreshCompactExamples(registry);
+    return ReadCompactExamples(registry, tables);
 }
 
-void ExampleStore::WriteExample(std::int32_t number, const ExampleBatch& examples, std::size_t row) {
-    const std::string key = ExampleKeyPath(number);
-    registry_.OpenKey(key);
+namespace {
+
+// Writes row r of examples into the example key at path, value by value, so
+// that an example written before keeps the values not written again.
+void WriteExample(Registry& registry, const std::string& path, const ExampleBatch& examples, std::size_t r) {
+    registry.OpenKey(path);
     const std::size_t numbers = examples.numberNames.size(), texts = examples.textNames.size();
     for (std::size_t i = 0; i < numbers; ++i)
-        if (const std::int32_t value = examples.numbers[row * numbers + i]; value != 0)
-            registry_.SetKeyNumber(key, examples.numberNames[i], value);
+        if (const std::int32_t value = examples.numbers[r * numbers + i]; value != 0)
+            registry.SetKeyNumber(path, examples.numberNames[i], value);
     for (std::size_t i = 0; i < texts; ++i)
-        if (const std::string& text = examples.texts[row * texts + i]; !text.empty())
-            registry_.SetKeyText(key, examples.textNames[i], text);
+        if (const std::string& text = examples.texts[r * texts + i]; !text.empty())
+            registry.SetKeyText(path, examples.textNames[i], text);
 }
+
+// The value names of a batch, encoded once, in the order the store keeps
+// them (by lowered name): then each example's values are written in order.
+struct BatchColumn {
+    Registry::EncodedName name;
+    bool text = false;
+    std::size_t index = 0;  // in numberNames or textNames
+};
+
+Status BatchColumns(const ExampleBatch& examples, std::vector<BatchColumn>& columns) {
+    for (std::size_t i = 0; i < examples.numberNames.size() + examples.textNames.size(); ++i) {
+        BatchColumn column;
+        column.text = i >= examples.numberNames.size();
+        column.index = column.text ? i - examples.numberNames.size() : i;
+        const std::string& name =
+            column.text ? examples.textNames[column.index] : examples.numberNames[column.index];
+        if (Status s = Registry::EncodeName(name, column.name); !s) return s;
+        columns.push_back(std::move(column));
+    }
+    std::sort(columns.begin(), columns.end(),
+              [](const BatchColumn& a, const BatchColumn& b) { return a.name.lname < b.name.lname; });
+    for (std::size_t i = 1; i < columns.size(); ++i)
+        if (columns[i].name.lname == columns[i - 1].name.lname)
+            return Status::InvalidInput("the value name " + codepage::FromAnsi(columns[i].name.name) +
+                                        " is given twice");
+    return Status::Ok();
+}
+
+std::string NumberBytes(std::int32_t value) {
+    const auto u = static_cast<std::uint32_t>(value);
+    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
+            static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
+}
+
+}  // namespace
 
 Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
     if (examples.rows == 0) return Status::Ok();
     if (examples.numbers.size() != examples.rows * examples.numberNames.size() ||
         examples.texts.size() != examples.rows * examples.textNames.size())
         return Status::InvalidInput("the examples do not fill their table");
-    for (std::size_t i = 0; i < examples.texts.size(); ++i)
-        if (Status s = Registry::CheckText(
-                "the value of " + examples.textNames[i % examples.textNames.size()], examples.texts[i]);
-            !s)
-            return s;
+    std::vector<BatchColumn> columns;
+    if (Status s = BatchColumns(examples, columns); !s) return s;
+    // Each distinct text is checked and put into the code page once.
+    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> encoded;
+    std::vector<const std::string*> textBytes(examples.texts.size(), nullptr);
+    for (std::size_t i = 0; i < examples.texts.size(); ++i) {
+        const std::string& text = examples.texts[i];
+        if (text.empty()) continue;
+        auto it = encoded.find(text);
+        if (it == encoded.end()) {
+            if (Status s = Registry::CheckText(
+                    "the value of " + examples.textNames[i % examples.textNames.size()], text);
+                !s)
+                return s;
+            it = encoded.emplace(text, codepage::ToAnsi(text)).first;
+        }
+        textBytes[i] = &it->second;
+    }
 
     Registry::WriteGroup group(registry_);
     const std::string path = ExamplesKeyPath();
@@ -168,9 +147,34 @@ Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
             return Status::Corrupt("the store already holds a key " + name + " above its example count " +
                                    std::to_string(stored));
     }
-    for (std::int32_t i = 0; i < added; ++i)
-        WriteExample(stored + 1 + i, examples, static_cast<std::size_t>(i));
-    registry_.SetKeyNumber(path, kCountValue, stored + added);
+
+    NewExampleRows compact(registry_);
+    if (!compact.status().ok()) return compact.status();
+    std::vector<std::string> numberBytes(columns.size());
+    std::vector<Registry::NewValue> values;
+    Registry::EncodedName key;
+    const std::size_t numberCount = examples.numberNames.size(), textCount = examples.textNames.size();
+    for (std::int32_t i = 0; i < added; ++i) {
+        const auto r = static_cast<std::size_t>(i);
+        values.clear();
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const BatchColumn& column = columns[c];
+            if (column.text) {
+                if (const std::string* bytes = textBytes[r * textCount + column.index])
+                    values.push_back({&column.name, Registry::kTypeText, *bytes});
+            } else if (const std::int32_t v = examples.numbers[r * numberCount + column.index]; v != 0) {
+                numberBytes[c] = NumberBytes(v);
+                values.push_back({&column.name, Registry::kTypeNumber, numberBytes[c]});
+            }
+        }
+        const std::int32_t number = stored + 1 + i;
+        if (Status s = Registry::EncodeName("Example" + std::to_string(number), key); !s) return s;
+        std::int64_t id = 0;
+        if (Status s = registry_.CreateKeyWithValues(path, key, values, &id); !s) return s;
+        compact.Add(id, number, values);
+    }
+    if (Status s = registry_.SetKeyNumber(path, kCountValue, stored + added); !s) return s;
+    if (Status s = compact.Finish(); !s) return s;
     if (Status s = group.Commit(); !s) return s;
     if (first) *first = stored + 1;
     return Status::Ok();
@@ -204,7 +208,9 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
         target = stored + 1;
     }
     registry_.SetKeyNumber(path, kCountValue, std::max(stored, target));
-    WriteExample(target, example, 0);
+    WriteExample(registry_, ExampleKeyPath(target), example, 0);
+    // The triggers marked the example: its compact row is made in this group.
+    if (Status s = RefreshCompactExamples(registry_); !s) return s;
     if (Status s = group.Commit(); !s) return s;
 
     lastRemembered_ = target;

@@ -32,23 +32,40 @@ namespace morvel {
 // names of the configuration it was read for, and the text of every value
 // whose name starts with "Target". Never changed after reading, so any number
 // of threads may read one object at once.
+//
+// Slot values take a byte each: a value outside 0..255 (which only a
+// hand-edited store holds) has the code 0 and is kept aside in wide.
 struct StoredExamples {
     std::int32_t storedCount = 0;       // "Count" of the store (0 when absent or negative)
     std::int32_t attributeCount = 0;    // slots per row
     std::vector<std::int32_t> numbers;  // example number of each row
     std::vector<std::int32_t> order;    // rows in increasing example number
-    std::vector<std::int32_t> values;   // attributeCount values per row (slot 1 first)
+    std::vector<std::uint8_t> codes;    // attributeCount codes per row (slot 1 first)
+    struct WideValue {
+        std::int32_t row = 0;
+        std::int32_t slot = 0;
+        std::int32_t value = 0;
+    };
+    std::vector<WideValue> wide;  // ordered by row, then slot
     // Lowered value name "target..." -> column; per column and row, the
     // index of the row's text in texts, or -1 when it has none. A column may
     // be shorter than the rows: rows past its end have no text.
     std::unordered_map<std::string, std::int32_t> targetColumns;
     std::vector<std::vector<std::int32_t>> columns;
-    std::vector<std::string> texts;
+    std::vector<std::string> texts;  // distinct, none empty
 
     std::int32_t Rows() const { return static_cast<std::int32_t>(numbers.size()); }
-    // Slot s (1..attributeCount) of row is RowValues(row)[s - 1].
-    const std::int32_t* RowValues(std::int32_t row) const {
-        return values.data() + static_cast<std::size_t>(row) * attributeCount;
+    // The codes of row: slot s (1..attributeCount) is RowCodes(row)[s - 1].
+    const std::uint8_t* RowCodes(std::int32_t row) const {
+        return codes.data() + static_cast<std::size_t>(row) * attributeCount;
+    }
+    // Whether some slot of row holds a value outside 0..255.
+    bool HasWideValues(std::int32_t row) const;
+    // Slot s of row as stored; 0 for a slot outside 1..attributeCount.
+    std::int32_t Value(std::int32_t row, std::int32_t s) const {
+        if (s < 1 || s > attributeCount) return 0;
+        const std::uint8_t code = RowCodes(row)[s - 1];
+        return code != 0 || wide.empty() ? code : WideValueOf(row, s);
     }
     // The column of the value "Target" + id, or -1 when no example has it.
     std::int32_t ColumnOf(std::string_view id) const;
@@ -59,6 +76,9 @@ struct StoredExamples {
         if (static_cast<std::size_t>(row) >= cells.size() || cells[row] < 0) return nullptr;
         return &texts[cells[row]];
     }
+
+  private:
+    std::int32_t WideValueOf(std::int32_t row, std::int32_t s) const;
 };
 
 // A value given for one target, to be stored under "Target" + Id.
@@ -90,20 +110,26 @@ class ExampleStore {
     ExampleStore& operator=(const ExampleStore&) = delete;
 
     // Reads "Count" and every example 1..Count of the store in one read
-    // snapshot, for the attribute names of tables. A missing key or count
-    // reads as no examples; an example number that has no key is skipped.
-    static std::shared_ptr<const StoredExamples> Read(const Registry& registry, const ConfigTables& tables);
+    // snapshot, for the attribute names of tables, exactly as reading their
+    // values one by one would. A missing key or count reads as no examples;
+    // an example number that has no key is skipped. Served from the compact
+    // rows (CompactExamples): a store that can be written has the rows it
+    // lacks or that went stale built first; otherwise those examples are read
+    // from their values.
+    static std::shared_ptr<const StoredExamples> Read(Registry& registry, const ConfigTables& tables);
 
     // Stores examples as new ones numbered after "Count" in their order, all
-    // in one write group, and raises "Count". Refused, with nothing stored: a
-    // text the store cannot hold (InvalidInput), numbers past the largest, or
-    // a key left above "Count" by an earlier program that would mix its old
-    // values into a new example (Corrupt). *first (when given) is the first
-    // new number; it is left alone when examples is empty.
+    // in one write group with their compact rows, and raises "Count".
+    // Refused, with nothing stored: a name or text the store cannot hold or a
+    // name given twice (InvalidInput), numbers past the largest, or a key left
+    // above "Count" by an earlier program that would mix its old values into
+    // a new example (Corrupt). *first (when given) is the first new number;
+    // it is left alone when examples is empty.
     Status Append(const ExampleBatch& examples, std::int32_t* first = nullptr);
 
     // Remember: stores vector (slots 1..AttributeCount of tables, the non-zero
-    // ones) and the non-empty values as an example in one write group. A
+    // ones) and the non-empty values as an example in one write group, with
+    // the compact rows brought up to date in the same group. A
     // fresh vector, or the first Remember of this object, gets the next
     // number after "Count" (taken under the write lock); otherwise the
     // example this object remembered last is written again (the same file
@@ -117,9 +143,6 @@ class ExampleStore {
     std::int32_t LastRemembered() const { return lastRemembered_; }
 
   private:
-    // Writes row's values into the example key `number` (inside a group).
-    void WriteExample(std::int32_t number, const ExampleBatch& examples, std::size_t row);
-
     Registry& registry_;
     std::int32_t lastRemembered_ = 0;
 };

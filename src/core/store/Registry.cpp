@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +133,11 @@ class Registry::Statement {
         return *this;
     }
     void Bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+    // Binds bytes that stay valid until the statement is next reset.
+    void BindView(int i, std::string_view blob) {
+        sqlite3_bind_blob(stmt_, i, blob.data() ? blob.data() : "", static_cast<int>(blob.size()),
+                          SQLITE_STATIC);
+    }
     void Bind(int i, std::string_view blob) {
         if (blob.data() == nullptr) blob = std::string_view("", 0);
         sqlite3_bind_blob(stmt_, i, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
@@ -154,6 +160,7 @@ Registry::Registry() = default;
 
 Registry::~Registry() {
     statements_.clear();
+    valuesInserts_.clear();
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -171,6 +178,7 @@ std::string Registry::DefaultPath() {
 
 Status Registry::Open(const std::string& path) {
     statements_.clear();
+    valuesInserts_.clear();
     keyCache_.clear();
     lastKeyPath_.clear();
     if (db_) sqlite3_close_v2(db_);
@@ -326,6 +334,10 @@ Status Registry::SqliteFailure(const std::string& what) const {
 }
 
 Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
+    // A group whose lock could not be taken writes nothing: its writes would
+    // otherwise be stored one by one, outside any group.
+    if (groupDepth_ > 0 && db_ && sqlite3_get_autocommit(db_))
+        return groupError_ ? Status::Busy("the store could not be locked for writing") : groupError_;
     // Writes come in runs to one key: its id is kept for the next write.
     if (!lastKeyPath_.empty() && path == lastKeyPath_) {
         id = lastKeyId_;
@@ -338,9 +350,7 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
         return Status::Ok();
     }
     if (!db_) return Status::IOError("the store is not open");
-    if (readOnly_)
-        return Status::IOError("the store " + path_ + " can only be read" +
-                               (readOnlyReason_.empty() ? std::string() : ": " + readOnlyReason_));
+    if (readOnly_) return ReadOnlyFailure();
     for (auto part : Components(path))
         if (Status s = CheckText("the key name", part); !s) return s;
     const bool own = groupDepth_ == 0;
@@ -388,6 +398,11 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
     return result;
 }
 
+Status Registry::ReadOnlyFailure() const {
+    return Status::IOError("the store " + path_ + " can only be read" +
+                           (readOnlyReason_.empty() ? std::string() : ": " + readOnlyReason_));
+}
+
 Status Registry::OpenKey(std::string_view path) {
     std::int64_t id = -1;
     return Failed(CreateKey(path, id));
@@ -413,6 +428,72 @@ Status Registry::Write(std::string_view path, std::string_view name, std::int32_
                         : SqliteFailure("the value " + std::string(name) + " could not be written");
     s.Reset();
     return Failed(result);
+}
+
+Status Registry::EncodeName(std::string_view name, EncodedName& encoded) {
+    std::string ansi;
+    if (!codepage::ToAnsiExact(name, ansi) || ansi.size() > kMaxValueBytes)
+        return CheckText("the value name", name);
+    encoded.lname = codepage::LowerAnsi(ansi);
+    encoded.name = std::move(ansi);
+    return Status::Ok();
+}
+
+namespace {
+// Values per insert statement: enough to write an example in one, few
+// enough to stay far below SQLite's limit on parameters.
+constexpr std::size_t kValuesPerStatement = 128;
+}  // namespace
+
+Registry::Statement& Registry::PrepareValuesInsert(std::size_t rows) {
+    if (valuesInserts_.size() <= rows) valuesInserts_.resize(rows + 1);
+    auto& s = valuesInserts_[rows];
+    if (!s) {
+        std::string sql = "INSERT INTO vals(key, lname, name, type, data) VALUES";
+        for (std::size_t i = 0; i < rows; ++i) sql += i ? ",(?1,?,?,?,?)" : "(?1,?,?,?,?)";
+        s = std::make_unique<Statement>(db_, sql.c_str());
+    }
+    if (s->valid()) sqlite3_reset(s->get());
+    return *s;
+}
+
+Status Registry::CreateKeyWithValues(std::string_view parent, const EncodedName& name,
+                                     const std::vector<NewValue>& values, std::int64_t* id) {
+    if (!db_) return Failed(Status::IOError("the store is not open"));
+    if (readOnly_) return Failed(ReadOnlyFailure());
+    // Alone, the key and its values are written together or not at all.
+    WriteGroup group(*this);
+    std::int64_t parentId = -1;
+    if (Status s = CreateKey(parent, parentId); !s) return Failed(s);
+    auto& insert = Prepare(kInsertKey);
+    insert.Bind(1, parentId);
+    insert.Bind(2, name.name);
+    insert.Bind(3, name.lname);
+    const bool inserted = insert.Step() == SQLITE_DONE;
+    insert.Reset();
+    if (!inserted)
+        return Failed(SqliteFailure("the key " + codepage::FromAnsi(name.name) + " could not be created"));
+    const std::int64_t key = sqlite3_last_insert_rowid(db_);
+    for (std::size_t first = 0; first < values.size(); first += kValuesPerStatement) {
+        const std::size_t rows = std::min(kValuesPerStatement, values.size() - first);
+        Statement& s = PrepareValuesInsert(rows);
+        if (!s.valid()) return Failed(Status::IOError("the store cannot be written: " + s.error()));
+        s.Bind(1, key);
+        int parameter = 2;
+        for (std::size_t i = first; i < first + rows; ++i) {
+            s.BindView(parameter++, values[i].name->lname);
+            s.BindView(parameter++, values[i].name->name);
+            s.Bind(parameter++, values[i].type);
+            s.BindView(parameter++, values[i].bytes);
+        }
+        const int rc = s.Step();
+        sqlite3_reset(s.get());
+        if (rc != SQLITE_DONE)
+            return Failed(
+                SqliteFailure("the values of " + codepage::FromAnsi(name.name) + " could not be written"));
+    }
+    if (id) *id = key;
+    return group.Commit();
 }
 
 Status Registry::SetKeyText(std::string_view path, std::string_view name, std::string_view text) {

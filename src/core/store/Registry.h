@@ -94,6 +94,29 @@ class Registry {
     // missing. Open calls it; a store where it fails is only read.
     static Status MakeDurable(sqlite3* db);
 
+    // Writing many new keys at once (an import of examples): value names are
+    // checked and encoded once by EncodeName, and each key is made with all
+    // its values in one statement, several times faster than a write per value.
+    struct EncodedName {
+        std::string name;   // Windows-1251, as stored
+        std::string lname;  // the same lowered: how the store compares names
+    };
+    // Fails (InvalidInput) for a name the store cannot hold; encoded is then unchanged.
+    static Status EncodeName(std::string_view name, EncodedName& encoded);
+    struct NewValue {
+        const EncodedName* name;
+        std::int32_t type;
+        std::string_view bytes;  // exactly as stored (text already in the code page)
+    };
+    // Creates the key `name` below the key at parent (made when missing) and
+    // writes values into it; no two values may have the same lowered name, and
+    // in the order of their lowered names they are written fastest. Fails,
+    // with nothing written, when the key exists already or on a failed write,
+    // which inside a WriteGroup also makes the group's Commit fail. On
+    // success *id (when given) is the new key's id.
+    Status CreateKeyWithValues(std::string_view parent, const EncodedName& name,
+                               const std::vector<NewValue>& values, std::int64_t* id = nullptr);
+
     // Reads a value. Not found when the key or value is missing, its stored size
     // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
     // is decoded from Windows-1251; a number reads as "&h" and its hex digits;
@@ -187,6 +210,9 @@ class Registry {
     Status SqliteFailure(const std::string& what) const;
     bool Exec(const char* sql) const;
     Statement& Prepare(int slot) const;
+    // The statement that inserts `rows` values into one key (1..kValuesPerStatement).
+    Statement& PrepareValuesInsert(std::size_t rows);
+    Status ReadOnlyFailure() const;
     bool BeginGroup();
     Status EndGroup(bool commit);
 
@@ -197,6 +223,7 @@ class Registry {
     int groupDepth_ = 0;
     Status groupError_;
     mutable std::vector<std::unique_ptr<Statement>> statements_;
+    std::vector<std::unique_ptr<Statement>> valuesInserts_;  // by row count
     // Lowered path -> key id. Keys are never deleted, so a found key stays
     // valid; the cache is cleared when a group rolls back.
     mutable std::unordered_map<std::string, std::int64_t> keyCache_;

@@ -34,7 +34,7 @@ TEST_F(Id3Test, TwoRecordsNarrowToTheOneThatMatchesTheFile) {
     EXPECT_EQ(box.text, "A");
     EXPECT_EQ(box.list, (List{"A", "B", ""}));
     EXPECT_EQ(box.yields, 2);
-    EXPECT_TRUE(classes.ExampleTable()[2].Active);  // every record is active again
+    EXPECT_TRUE(classes.Record(2).Active);  // every record is active again
 }
 
 TEST_F(Id3Test, ASlotOfNegativeGainIsNotChosen) {

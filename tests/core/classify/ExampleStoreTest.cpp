@@ -42,11 +42,10 @@ class ExampleStoreTest : public ::testing::Test {
         classes.LoadExamples(state, k);
         ASSERT_EQ(classes.LoadedCount(), slow.LoadedCount) << "target " << k;
         for (std::int32_t r = 1; r <= slow.LoadedCount; ++r) {
-            EXPECT_EQ(classes.ExampleTable()[r].TargetValue, slow.ExampleTable[r].TargetValue)
+            EXPECT_EQ(classes.Record(r).TargetValue, slow.ExampleTable[r].TargetValue) << "record " << r;
+            EXPECT_EQ(classes.Record(r).AttributeValues, slow.ExampleTable[r].AttributeValues)
                 << "record " << r;
-            EXPECT_EQ(classes.ExampleTable()[r].AttributeValues, slow.ExampleTable[r].AttributeValues)
-                << "record " << r;
-            EXPECT_TRUE(classes.ExampleTable()[r].Active);
+            EXPECT_TRUE(classes.Record(r).Active);
         }
     }
     static std::string Number(std::uint32_t v) {
@@ -100,11 +99,11 @@ TEST_F(ExampleStoreTest, OddKeysAndValuesReadAsTheValueReadsSeeThem) {
     ExpectSameAsReadingValueByValue(classes, 2);
     classes.LoadExamples(state, 1);
     ASSERT_EQ(classes.LoadedCount(), 4);
-    EXPECT_EQ(classes.ExampleTable()[2].TargetValue, "dll");
-    EXPECT_EQ(classes.ExampleTable()[2].AttributeValues[17], 1);
-    EXPECT_EQ(classes.ExampleTable()[2].AttributeValues[19], 2);
-    EXPECT_EQ(classes.ExampleTable()[3].TargetValue, "&hA");
-    EXPECT_EQ(classes.ExampleTable()[3].AttributeValues[2], -1);
+    EXPECT_EQ(classes.Record(2).TargetValue, "dll");
+    EXPECT_EQ(classes.Record(2).AttributeValues[17], 1);
+    EXPECT_EQ(classes.Record(2).AttributeValues[19], 2);
+    EXPECT_EQ(classes.Record(3).TargetValue, "&hA");
+    EXPECT_EQ(classes.Record(3).AttributeValues[2], -1);
     classes.LoadExamples(state, 2);
     EXPECT_EQ(classes.LoadedCount(), 1);  // example 2: "Target Род" is another name
 }

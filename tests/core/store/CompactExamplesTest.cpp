@@ -196,39 +196,61 @@ TEST_F(CompactExamplesTest, DumpShowsTheValuesOnly) {
     EXPECT_EQ(before.str(), after.str());
 }
 
-TEST_F(CompactExamplesTest, ExampleWritesAndTheirRowsCommitTogether) {
-    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
+TEST_F(CompactExamplesTest, RememberKeepsTheRowsInItsOwnGroup) {
     ExampleStore store(registry);
     AttributeSlots vector{};
     vector[1] = 3;
+    vector[17] = 2;
     {
+        // Remembered in a group that is then abandoned: neither the example nor its row stays.
         Registry::WriteGroup group(registry);
         ASSERT_TRUE(store.Remember(state, vector, true, {{"kind", "exe"}}).ok());
-        ASSERT_TRUE(RefreshCompactExamples(registry).ok());
-        ASSERT_TRUE(group.Commit().ok());
     }
+    EXPECT_EQ(ReadCompactExamples(registry, state)->Rows(), 0);
+    ASSERT_TRUE(store.Remember(state, vector, true, {{"kind", "exe"}}).ok());
+    ExpectRowsEqualValues(0);
+    vector[1] = 4;  // the same file again rewrites its example
+    ASSERT_TRUE(store.Remember(state, vector, false, {{"Род", "кот"}}).ok());
     ExpectRowsEqualValues(0);
     EXPECT_EQ(Difference(), "");
     EXPECT_EQ(ReadCompactExamples(registry, state)->Rows(), 1);
 }
 
-TEST_F(CompactExamplesTest, ManyNewExamplesWrittenWithoutTriggersAreMarkedAtTheEnd) {
-    WriteRandom(1, 20);
+TEST_F(CompactExamplesTest, AppendWritesTheRowsOfItsExamplesAndTheTriggersMarkOlderOnesAfterwards) {
+    // Into an empty store first: the examples key is new.
+    ExampleStore store(registry);
+    ExampleBatch batch;
+    batch.numberNames = {"Standard3", "ContainВирус", "Standard1", "Note"};
+    batch.textNames = {"TargetРод", "Targetkind"};
+    batch.rows = 4;
+    batch.numbers = {1, 2, 0, 7, 255, 0, 300, -5, 0, 0, 0, 0, 9, 1, 1, 70000};
+    batch.texts = {"кот", "exe", "", "  ", "Exe", "", "", ""};
+    std::int32_t first = 0;
+    ASSERT_TRUE(store.Append(batch, &first).ok());
+    EXPECT_EQ(first, 1);
+    ExpectRowsEqualValues(0);
+    EXPECT_EQ(Difference(), "");
+
+    WriteRandom(5, 30);
     ASSERT_TRUE(RefreshCompactExamples(registry).ok());
-    {
-        Registry::WriteGroup group(registry);
-        NewExamplesWrite many(registry);
-        WriteRandom(21, 50);
-        ASSERT_TRUE(many.Finish().ok());
-        ASSERT_TRUE(group.Commit().ok());
-    }
-    EXPECT_EQ(CheckCompactExamples(registry).stale, 0);
+    ASSERT_TRUE(store.Append(batch, &first).ok());
+    ExpectRowsEqualValues(0);
     EXPECT_EQ(Difference(), "");
     // Afterwards the triggers mark changes to older examples again.
-    ASSERT_TRUE(RefreshCompactExamples(registry).ok());
-    WriteRandom(5, 10);
+    WriteRandom(2, 10);
     EXPECT_EQ(CheckCompactExamples(registry).stale, 0);
     EXPECT_EQ(Difference(), "");
+    EXPECT_EQ(
+        test::FirstDifference(*ExampleStore::Read(registry, state), test::ReadFromValues(registry, state)),
+        "");
+    ExpectRowsEqualValues(0);
+
+    // A name given twice (in another case) is refused before anything is written.
+    const std::int32_t count = registry.GetKeyNumber(ExamplesKeyPath(), "Count");
+    batch.numberNames[3] = "STANDARD1";
+    EXPECT_TRUE(store.Append(batch).IsInvalidInput());
+    EXPECT_EQ(registry.GetKeyNumber(ExamplesKeyPath(), "Count"), count);
+    ExpectRowsEqualValues(0);
 }
 
 }  // namespace

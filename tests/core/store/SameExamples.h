@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/classify/RandomExamples.h"
+#include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/ExampleStore.h"
 #include "core/store/KeyPaths.h"
@@ -18,16 +19,21 @@ inline std::string FirstDifference(const StoredExamples& a, const StoredExamples
     if (a.attributeCount != b.attributeCount) return "attributeCount";
     if (a.numbers != b.numbers) return "numbers";
     if (a.order != b.order) return "order";
-    if (a.values != b.values) return "values";
+    if (a.codes != b.codes) return "codes";
+    if (a.wide.size() != b.wide.size()) return "wide";
+    for (std::size_t i = 0; i < a.wide.size(); ++i)
+        if (a.wide[i].row != b.wide[i].row || a.wide[i].slot != b.wide[i].slot ||
+            a.wide[i].value != b.wide[i].value)
+            return "wide";
     if (a.targetColumns != b.targetColumns) return "targetColumns";
     if (a.columns != b.columns) return "columns";
     if (a.texts != b.texts) return "texts";
     return "";
 }
 
-// What ExampleStore::Read reads from the values, for comparing.
+// What a read of the values alone gives, for comparing.
 inline StoredExamples ReadFromValues(const Registry& registry, const ConfigTables& state) {
-    return *ExampleStore::Read(registry, state);
+    return *ReadExamplesFromValues(registry, state);
 }
 
 inline std::string Number(std::uint32_t v) {
