@@ -2,6 +2,7 @@
 // examples, all in one write group.
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "core/store/ExampleCsv.h"
@@ -28,7 +29,9 @@ class ImportCommand : public StoreCommand {
                 err << "morvel-cli: cannot read " << file_ << "\n";
                 return 1;
             }
-            text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+            std::ostringstream content;
+            content << file.rdbuf();
+            text = std::move(content).str();
             if (file.bad()) {
                 err << "morvel-cli: cannot read " << file_ << "\n";
                 return 1;

@@ -19,7 +19,20 @@ CsvReader::CsvReader(std::string_view text) : text_(text) {
 }
 
 bool CsvReader::Next(std::vector<std::string>& fields) {
-    fields.clear();
+    // The strings of fields are reused: a record costs no allocation for
+    // the fields that fit where the last record's did.
+    std::size_t count = 0;
+    auto nextField = [&]() -> std::string& {
+        if (count == fields.size()) fields.emplace_back();
+        std::string& field = fields[count++];
+        field.clear();
+        return field;
+    };
+    struct DropUnused {  // on every return: fields holds this record's fields only
+        std::vector<std::string>& fields;
+        std::size_t& count;
+        ~DropUnused() { fields.resize(count); }
+    } dropUnused{fields, count};
     error_.clear();
     const std::size_t n = text_.size();
     // Skip empty lines.
@@ -37,7 +50,7 @@ bool CsvReader::Next(std::vector<std::string>& fields) {
         ++nextLine_;
     };
     for (;;) {
-        std::string field;
+        std::string& field = nextField();
         if (pos_ < n && text_[pos_] == '"') {
             ++pos_;
             for (;;) {
@@ -72,7 +85,6 @@ bool CsvReader::Next(std::vector<std::string>& fields) {
             }
             field.assign(text_.substr(start, pos_ - start));
         }
-        fields.push_back(std::move(field));
         if (pos_ >= n) return true;
         if (text_[pos_] == ',') {
             ++pos_;

@@ -57,7 +57,7 @@ bool SlotValue(const std::string& cell, std::int32_t& value) {
     if (cell.size() > 3 ||
         !std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
-    value = std::stoi(cell);
+    for (const char c : cell) value = value * 10 + (c - '0');
     return value >= 1 && value <= 255;
 }
 
@@ -83,6 +83,7 @@ Status ImportExamplesCsv(ExampleStore& store, std::string_view csv, std::int32_t
         if (columns[c].kind == ImportColumn::kTarget) targetColumns.push_back(c);
     }
     ExampleBatch examples;
+    std::unordered_set<std::string> storable;  // target cells checked already: classes repeat
     for (const std::size_t c : slotColumns) examples.numberNames.push_back(columns[c].name);
     for (const std::size_t c : targetColumns) examples.textNames.push_back(columns[c].name);
     while (reader.Next(fields)) {
@@ -98,8 +99,11 @@ Status ImportExamplesCsv(ExampleStore& store, std::string_view csv, std::int32_t
             examples.numbers.push_back(value);
         }
         for (const std::size_t c : targetColumns) {
-            if (Status s = Registry::CheckText("the value of " + columns[c].name, fields[c]); !s)
-                return s.Prefixed(AtLine(line));
+            if (!storable.contains(fields[c])) {
+                if (Status s = Registry::CheckText("the value of " + columns[c].name, fields[c]); !s)
+                    return s.Prefixed(AtLine(line));
+                storable.insert(fields[c]);
+            }
             examples.texts.push_back(std::move(fields[c]));
         }
         ++examples.rows;

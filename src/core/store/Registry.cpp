@@ -449,7 +449,10 @@ Registry::Statement& Registry::PrepareValuesInsert(std::size_t rows) {
     if (valuesInserts_.size() <= rows) valuesInserts_.resize(rows + 1);
     auto& s = valuesInserts_[rows];
     if (!s) {
-        std::string sql = "INSERT INTO vals(key, lname, name, type, data) VALUES";
+        // OR FAIL: a failing row ends the statement without undoing the rows
+        // before it, which spares SQLite a statement journal; the failure
+        // fails the write group, which undoes them all.
+        std::string sql = "INSERT OR FAIL INTO vals(key, lname, name, type, data) VALUES";
         for (std::size_t i = 0; i < rows; ++i) sql += i ? ",(?1,?,?,?,?)" : "(?1,?,?,?,?)";
         s = std::make_unique<Statement>(db_, sql.c_str());
     }
