@@ -19,6 +19,9 @@
 //   process's peak memory. read/compact/N: the same read from the compact
 //   rows. compact/first-use/N: building every compact row of a store that
 //   has none yet; compact/all-dirty/N: rebuilding every row marked dirty.
+// - remember/103 and attributes/103: `morvel-cli remember -r` of a folder of
+//   103 files of 2 KiB to 1.5 MiB into a store with the same configuration
+//   (a fresh one each time), against `morvel-cli attributes -r` of the folder.
 //
 // The ratio lines at the end state each goal. Peers that are not installed
 // are left out with a message. Set MORVEL_BENCH_KEEP to a folder to keep the
@@ -380,6 +383,60 @@ void Import(benchmark::State& state, int n, Importer importer) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(target + suffix);
 }
 
+// A folder of files to remember, and a store with the configuration alone.
+struct Folder {
+    std::unique_ptr<test::TempDir> temp;
+    std::string folder, configured, error;
+};
+
+const Folder& FolderOf(int files) {
+    static std::map<int, Folder> all;
+    if (auto it = all.find(files); it != all.end()) return it->second;
+    Folder& f = all[files];
+    f.temp = std::make_unique<test::TempDir>();
+    f.folder = f.temp->path() + "/setups";
+    f.configured = f.temp->path() + "/configured.sqlite";
+    std::filesystem::create_directories(f.folder);
+    std::mt19937 random(7);
+    const auto texts = SequenceTexts();
+    for (int i = 0; i < files; ++i) {
+        // Sizes from 2 KiB to 1.5 MiB, so that both ways of reading a file's window are met.
+        const std::size_t size = i % 10 == 9 ? (1u << 20) + (1u << 19) : 2048u << (i % 8);
+        std::string bytes = "MZ";
+        bytes.resize(size);
+        for (std::size_t b = 2; b < size; ++b) bytes[b] = static_cast<char>(random() % 96 + 32);
+        for (std::size_t b = 0; b < texts.size(); ++b)
+            if (random() % 2) bytes.replace(64 + 40 * b, texts[b].size(), texts[b]);
+        test::WriteFile(f.folder + "/setup" + std::to_string(i) + ".exe", bytes);
+    }
+    Registry registry;
+    ConfigTables state;
+    std::vector<TargetEntry> targets;
+    for (int t = 0; t < kTargets; ++t)
+        targets.push_back({"t" + std::to_string(t), "Target " + std::to_string(t), std::string(kMethods[t])});
+    if (!registry.Open(f.configured) || !SaveSequenceTable(registry, state, SequenceTexts()) ||
+        !SaveTargetTable(registry, state, targets))
+        f.error = "cannot make the store";
+    return f;
+}
+
+// remember -r of the folder into a fresh copy of the configured store, or
+// attributes -r of the folder.
+void Folders(benchmark::State& state, int files, bool remember) {
+    const Folder& f = FolderOf(files);
+    if (!f.error.empty()) return state.SkipWithError(f.error.c_str());
+    const std::string store = f.temp->path() + "/store.sqlite";
+    for (auto _ : state) {
+        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(store + suffix);
+        std::filesystem::copy_file(f.configured, store);
+        std::vector<std::string> args = {
+            MORVEL_CLI_PATH, "--store", store, remember ? "remember" : "attributes", "-r",
+            "--quiet",       f.folder};
+        if (remember) args.insert(args.end(), {"t0=installer", "t3=Clean"});
+        if (!Report(state, CommandRunner::Run(args), remember ? "remember -r" : "attributes -r")) return;
+    }
+}
+
 // The child's part of read/... and compact/...: reads every example of the
 // store once (from the values, or from the compact rows), or builds every
 // compact row anew as on first use; prints the seconds it took and the
@@ -475,6 +532,8 @@ int main(int argc, char** argv) {
         add("read/values/" + std::to_string(n), 3, [n](benchmark::State& s) { Read(s, n, "values"); });
         add("read/compact/" + std::to_string(n), 3, [n](benchmark::State& s) { Read(s, n, "compact"); });
     }
+    add("attributes/103", 5, [](benchmark::State& s) { Folders(s, 103, false); });
+    add("remember/103", 5, [](benchmark::State& s) { Folders(s, 103, true); });
     add("compact/first-use/100000", 3, [](benchmark::State& s) { Read(s, 100000, "first-use"); });
     add("compact/all-dirty/100000", 3, [](benchmark::State& s) { Read(s, 100000, "all-dirty"); });
 
@@ -482,6 +541,7 @@ int main(int argc, char** argv) {
     return bench::RunWithRatios(
         argc, argv,
         {Ratio{"sklearn / classify, 100000 (goal: >= 10)", "sklearn/100000", "classify/100000"},
+         Ratio{"remember -r / attributes -r, 103 files (goal: <= 3)", "remember/103", "attributes/103"},
          Ratio{"import morvel / sqlite3, 100000 (goal: <= 5)", "import/morvel/100000",
                "import/sqlite3/100000"},
          Ratio{"classify time 100000 / 10000 (goal: <= 11)", "classify/100000", "classify/10000"},
