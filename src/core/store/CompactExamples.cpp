@@ -325,8 +325,10 @@ class RowBuilder {
   public:
     RowBuilder(sqlite3* db, std::int64_t examples, NameTable& names, TextTable& texts)
         : examples_(examples),
-          key_(db, "SELECT parent, lname FROM keys WHERE id=?1"),
-          values_(db, "SELECT lname, type, data FROM vals WHERE key=?1 ORDER BY lname"),
+          // As the single reads: names stored as text are never found.
+          key_(db, "SELECT parent, lname FROM keys WHERE id=?1 AND typeof(lname)='blob'"),
+          values_(db,
+                  "SELECT lname, type, data FROM vals WHERE key=?1 AND typeof(lname)='blob' ORDER BY lname"),
           builder_(names, texts) {}
     bool ok() const { return key_.ok() && values_.ok(); }
 

@@ -50,8 +50,10 @@ constexpr const char* kStatementSql[kStatementCount] = {
     " ON CONFLICT(key, lname) DO UPDATE SET type=excluded.type, data=excluded.data",
     "SELECT name FROM keys WHERE parent=?1 ORDER BY lname",
     "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY lname",
-    "SELECT id, lname FROM keys WHERE parent=?1 ORDER BY id",
-    "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2",
+    // The bulk reads see what the single reads find: a name stored as text
+    // (a hand edit) never equals the name a read looks for, stored as bytes.
+    "SELECT id, lname FROM keys WHERE parent=?1 AND typeof(lname)='blob' ORDER BY id",
+    "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2 AND typeof(lname)='blob'",
 };
 
 // Splits a backslash path into its non-empty components.
