@@ -166,6 +166,66 @@ TEST_F(RegistryTest, AGroupDestroyedWithoutCommitRollsBack) {
     EXPECT_FALSE(registry.KeyExists(kBase + "\\Interface"));
 }
 
+// The fault pinned: a group whose lock another program held let its writes
+// through one by one, each committed on its own, and only its Commit failed.
+TEST_F(RegistryTest, AGroupThatCannotTakeTheLockWritesNothing) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.Store().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_busy_timeout(registry.Connection(), 10);  // not the usual wait: the lock stays taken
+    {
+        Registry::WriteGroup group(registry);
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);  // free again, too late for the group
+        EXPECT_FALSE(registry.OpenKey(kBase + "\\Examples").ok());
+        EXPECT_FALSE(registry.SetKeyNumber(kBase + "\\Examples", "Count", 1).ok());
+        const Status s = group.Commit();
+        EXPECT_TRUE(s.IsBusy()) << s.message();
+    }
+    sqlite3_close(other);
+    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
+}
+
+TEST_F(RegistryTest, AKeyMadeWithItsValuesReadsAsOneMadeValueByValue) {
+    Registry::EncodedName standard, target, key, again;
+    ASSERT_TRUE(Registry::EncodeName("Standard1", standard).ok());
+    ASSERT_TRUE(Registry::EncodeName("TargetРод", target).ok());
+    ASSERT_TRUE(Registry::EncodeName("Example1", key).ok());
+    ASSERT_TRUE(Registry::EncodeName("EXAMPLE1", again).ok());
+    EXPECT_TRUE(Registry::EncodeName("Target日本", key).IsInvalidInput());
+    EXPECT_EQ(codepage::FromAnsi(key.name), "Example1");  // a refused name leaves it as it was
+
+    const std::string number("\x07\x00\x00\x00", 4), text = codepage::ToAnsi("кот");
+    const std::string parent = kBase + "\\Examples";
+    std::int64_t id = 0;
+    ASSERT_TRUE(registry
+                    .CreateKeyWithValues(
+                        parent, key,
+                        {{&standard, Registry::kTypeNumber, number}, {&target, Registry::kTypeText, text}},
+                        &id)
+                    .ok());
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(registry.GetKeyNumber(parent + "\\example1", "standard1"), 7);
+    EXPECT_EQ(Text("\\Examples\\Example1", "TargetРОД"), "кот");
+    EXPECT_EQ(registry.SubkeyNames(parent), std::vector<std::string>{"Example1"});
+
+    // A key that exists (in any case) is refused, and nothing of the group stays.
+    {
+        Registry::WriteGroup group(registry);
+        registry.SetKeyNumber(parent, "Count", 1);
+        EXPECT_FALSE(
+            registry.CreateKeyWithValues(parent, again, {{&standard, Registry::kTypeNumber, number}}).ok());
+        EXPECT_FALSE(group.Commit().ok());
+    }
+    EXPECT_EQ(registry.GetKeyNumber(parent, "Count"), 0);
+    // Two values of one name are refused as well.
+    EXPECT_FALSE(registry
+                     .CreateKeyWithValues(parent, again,
+                                          {{&standard, Registry::kTypeNumber, number},
+                                           {&standard, Registry::kTypeNumber, number}})
+                     .ok());
+    EXPECT_EQ(registry.Values(parent + "\\Example1").size(), 2u);
+}
+
 TEST_F(RegistryTest, WritesAreSeenAtOnceByAnotherInstanceAndSurviveReopening) {
     Registry other;
     ASSERT_TRUE(other.Open(dir.Store()).ok());
