@@ -16,6 +16,7 @@
 #include "cli/ClassifyCommands.h"
 #include "cli/EvaluateCommands.h"
 #include "cli/ExchangeCommands.h"
+#include "cli/LoadCommand.h"
 #include "cli/ProgressLine.h"
 #include "core/store/LanguageFile.h"
 #include "core/store/ConfigTables.h"
@@ -231,6 +232,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
     StoreCommands storeCommands = AddAnalysisCommands(app);
     for (auto& command : AddExchangeCommands(app)) storeCommands.push_back(std::move(command));
+    storeCommands.push_back(AddLoadCommand(app));
 
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {

@@ -10,6 +10,7 @@
 #include "core/classify/modClass.h"
 #include "cli/Csv.h"
 #include "core/platform/CodePage.h"
+#include "core/store/RegFileWriter.h"
 
 namespace morvel {
 namespace {
@@ -167,15 +168,19 @@ void WriteArff(const modMain& state, const StoredExamples& examples, const Expor
 class ExportCommand : public StoreCommand {
   public:
     explicit ExportCommand(CLI::App& app) {
-        command_ = app.add_subcommand("export", "Write the stored examples as CSV or ARFF");
-        command_->add_option("--format", format_, "csv or arff")
+        command_ = app.add_subcommand(
+            "export",
+            "Write the stored examples as CSV or ARFF, or the whole store as a registry-editor file");
+        command_->add_option("--format", format_, "csv, arff or reg")
             ->required()
-            ->check(CLI::IsMember({"csv", "arff"}));
+            ->check(CLI::IsMember({"csv", "arff", "reg"}));
         command_->add_option("--target", target_,
-                             "Only this target's column, and only the examples that have a value for it");
+                             "Only this target's column, and only the examples that have a value for it "
+                             "(csv and arff)");
     }
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
+        if (format_ == "reg") return WriteReg(registry, out, err);
         modMain state;
         LoadTables(registry, state);
         std::vector<std::int32_t> targets;
@@ -200,6 +205,24 @@ class ExportCommand : public StoreCommand {
     }
 
   private:
+    int WriteReg(const Registry& registry, std::ostream& out, std::ostream& err) const {
+        if (!target_.empty()) {
+            err << "morvel-cli: --target applies to csv and arff; a reg file holds the whole store\n";
+            return 2;
+        }
+        const Status s = ExportRegFile(registry, out);
+        out.flush();
+        if (!s) {
+            err << "morvel-cli: " << s.message() << "; the file is incomplete\n";
+            return 1;
+        }
+        if (!out) {
+            err << "morvel-cli: the registry file could not be written\n";
+            return 1;
+        }
+        return 0;
+    }
+
     std::string format_;
     std::string target_;
 };
@@ -307,17 +330,6 @@ class ImportCommand : public StoreCommand {
     std::string file_;
 };
 
-// Example key names are "example" and a number without leading zeros.
-std::int64_t ExampleNumber(std::string_view lname) {
-    if (!lname.starts_with("example") || lname.size() <= 7 || lname.size() > 17 || lname[7] == '0') return 0;
-    std::int64_t n = 0;
-    for (const char c : lname.substr(7)) {
-        if (c < '0' || c > '9') return 0;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
 }  // namespace
 
 Status ImportCsv(Registry& registry, std::string_view csv, std::int32_t* first, std::int32_t* count) {
@@ -377,7 +389,7 @@ Status ImportCsv(Registry& registry, std::string_view csv, std::int32_t* first, 
     // A key above "Count" left by an earlier program would mix its old values
     // into a new example; such a store is refused rather than changed.
     for (const std::string& name : registry.SubkeyNames(examples)) {
-        const std::int64_t n = ExampleNumber(codepage::LoweredAnsi(name));
+        const std::int64_t n = ExampleNumberOf(codepage::LoweredAnsi(name));
         if (n > stored && n <= static_cast<std::int64_t>(stored) + added)
             return Status::Error("the store already holds a key " + name + " above its example count " +
                                  std::to_string(stored));

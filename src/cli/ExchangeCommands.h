@@ -1,5 +1,6 @@
 // morvel-cli's data exchange: export writes the stored examples as CSV or
-// ARFF for other tools; import appends the rows of such a CSV as examples.
+// ARFF for other tools, or the whole store as a registry-editor file; import
+// appends the rows of such a CSV as examples.
 #pragma once
 
 #include <cstdint>

@@ -178,5 +178,44 @@ TEST_F(StoreUnderStressTest, AReadOnlyStoreRefusesWritesAndKeepsWhatWasStored) {
     EXPECT_EQ(CheckStore(), before);
 }
 
+TEST_F(StoreUnderStressTest, TwoLoadsAppendingExamplesAndARememberAtOnceTakeDistinctNumbers) {
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_EQ(Cli({"remember", sample, "kind=k", "who=f" + std::to_string(i)}), 0);
+    const std::string file = dir / "examples.reg";
+    ASSERT_EQ(test::Wait(test::StartCli({"--store", dir.Store(), "export", "--format", "reg"}, -1, file)), 0);
+    auto loader = [&] {
+        int failures = 0;
+        for (int i = 0; i < 20; ++i) failures += Cli({"load", "--append-examples", file}) != 0;
+        return failures;
+    };
+    int failuresA = 0, failuresB = 0, failuresR = 0;
+    std::thread a([&] { failuresA = loader(); });
+    std::thread b([&] { failuresB = loader(); });
+    std::thread r([&] {
+        for (int i = 0; i < 20; ++i)
+            failuresR += Cli({"remember", sample, "kind=k", "who=r" + std::to_string(i)}) != 0;
+    });
+    a.join();
+    b.join();
+    r.join();
+    EXPECT_EQ(failuresA + failuresB + failuresR, 0);
+
+    // Every load appended its five examples as one block, in their order.
+    const auto who = CheckStore();
+    ASSERT_EQ(who.size(), 5u + 2 * 20 * 5 + 20);
+    int blocks = 0, remembered = 0;
+    for (std::size_t n = 0; n < who.size();) {
+        if (who[n].starts_with("r")) {
+            ++remembered;
+            ++n;
+            continue;
+        }
+        for (int i = 1; i <= 5; ++i, ++n) ASSERT_EQ(who[n], "f" + std::to_string(i)) << "example " << n + 1;
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 1 + 2 * 20);
+    EXPECT_EQ(remembered, 20);
+}
+
 }  // namespace
 }  // namespace morvel

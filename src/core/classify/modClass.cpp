@@ -27,8 +27,8 @@ void AppendLoweredCharacter(std::string_view character, std::string& out) {
     }
 }
 
-// Example key names are "example" and a number without leading zeros (as
-// stored: lowered). Returns the number, or 0 for any other name.
+}  // namespace
+
 std::int64_t ExampleNumberOf(std::string_view lname) {
     constexpr std::string_view kWord = "example";
     if (lname.size() <= kWord.size() || lname.size() > kWord.size() + 10 || !lname.starts_with(kWord))
@@ -42,6 +42,8 @@ std::int64_t ExampleNumberOf(std::string_view lname) {
     }
     return n;
 }
+
+namespace {
 
 struct TextHash {
     using is_transparent = void;

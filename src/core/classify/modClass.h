@@ -59,6 +59,10 @@ std::string ClassKey(std::string_view value);
 // base key + "\Examples"
 std::string ExamplesKeyPath();
 
+// Example key names are "example" and a number without leading zeros (lname
+// is lowered, as stored). Returns the number, or 0 for any other name.
+std::int64_t ExampleNumberOf(std::string_view lname);
+
 // Every stored example as one read found it: the values of the attribute
 // names of the configuration it was read for, and the text of every value
 // whose name starts with "Target". Never changed after reading, so any number

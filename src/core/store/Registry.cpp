@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/platform/CodePage.h"
 
@@ -35,6 +36,8 @@ enum StatementSlot {
     kListValues,
     kListSubkeyIds,
     kStreamValueRange,
+    kDeleteTreeValues,
+    kDeleteTreeKeys,
     kStatementCount
 };
 
@@ -311,6 +314,43 @@ bool Registry::SetKeyNumber(std::string_view name, std::int32_t value) {
 
 bool Registry::SetKeyValue(std::string_view name, std::int32_t type, std::string_view bytes) {
     return Write(name, type, bytes);
+}
+
+bool Registry::DeleteKeyTree(std::string_view path) {
+    const std::int64_t key = FindKey(path);
+    currentKey_ = -1;
+    if (key < 0) return db_ != nullptr;
+    // The key and every key below it (found by walking down the parent
+    // links): first their values, then the keys themselves.
+    static constexpr std::pair<int, const char*> kSteps[] = {
+        {kDeleteTreeValues,
+         "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
+         " ON keys.parent = tree.id) DELETE FROM vals WHERE key IN tree"},
+        {kDeleteTreeKeys,
+         "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
+         " ON keys.parent = tree.id) DELETE FROM keys WHERE id IN tree"}};
+    const bool own = groupDepth_ == 0;
+    if (own && !Exec("SAVEPOINT deletetree")) return false;
+    bool ok = true;
+    for (const auto& [slot, sql] : kSteps) {
+        auto& s = Prepare(slot, sql);
+        ok = s.valid();
+        if (ok) {
+            s.Bind(1, key);
+            ok = s.Step() == SQLITE_DONE;
+            s.Reset();
+        }
+        if (!ok) break;
+    }
+    keyCache_.clear();
+    if (own) {
+        ok = ok && Exec("RELEASE deletetree");
+        if (!ok) Exec("ROLLBACK TO deletetree"), Exec("RELEASE deletetree");
+    } else if (!ok && !groupFailed_) {
+        groupFailed_ = true;
+        groupError_ = sqlite3_errmsg(db_);
+    }
+    return ok;
 }
 
 // The shared read steps: a value counts as found when present with 1 to 1024

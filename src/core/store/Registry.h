@@ -72,6 +72,14 @@ class Registry {
     // Writes a value with any type code and exact bytes (the language importer).
     bool SetKeyValue(std::string_view name, std::int32_t type, std::string_view bytes);
 
+    // Removes the key at path with every key and value below it (nothing when
+    // it does not exist). The program itself never removes anything; loading a
+    // file in place of the program's key does, inside one WriteGroup, so the
+    // removal commits or rolls back with the writes that follow it. Returns
+    // false when the store could not be written; inside a WriteGroup that also
+    // makes the group's Commit fail. The current key is closed afterwards.
+    bool DeleteKeyTree(std::string_view path);
+
     // Reads a value. Not found when the key or value is missing, its stored size
     // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
     // is decoded from Windows-1251; a number reads as "&h" and its hex digits;
@@ -170,8 +178,8 @@ class Registry {
     bool groupFailed_ = false;
     std::string groupError_;
     mutable std::vector<std::unique_ptr<Statement>> statements_;
-    // Lowered path -> key id. Keys are never deleted, so a found key stays
-    // valid; the cache is cleared when a group rolls back.
+    // Lowered path -> key id. Only DeleteKeyTree removes keys, and it clears
+    // the cache, as does a group that rolls back.
     mutable std::unordered_map<std::string, std::int64_t> keyCache_;
     mutable bool readSnapshot_ = false;
 };
