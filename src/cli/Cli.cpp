@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/attributes/FileExaminer.h"
+#include "cli/BackupCommand.h"
 #include "cli/Batch.h"
 #include "cli/ClassifyCommands.h"
 #include "cli/EvaluateCommands.h"
@@ -233,6 +234,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     StoreCommands storeCommands = AddAnalysisCommands(app);
     for (auto& command : AddExchangeCommands(app)) storeCommands.push_back(std::move(command));
     storeCommands.push_back(AddLoadCommand(app));
+    storeCommands.push_back(AddBackupCommand(app));
 
     std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
     try {

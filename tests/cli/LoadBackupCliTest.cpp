@@ -1,8 +1,12 @@
-// export --format reg and load as a user runs them.
+// export --format reg, load and backup as a user runs them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "CliRunner.h"
 #include "core/platform/CodePage.h"
+#include "core/store/Registry.h"
 
 namespace morvel {
 namespace {
@@ -94,6 +98,40 @@ TEST_F(LoadBackupCliTest, AStoreWithExamplesTakesAFileOnlyWithReplaceOrAppendExa
     // Replacing gives back exactly the exported key.
     ASSERT_EQ(Run({"load", "--replace", dir / "store.reg"}), 0) << err.str();
     EXPECT_EQ(Export(dir.Store()), reg);
+}
+
+TEST_F(LoadBackupCliTest, BackupWritesAPrivateCopyAndNeverOverwritesUnasked) {
+    MakeStore();
+    const std::string reg = Export(dir.Store());
+    const std::string copy = dir / "backup.sqlite";
+    ASSERT_EQ(Run({"backup", copy}), 0) << err.str();
+    struct stat st;
+    ASSERT_EQ(stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(Export(copy), reg);  // the copy opens as a store, as it is
+
+    ASSERT_EQ(Run({"remember", Put("n.exe", "new"), "kind=new"}), 0);
+    EXPECT_EQ(Run({"backup", copy}), 1);
+    EXPECT_TRUE(ErrHas("--force"));
+    EXPECT_EQ(Export(copy), reg);
+    ASSERT_EQ(Run({"backup", "--force", copy}), 0);
+    EXPECT_NE(Export(copy), reg);
+
+    {
+        // Never over a store in use: its log would be replayed into the copy.
+        Registry open;
+        ASSERT_TRUE(open.Open(copy).ok());
+        EXPECT_EQ(Run({"backup", "--force", copy}), 1);
+    }
+    EXPECT_EQ(Run({"backup", "--force", dir.Store()}), 1);  // never over the store itself
+    EXPECT_EQ(Run({"backup", "--force", dir.path()}), 1);
+    EXPECT_EQ(Run({"backup", dir / "no folder/backup.sqlite"}), 1);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(
+        std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.starts_with("."); }),
+        0);
 }
 
 }  // namespace

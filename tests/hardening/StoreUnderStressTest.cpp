@@ -49,12 +49,13 @@ class StoreUnderStressTest : public ::testing::Test {
         return test::StartCli(args);
     }
 
-    // Checks that the store opens, passes SQLite's integrity check, and that
-    // examples 1 to Count are complete and nothing lies beyond; returns the
-    // "who" value of each example.
-    std::vector<std::string> CheckStore() {
+    // Checks that the store (or a copy of it) opens, passes SQLite's
+    // integrity check, and that examples 1 to Count are complete and nothing
+    // lies beyond; returns the "who" value of each example.
+    std::vector<std::string> CheckStore(const std::string& path = "") {
+        const std::string store = path.empty() ? dir.Store() : path;
         sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open_v2(dir.Store().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
         EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
@@ -63,7 +64,7 @@ class StoreUnderStressTest : public ::testing::Test {
         sqlite3_close(db);
 
         Registry registry;
-        EXPECT_TRUE(registry.Open(dir.Store()).ok());
+        EXPECT_TRUE(registry.Open(store).ok());
         Registry::ReadSnapshot snapshot(registry);
         const std::int32_t count = registry.GetKeyNumber(kExamples, "Count");
         std::vector<std::string> who;
@@ -215,6 +216,32 @@ TEST_F(StoreUnderStressTest, TwoLoadsAppendingExamplesAndARememberAtOnceTakeDist
     }
     EXPECT_EQ(blocks, 1 + 2 * 20);
     EXPECT_EQ(remembered, 20);
+}
+
+TEST_F(StoreUnderStressTest, BackupsTakenDuringARememberLoopAreCompleteStores) {
+    std::atomic<bool> writing{true};
+    std::atomic<int> failures{0};
+    std::thread writer([&] {
+        for (int i = 0; i < 150; ++i)
+            failures += Cli({"remember", sample, "kind=k", "who=" + std::to_string(i)}) != 0;
+        writing = false;
+    });
+    int backups = 0;
+    std::size_t last = 0;
+    while (writing) {
+        const std::string copy = dir / ("backup" + std::to_string(backups % 2) + ".sqlite");
+        ASSERT_EQ(Cli({"backup", "--force", copy}), 0);
+        const auto who = CheckStore(copy);
+        EXPECT_GE(who.size(), last);  // a later copy never holds fewer examples
+        last = who.size();
+        ++backups;
+    }
+    writer.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(backups, 1);
+    ASSERT_EQ(Cli({"backup", "--force", dir / "final.sqlite"}), 0);
+    EXPECT_EQ(CheckStore(dir / "final.sqlite"), CheckStore());
+    std::printf("%d backups beside 150 remembers\n", backups);
 }
 
 }  // namespace
