@@ -71,10 +71,16 @@ void WriteCsv(const modMain& state, const StoredExamples& examples, const Export
 }
 
 // A name or value as ARFF (Weka) reads it: quoted with ' and backslash
-// escapes when it holds anything that would end or change it.
+// escapes when it holds anything that would end or change it. Weka reads an
+// unquoted word only of the characters from "!" to U+00FF, so a text with a
+// control character or any character beyond ASCII (Cyrillic) is quoted too.
 std::string ArffText(std::string_view text) {
-    const bool quote =
-        text.empty() || text == "?" || text.find_first_of(" \t\r\n,'\"\\%{}") != std::string_view::npos;
+    const bool quote = text.empty() || text == "?" ||
+                       text.find_first_of(" \t\r\n,'\"\\%{}") != std::string_view::npos ||
+                       std::any_of(text.begin(), text.end(), [](char c) {
+                           const auto b = static_cast<unsigned char>(c);
+                           return b < 0x21 || b >= 0x7F;
+                       });
     if (!quote) return std::string(text);
     std::string quoted = "'";
     for (const char c : text) {
@@ -120,8 +126,10 @@ std::vector<std::int32_t> ClosedCodes(std::int32_t slot) {
 
 void WriteArff(const modMain& state, const StoredExamples& examples, const ExportColumns& columns,
                const std::vector<std::int32_t>& rows, std::ostream& out) {
+    // The example number is no feature of a file: it stays out of the
+    // attributes, as a comment above each row.
     out << "% Morvel examples: the attribute codes and the target values of each stored example.\n"
-        << "@relation morvel-examples\n\n@attribute example numeric\n";
+        << "@relation morvel-examples\n\n";
     for (const std::int32_t s : columns.slots) {
         // Nominal: the codes the slot can take and any other value it holds.
         std::set<std::int32_t> codes;
@@ -153,13 +161,17 @@ void WriteArff(const modMain& state, const StoredExamples& examples, const Expor
     }
     out << "\n@data\n";
     for (const std::int32_t row : rows) {
-        std::string line = std::to_string(examples.numbers[row]);
+        std::string line = "% Example" + std::to_string(examples.numbers[row]) + "\n";
         const std::int32_t* values = examples.RowValues(row);
-        for (const std::int32_t s : columns.slots)
-            line += "," + (values[s - 1] != 0 ? std::to_string(values[s - 1]) : std::string("?"));
+        const char* separator = "";
+        for (const std::int32_t s : columns.slots) {
+            line += separator + (values[s - 1] != 0 ? std::to_string(values[s - 1]) : std::string("?"));
+            separator = ",";
+        }
         for (const std::int32_t column : columns.columns) {
             const std::string* text = examples.TextOf(column, row);
-            line += "," + (text ? ArffText(*text) : std::string("?"));
+            line += separator + (text ? ArffText(*text) : std::string("?"));
+            separator = ",";
         }
         out << line << "\n";
     }
