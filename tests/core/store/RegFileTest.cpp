@@ -147,18 +147,5 @@ TEST(RegFileTest, MalformedLinesAreMetAtTheirLinesAndTakeNoGoodLineWithThem) {
     EXPECT_EQ(Read(std::string("REGEDIT4\n[K]\n\"a\"=\"zero") + '\0' + "byte\"\n")[1].kind, Kind::kBadLine);
 }
 
-TEST(RegFileTest, FilesOfNeitherFormAreRefusedWhole) {
-    for (const std::string& bytes :
-         {std::string(), std::string("\xFF\xFE"), std::string("REGEDIT5\r\n[K]\r\n"),
-          std::string("\xEF\xBB\xBFREGEDIT4\r\n[K]\r\n"),                  // UTF-8 with a byte-order mark
-          std::string("Windows Registry Editor Version 5.00\r\n[K]\r\n"),  // version 5.00 needs UTF-16
-          test::Utf16("REGEDIT4\r\n[K]\r\n"), std::string("\xFE\xFF\0R\0E", 6)}) {
-        Status status;
-        EXPECT_TRUE(Read(bytes, &status).empty());
-        EXPECT_FALSE(status.ok());
-        EXPECT_FALSE(status.message().empty());
-    }
-}
-
 }  // namespace
 }  // namespace morvel
