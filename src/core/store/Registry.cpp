@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/platform/CodePage.h"
 
@@ -35,6 +36,8 @@ enum StatementSlot {
     kListValues,
     kListSubkeyIds,
     kStreamValueRange,
+    kDeleteTreeValues,
+    kDeleteTreeKeys,
     kStatementCount
 };
 
@@ -51,6 +54,12 @@ constexpr const char* kStatementSql[kStatementCount] = {
     "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY lname",
     "SELECT id, lname FROM keys WHERE parent=?1 ORDER BY id",
     "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2",
+    // A key and every key below it (found by walking down the parent links):
+    // first their values, then the keys themselves.
+    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
+    " ON keys.parent = tree.id) DELETE FROM vals WHERE key IN tree",
+    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
+    " ON keys.parent = tree.id) DELETE FROM keys WHERE id IN tree",
 };
 
 // Splits a backslash path into its non-empty components.
@@ -433,6 +442,31 @@ Status Registry::SetKeyNumber(std::string_view path, std::string_view name, std:
 Status Registry::SetKeyValue(std::string_view path, std::string_view name, std::int32_t type,
                              std::string_view bytes) {
     return Write(path, name, type, bytes);
+}
+
+Status Registry::DeleteKeyTree(std::string_view path) {
+    const std::int64_t key = FindKey(path);
+    if (!db_) return Failed(Status::IOError("the store is not open"));
+    if (key < 0) return Status::Ok();
+    if (readOnly_) return Failed(Status::IOError("the store " + path_ + " can only be read"));
+    const bool own = groupDepth_ == 0;
+    if (own && !Exec("SAVEPOINT deletetree")) return SqliteFailure("the key could not be removed");
+    Status result;
+    for (const int slot : {kDeleteTreeValues, kDeleteTreeKeys}) {
+        auto& s = Prepare(slot);
+        s.Bind(1, key);
+        if (s.Step() != SQLITE_DONE) result = SqliteFailure("the key could not be removed");
+        s.Reset();
+        if (!result) break;
+    }
+    keyCache_.clear();
+    lastKeyPath_.clear();
+    if (own) {
+        if (result && !Exec("RELEASE deletetree")) result = SqliteFailure("the key could not be removed");
+        if (!result) Exec("ROLLBACK TO deletetree"), Exec("RELEASE deletetree");
+        return result;
+    }
+    return Failed(result);
 }
 
 // The shared read steps: a value counts as found when present with 1 to 1024

@@ -60,6 +60,8 @@ class Registry {
     // the Registry opens for reading only and the result says why.
     Status Open(const std::string& path);
     bool IsOpen() const { return db_ != nullptr; }
+    // The file the store was opened from (also when it could not be opened).
+    const std::string& Path() const { return path_; }
     // Whether writes are refused (a read-only file, or one without durable syncing).
     bool IsReadOnly() const { return readOnly_; }
 
@@ -88,6 +90,14 @@ class Registry {
     // them (or a rollback journal on disk, as durable); IOError says what is
     // missing. Open calls it; a store where it fails is only read.
     static Status MakeDurable(sqlite3* db);
+
+    // Removes the key at path with every key and value below it (nothing when
+    // it does not exist). The program itself never removes anything; loading a
+    // file in place of the program's key does, inside one WriteGroup, so the
+    // removal commits or rolls back with the writes that follow it. Fails
+    // when the store could not be written; inside a WriteGroup that also
+    // makes the group's Commit fail.
+    Status DeleteKeyTree(std::string_view path);
 
     // Reads a value. Not found when the key or value is missing, its stored size
     // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
@@ -192,8 +202,8 @@ class Registry {
     int groupDepth_ = 0;
     Status groupError_;
     mutable std::vector<std::unique_ptr<Statement>> statements_;
-    // Lowered path -> key id. Keys are never deleted, so a found key stays
-    // valid; the cache is cleared when a group rolls back.
+    // Lowered path -> key id. Only DeleteKeyTree removes keys, and it clears
+    // the cache, as does a group that rolls back.
     mutable std::unordered_map<std::string, std::int64_t> keyCache_;
     mutable bool readSnapshot_ = false;
     // The key the last write went to (cleared when a group rolls back).
