@@ -9,6 +9,8 @@
 
 namespace morvel {
 
+using Problem = LanguageProblem::Kind;
+
 LanguageParser::LanguageParser(ParsedLanguage& out)
     : out_(out), interfaceKey_(codepage::LoweredAnsi("HKEY_CURRENT_USER\\" + InterfaceKeyPath())) {}
 
@@ -18,21 +20,24 @@ void LanguageParser::Meet(const RegStatement& s) {
         case Kind::kKey:
             state_ = codepage::LowerAnsi(s.keyBytes) == interfaceKey_ ? Key::Interface : Key::Other;
             if (state_ == Key::Other)
-                Skip(s.line, Listing() ? "the key [" + Excerpt(s.key) +
-                                             "] is not the interface key; its values are skipped"
-                                       : std::string());
+                Skip(s.line, Problem::kOtherKey,
+                     Listing()
+                         ? "the key [" + Excerpt(s.key) + "] is not the interface key; its values are skipped"
+                         : std::string(),
+                     Listing() ? Excerpt(s.key) : std::string());
             return;
         case Kind::kDeleteKey:
             state_ = Key::Other;
-            return Skip(s.line, "the deletion of a key is not taken");
+            return Skip(s.line, Problem::kDeletion, "the deletion of a key is not taken");
         case Kind::kBadKeyLine:
             state_ = Key::Other;
-            return Skip(s.line, s.message);
+            return Skip(s.line, Problem::kMalformed, s.message);
         case Kind::kBadLine:
-            if (state_ != Key::Other) Skip(s.line, s.message);
+            if (state_ != Key::Other) Skip(s.line, Problem::kMalformed, s.message);
             return;
         case Kind::kDeleteValue:
-            if (state_ == Key::Interface) Skip(s.line, "the deletion of a value is not taken");
+            if (state_ == Key::Interface)
+                Skip(s.line, Problem::kDeletion, "the deletion of a value is not taken");
             return;
         case Kind::kValue:
             if (state_ == Key::Interface) Value(s);
@@ -40,21 +45,23 @@ void LanguageParser::Meet(const RegStatement& s) {
     }
 }
 
-void LanguageParser::Skip(int line, std::string_view message) {
-    if (Listing()) out_.problems.push_back({line, std::string(message)});
+void LanguageParser::Skip(int line, Problem kind, std::string_view message, std::string_view detail) {
+    if (Listing()) out_.problems.push_back({line, kind, std::string(message), std::string(detail)});
     ++out_.skippedLines;
 }
 
 void LanguageParser::Value(const RegStatement& s) {
-    if (s.name.empty()) return Skip(s.line, "the default value of the key is not used");
-    if (!s.quoted) return Skip(s.line, "only text values are taken (not dword: or hex)");
+    if (s.name.empty())
+        return Skip(s.line, Problem::kDefaultValue, "the default value of the key is not used");
+    if (!s.quoted) return Skip(s.line, Problem::kNotText, "only text values are taken (not dword: or hex)");
     // Stored with a trailing zero byte, so one byte less than a value holds.
     if (s.bytes.size() >= Registry::kMaxValueBytes)
-        return Skip(s.line, Listing()
-                                ? "the text of \"" + Excerpt(s.name) + "\" is longer than 1023 characters"
-                                : std::string());
+        return Skip(s.line, Problem::kTooLong,
+                    Listing() ? "the text of \"" + Excerpt(s.name) + "\" is longer than 1023 characters"
+                              : std::string(),
+                    Listing() ? Excerpt(s.name) : std::string());
     if (s.nameBytes.size() > Registry::kMaxValueBytes)
-        return Skip(s.line, "a value name longer than 1024 characters");
+        return Skip(s.line, Problem::kTooLong, "a value name longer than 1024 characters", Excerpt(s.name));
     const std::string lowered = codepage::LowerAnsi(s.nameBytes);
     if (auto it = index_.find(lowered); it != index_.end()) {
         out_.texts[it->second].text = s.text;

@@ -25,10 +25,21 @@
 
 namespace morvel {
 
-// One line that the import skipped, and why.
+// One line that the import skipped, and why: the kind, for a window to say it
+// in its own language, and the message in words for morvel-cli.
 struct LanguageProblem {
+    enum class Kind {
+        kOtherKey,      // a key other than the interface key (detail: the key)
+        kDeletion,      // the deletion of a key or a value
+        kMalformed,     // not a key, a value or a comment, or broken quoting
+        kDefaultValue,  // the key's default (unnamed) value
+        kNotText,       // a dword: or hex value
+        kTooLong,       // a text or name longer than the store holds (detail: the name)
+    };
     int line = 0;  // 1-based
+    Kind kind = Kind::kMalformed;
     std::string message;
+    std::string detail;
 };
 
 struct LanguageText {
@@ -64,7 +75,7 @@ class LanguageParser {
     enum class Key { None, Interface, Other };
     bool Listing() const { return out_.problems.size() < kMaxReportedProblems; }
     // Counts a skipped line, and lists it while fewer than kMaxReportedProblems are.
-    void Skip(int line, std::string_view message);
+    void Skip(int line, LanguageProblem::Kind kind, std::string_view message, std::string_view detail = {});
     void Value(const RegStatement& s);
 
     ParsedLanguage& out_;
