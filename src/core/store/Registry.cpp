@@ -393,7 +393,12 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
         id = -1;
         keyCache_.clear();
         lastKeyPath_.clear();
+        return result;
     }
+    // The writes that follow go to this key.
+    keyCache_.emplace(codepage::LoweredAnsi(path), id);
+    lastKeyPath_ = path;
+    lastKeyId_ = id;
     return result;
 }
 
@@ -408,7 +413,7 @@ Status Registry::Write(std::string_view path, std::string_view name, std::int32_
     if (!codepage::ToAnsiExact(name, ansiName) || ansiName.size() > kMaxValueBytes)
         return Failed(CheckText("the value name", name));
     std::int64_t key = -1;
-    if (Status s = CreateKey(path, key); !s) return Failed(s);
+    if (Status created = CreateKey(path, key); !created) return Failed(std::move(created));
     auto& s = Prepare(kWriteValue);
     if (!s.valid()) return Failed(Status::IOError("the store cannot be written: " + s.error()));
     s.Bind(1, key);
@@ -417,11 +422,13 @@ Status Registry::Write(std::string_view path, std::string_view name, std::int32_
     s.Bind(4, type);
     s.Bind(5, bytes);
     const int rc = s.Step();
-    Status result = rc == SQLITE_DONE
-                        ? Status::Ok()
-                        : SqliteFailure("the value " + std::string(name) + " could not be written");
+    if (rc == SQLITE_DONE) {
+        s.Reset();
+        return Status::Ok();
+    }
+    Status failure = SqliteFailure("the value " + std::string(name) + " could not be written");
     s.Reset();
-    return Failed(result);
+    return Failed(std::move(failure));
 }
 
 Status Registry::SetKeyText(std::string_view path, std::string_view name, std::string_view text) {
