@@ -1,13 +1,17 @@
-// The language-file import on arbitrary bytes: whatever the file says, the
-// store ends up with string values under the "\Interface" key and nothing
-// anywhere else.
+// The language-file rule on arbitrary bytes, without a store: every text it
+// takes is a text value that the file gives under the "\Interface" key, and
+// fits the store with its trailing zero.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
-#include "TestSupport.h"
+#include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
+#include "core/store/RegFile.h"
 #include "core/store/Registry.h"
 
 namespace {
@@ -16,29 +20,36 @@ void Check(bool ok) {
     if (!ok) std::abort();
 }
 
-// Every key of the store must lie on the path to the Interface key, and only
-// that key may hold values: texts stored with their trailing zero byte.
-void CheckOnlyInterfaceWritten(const morvel::Registry& registry, const std::string& path) {
-    const std::string interface = morvel::InterfaceKeyPath();
-    Check(path.empty() || interface == path || interface.rfind(path + "\\", 0) == 0);
-    const auto values = registry.Values(path);
-    Check(values.empty() || path == interface);
-    for (const auto& v : values)
-        Check(v.type == morvel::Registry::kTypeText && !v.bytes.empty() && v.bytes.back() == '\0');
-    for (const auto& child : registry.SubkeyNames(path))
-        CheckOnlyInterfaceWritten(registry, path.empty() ? child : path + "\\" + child);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static morvel::test::TempDir dir;
-    static morvel::Registry registry;
-    static const bool opened = registry.Open(dir.Store()).ok();
-    Check(opened);
+    using Kind = morvel::RegStatement::Kind;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // One pass of the reader feeds the language rule and, beside it, a plain
+    // record of the text lines under the interface key.
+    const std::string interfaceKey =
+        morvel::codepage::LoweredAnsi("HKEY_CURRENT_USER\\" + morvel::InterfaceKeyPath());
+    std::unordered_map<std::string, std::vector<std::string>> given;  // lowered name -> its texts
+    bool inInterface = false;
     morvel::ParsedLanguage parsed;
-    morvel::ImportLanguage(registry, std::string_view(reinterpret_cast<const char*>(data), size), parsed);
+    morvel::LanguageParser parser(parsed);
+    const bool ok =
+        morvel::ReadRegFile(bytes, [&](const morvel::RegStatement& s) {
+            parser.Meet(s);
+            if (s.kind == Kind::kKey || s.kind == Kind::kDeleteKey || s.kind == Kind::kBadKeyLine)
+                inInterface = s.kind == Kind::kKey && morvel::codepage::LowerAnsi(s.keyBytes) == interfaceKey;
+            if (s.kind == Kind::kValue && inInterface && s.quoted)
+                given[morvel::codepage::LowerAnsi(s.nameBytes)].emplace_back(s.text);
+        }).ok();
     Check(parsed.problems.size() <= morvel::kMaxReportedProblems);
-    CheckOnlyInterfaceWritten(registry, "");
+    Check(parsed.skippedLines >= parsed.problems.size());
+    if (!ok) Check(parsed.texts.empty() && parsed.skippedLines == 0);
+    for (const auto& t : parsed.texts) {
+        Check(!t.name.empty());
+        const auto it = given.find(morvel::codepage::LoweredAnsi(t.name));
+        Check(it != given.end() &&
+              std::find(it->second.begin(), it->second.end(), t.text) != it->second.end());
+        Check(morvel::codepage::ToAnsi(t.text).size() < morvel::Registry::kMaxValueBytes);
+    }
     return 0;
 }

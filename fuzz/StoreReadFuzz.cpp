@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] & 0x80) bytes.resize(1024 + (data[0] & 0x3), '\x01');
 
     const std::string key = std::string(morvel::kBaseKey) + "\\Fuzz";
-    Check(registry.OpenKey(key));
-    Check(registry.SetKeyValue(key, name, type, bytes));
+    Check(registry.OpenKey(key).ok());
+    Check(registry.SetKeyValue(key, name, type, bytes).ok());
 
     std::string text = "sentinel";
     const bool found = registry.GetKeyText(key, name, text);

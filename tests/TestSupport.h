@@ -46,6 +46,30 @@ inline std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// UTF-8 -> UTF-16LE with the byte-order mark first, as the registry editor
+// writes its version 5.00 files.
+inline std::string Utf16(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    auto unit = [&](char32_t u) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>((u >> 8) & 0xFF));
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = utf8[i];
+        const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+        for (int k = 1; k < len; ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+        i += len;
+        if (cp >= 0x10000) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out;
+}
+
 // Makes a file read-only for the life of the object: by its mode, and where
 // the mode does not stop this process (root), by the file system's immutable
 // flag. ok() is false when neither works here.

@@ -18,8 +18,10 @@ std::unique_ptr<StoreCommand> MakeRememberCommand(CLI::App& app);    // remember
 std::unique_ptr<StoreCommand> MakeExplainCommand(CLI::App& app);     // explain FILE...
 std::unique_ptr<StoreCommand> MakeEvaluateCommand(CLI::App& app);    // evaluate
 std::unique_ptr<StoreCommand> MakeRankCommand(CLI::App& app);        // rank
-std::unique_ptr<StoreCommand> MakeExportCommand(CLI::App& app);      // export --format csv|arff
+std::unique_ptr<StoreCommand> MakeExportCommand(CLI::App& app);      // export --format csv|arff|reg
 std::unique_ptr<StoreCommand> MakeImportCommand(CLI::App& app);      // import --format csv FILE
 std::unique_ptr<StoreCommand> MakeLanguageCommand(CLI::App& app);    // language import FILE
+std::unique_ptr<StoreCommand> MakeLoadCommand(CLI::App& app);        // load FILE.reg
+std::unique_ptr<StoreCommand> MakeBackupCommand(CLI::App& app);      // backup FILE
 
 }  // namespace morvel

@@ -1,5 +1,5 @@
 // morvel-cli export: the stored examples as CSV (RFC 4180) or as ARFF for
-// Weka, on standard output.
+// Weka, or the whole store as the registry editor writes it, on standard output.
 #include <algorithm>
 #include <set>
 #include <unordered_set>
@@ -9,6 +9,7 @@
 #include "core/platform/CodePage.h"
 #include "core/platform/Csv.h"
 #include "core/store/ExampleStore.h"
+#include "core/store/RegFileWriter.h"
 
 namespace morvel {
 namespace {
@@ -68,10 +69,16 @@ void WriteCsv(const ConfigTables& state, const StoredExamples& examples, const E
 }
 
 // A name or value as ARFF (Weka) reads it: quoted with ' and backslash
-// escapes when it holds anything that would end or change it.
+// escapes when it holds anything that would end or change it. Weka reads an
+// unquoted word only of the characters from "!" to U+00FF, so a text with a
+// control character or any character beyond ASCII (Cyrillic) is quoted too.
 std::string ArffText(std::string_view text) {
-    const bool quote =
-        text.empty() || text == "?" || text.find_first_of(" \t\r\n,'\"\\%{}") != std::string_view::npos;
+    const bool quote = text.empty() || text == "?" ||
+                       text.find_first_of(" \t\r\n,'\"\\%{}") != std::string_view::npos ||
+                       std::any_of(text.begin(), text.end(), [](char c) {
+                           const auto b = static_cast<unsigned char>(c);
+                           return b < 0x21 || b >= 0x7F;
+                       });
     if (!quote) return std::string(text);
     std::string quoted = "'";
     for (const char c : text) {
@@ -106,8 +113,10 @@ std::string ArffText(std::string_view text) {
 
 void WriteArff(const ConfigTables& state, const StoredExamples& examples, const ExportColumns& columns,
                const std::vector<std::int32_t>& rows, std::ostream& out) {
+    // The example number is no feature of a file: it stays out of the
+    // attributes, as a comment above each row.
     out << "% Morvel examples: the attribute codes and the target values of each stored example.\n"
-        << "@relation morvel-examples\n\n@attribute example numeric\n";
+        << "@relation morvel-examples\n\n";
     for (const std::int32_t s : columns.slots) {
         // Nominal: the codes the slot can take and any other value it holds.
         std::set<std::int32_t> codes;
@@ -139,14 +148,21 @@ void WriteArff(const ConfigTables& state, const StoredExamples& examples, const 
     }
     out << "\n@data\n";
     for (const std::int32_t row : rows) {
-        std::string line = std::to_string(examples.numbers[row]);
+        std::string line = "% Example" + std::to_string(examples.numbers[row]) + "\n";
+        // Appended piece by piece: a literal + a temporary string trips a
+        // false overlap warning of GCC 12 at -O3.
+        const char* separator = "";
         for (const std::int32_t s : columns.slots) {
+            line += separator;
             const std::int32_t v = examples.Value(row, s);
-            line += "," + (v != 0 ? std::to_string(v) : std::string("?"));
+            line += v != 0 ? std::to_string(v) : std::string("?");
+            separator = ",";
         }
         for (const std::int32_t column : columns.columns) {
             const std::string* text = examples.TextOf(column, row);
-            line += "," + (text ? ArffText(*text) : std::string("?"));
+            line += separator;
+            line += text ? ArffText(*text) : std::string("?");
+            separator = ",";
         }
         out << line << "\n";
     }
@@ -155,15 +171,19 @@ void WriteArff(const ConfigTables& state, const StoredExamples& examples, const 
 class ExportCommand : public StoreCommand {
   public:
     explicit ExportCommand(CLI::App& app) {
-        command_ = app.add_subcommand("export", "Write the stored examples as CSV or ARFF");
-        command_->add_option("--format", format_, "csv or arff")
+        command_ = app.add_subcommand(
+            "export",
+            "Write the stored examples as CSV or ARFF, or the whole store as a registry-editor file");
+        command_->add_option("--format", format_, "csv, arff or reg")
             ->required()
-            ->check(CLI::IsMember({"csv", "arff"}));
+            ->check(CLI::IsMember({"csv", "arff", "reg"}));
         command_->add_option("--target", target_,
-                             "Only this target's column, and only the examples that have a value for it");
+                             "Only this target's column, and only the examples that have a value for it "
+                             "(csv and arff)");
     }
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
+        if (format_ == "reg") return WriteReg(registry, out, err);
         ConfigTables state;
         LoadTables(registry, state);
         std::vector<std::int32_t> targets;
@@ -182,6 +202,16 @@ class ExportCommand : public StoreCommand {
     }
 
   private:
+    int WriteReg(const Registry& registry, std::ostream& out, std::ostream& err) const {
+        if (!target_.empty()) {
+            err << "morvel-cli: --target applies to csv and arff; a reg file holds the whole store\n";
+            return 2;
+        }
+        if (const Status s = ExportRegFile(registry, out); !s)
+            return Report(err, s, "the file is incomplete");
+        return 0;
+    }
+
     std::string format_;
     std::string target_;
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 #include <memory>
 
@@ -17,6 +18,8 @@ QString InterfaceLocale(const Registry& registry) {
 }
 
 bool ApplyInterfaceLocale(const Registry& registry) {
+    // Dates, sizes and sorting in Qt's dialogs follow the language too.
+    QLocale::setDefault(QLocale(InterfaceLocale(registry)));
     static std::unique_ptr<QTranslator> installed;
     if (installed) QCoreApplication::removeTranslator(installed.get());
     installed = std::make_unique<QTranslator>();

@@ -34,6 +34,26 @@ QString Text(const Registry& registry, const Message& message, const QStringList
     return Filled(text, args);
 }
 
+QString ProblemText(const Registry& registry, const LanguageProblem& problem) {
+    using Kind = LanguageProblem::Kind;
+    const QString detail = QString::fromStdString(problem.detail);
+    switch (problem.kind) {
+        case Kind::kOtherKey:
+            return Text(registry, msg::kLanguageOtherKey, {detail});
+        case Kind::kDeletion:
+            return Text(registry, msg::kLanguageDeletion);
+        case Kind::kMalformed:
+            return Text(registry, msg::kLanguageMalformed);
+        case Kind::kDefaultValue:
+            return Text(registry, msg::kLanguageDefaultValue);
+        case Kind::kNotText:
+            return Text(registry, msg::kLanguageNotText);
+        case Kind::kTooLong:
+            return Text(registry, msg::kLanguageTooLong, {detail});
+    }
+    return QString::fromStdString(problem.message);
+}
+
 QString ReasonText(const Registry& registry, const Status& status) {
     if (status.IsBusy()) return Text(registry, msg::kStoreBusy);
     return Text(registry, msg::kStoreFailed, {QString::fromStdString(status.message())});

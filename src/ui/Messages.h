@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/platform/Status.h"
+#include "core/store/LanguageFile.h"
 #include "core/store/Registry.h"
 
 namespace morvel {
@@ -60,20 +61,34 @@ inline constexpr Message kRunFailed{
 inline constexpr Message kLanguageSkipped{"MsgLanguageSkipped",
                                           "Языковой файл %1 загружен, но пропущено строк: %2."};
 inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен: %2"};
-// One skipped line: %1 its number, %2 why.
+// One skipped line: %1 its number, %2 why (one of the kLanguage... below).
 inline constexpr Message kLanguageLine{"MsgLanguageLine", "строка %1: %2"};
+inline constexpr Message kLanguageOtherKey{"MsgLanguageOtherKey",
+                                           "ключ [%1] — не ключ текстов интерфейса, его значения пропущены"};
+inline constexpr Message kLanguageDeletion{"MsgLanguageDeletion", "удаление не выполняется"};
+inline constexpr Message kLanguageMalformed{"MsgLanguageMalformed",
+                                            "строка не разобрана: это не ключ, не значение и не комментарий"};
+inline constexpr Message kLanguageDefaultValue{"MsgLanguageDefaultValue",
+                                               "значение ключа по умолчанию не используется"};
+inline constexpr Message kLanguageNotText{"MsgLanguageNotText", "берутся только текстовые значения"};
+inline constexpr Message kLanguageTooLong{"MsgLanguageTooLong", "значение «%1» длиннее, чем может храниться"};
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
-inline constexpr Message kAll[] = {kSequencesNotSaved, kTargetsNotSaved, kOptionsNotSaved,  kNotRemembered,
-                                   kTooManySequences,  kCannotHold,      kTooLong,          kFieldSequence,
-                                   kFieldTargetId,     kFieldTargetName, kFieldTargetValue, kStoreBusy,
-                                   kStoreFailed,       kRunMissing,      kRunFailed,        kLanguageSkipped,
-                                   kLanguageFailed,    kLanguageLine};
+inline constexpr Message kAll[] = {
+    kSequencesNotSaved, kTargetsNotSaved,      kOptionsNotSaved,  kNotRemembered,
+    kTooManySequences,  kCannotHold,           kTooLong,          kFieldSequence,
+    kFieldTargetId,     kFieldTargetName,      kFieldTargetValue, kStoreBusy,
+    kStoreFailed,       kRunMissing,           kRunFailed,        kLanguageSkipped,
+    kLanguageFailed,    kLanguageLine,         kLanguageOtherKey, kLanguageDeletion,
+    kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText,  kLanguageTooLong};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has
 // one, else its Russian text; %1, %2, ... replaced by args in order.
 QString Text(const Registry& registry, const Message& message, const QStringList& args = {});
+
+// Why a language file's line was skipped, in the interface's words.
+QString ProblemText(const Registry& registry, const LanguageProblem& problem);
 
 // The words for what a failed store write says: busy, or the system's reason.
 QString ReasonText(const Registry& registry, const Status& status);

@@ -251,9 +251,9 @@ void frmMain::mnLang_Click(int Index) {
                  : Text(registry_, msg::kLanguageFailed, {path, QString::fromStdString(imported.message())});
     const std::size_t listed = std::min(parsed.problems.size(), kListedProblems);
     for (std::size_t i = 0; i < listed; ++i)
-        text += "\n" + Text(registry_, msg::kLanguageLine,
-                            {QString::number(parsed.problems[i].line),
-                             QString::fromStdString(parsed.problems[i].message)});
+        text += "\n" +
+                Text(registry_, msg::kLanguageLine,
+                     {QString::number(parsed.problems[i].line), ProblemText(registry_, parsed.problems[i])});
     if (parsed.skippedLines > listed) text += "\n...";
     toolkit::ShowMessage(this, text);
 }

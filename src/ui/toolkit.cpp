@@ -140,6 +140,7 @@ QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request) {
 QString OpenFileName(QWidget* parent, const OpenFileRequest& request) {
     if (CurrentHooks().openFile) return CurrentHooks().openFile(request);
     std::unique_ptr<QFileDialog> dialog(MakeOpenDialog(parent, request));
+    PlaceNear(*dialog, parent);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
     return dialog->selectedFiles().first();
 }

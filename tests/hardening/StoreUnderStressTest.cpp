@@ -52,12 +52,13 @@ class StoreUnderStressTest : public ::testing::Test {
         return test::StartCli(args);
     }
 
-    // Checks that the store opens, passes SQLite's integrity check, and that
-    // examples 1 to Count are complete and nothing lies beyond; returns the
-    // "who" value of each example.
-    std::vector<std::string> CheckStore() {
+    // Checks that the store (or a copy of it) opens, passes SQLite's
+    // integrity check, and that examples 1 to Count are complete and nothing
+    // lies beyond; returns the "who" value of each example.
+    std::vector<std::string> CheckStore(const std::string& path = "") {
+        const std::string store = path.empty() ? dir.Store() : path;
         sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open_v2(dir.Store().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
         EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
@@ -66,7 +67,7 @@ class StoreUnderStressTest : public ::testing::Test {
         sqlite3_close(db);
 
         Registry registry;
-        EXPECT_TRUE(registry.Open(dir.Store()).ok());
+        EXPECT_TRUE(registry.Open(store).ok());
         Registry::ReadSnapshot snapshot(registry);
         const std::int32_t count = registry.GetKeyNumber(kExamples, "Count");
         std::vector<std::string> who;
@@ -248,6 +249,71 @@ TEST_F(StoreUnderStressTest, AReadOnlyStoreRefusesWritesAndKeepsWhatWasStored) {
     EXPECT_NE(Cli({"targets", "delete", "kind"}), 0);
     EXPECT_EQ(Cli({"classify", sample}), 0);  // reading still works
     EXPECT_EQ(CheckStore(), before);
+}
+
+TEST_F(StoreUnderStressTest, TwoLoadsAppendingExamplesAndARememberAtOnceTakeDistinctNumbers) {
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_EQ(Cli({"remember", sample, "kind=k", "who=f" + std::to_string(i)}), 0);
+    const std::string file = dir / "examples.reg";
+    ASSERT_EQ(test::Wait(test::StartCli({"--store", dir.Store(), "export", "--format", "reg"}, -1, file)), 0);
+    auto loader = [&] {
+        int failures = 0;
+        for (int i = 0; i < 20; ++i) failures += Cli({"load", "--append-examples", file}) != 0;
+        return failures;
+    };
+    int failuresA = 0, failuresB = 0, failuresR = 0;
+    std::thread a([&] { failuresA = loader(); });
+    std::thread b([&] { failuresB = loader(); });
+    std::thread r([&] {
+        for (int i = 0; i < 20; ++i)
+            failuresR += Cli({"remember", sample, "kind=k", "who=r" + std::to_string(i)}) != 0;
+    });
+    a.join();
+    b.join();
+    r.join();
+    EXPECT_EQ(failuresA + failuresB + failuresR, 0);
+
+    // Every load appended its five examples as one block, in their order.
+    const auto who = CheckStore();
+    ASSERT_EQ(who.size(), 5u + 2 * 20 * 5 + 20);
+    int blocks = 0, remembered = 0;
+    for (std::size_t n = 0; n < who.size();) {
+        if (who[n].starts_with("r")) {
+            ++remembered;
+            ++n;
+            continue;
+        }
+        for (int i = 1; i <= 5; ++i, ++n) ASSERT_EQ(who[n], "f" + std::to_string(i)) << "example " << n + 1;
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 1 + 2 * 20);
+    EXPECT_EQ(remembered, 20);
+}
+
+TEST_F(StoreUnderStressTest, BackupsTakenDuringARememberLoopAreCompleteStores) {
+    std::atomic<bool> writing{true};
+    std::atomic<int> failures{0};
+    std::thread writer([&] {
+        for (int i = 0; i < 150; ++i)
+            failures += Cli({"remember", sample, "kind=k", "who=" + std::to_string(i)}) != 0;
+        writing = false;
+    });
+    int backups = 0;
+    std::size_t last = 0;
+    while (writing) {
+        const std::string copy = dir / ("backup" + std::to_string(backups % 2) + ".sqlite");
+        ASSERT_EQ(Cli({"backup", "--force", copy}), 0);
+        const auto who = CheckStore(copy);
+        EXPECT_GE(who.size(), last);  // a later copy never holds fewer examples
+        last = who.size();
+        ++backups;
+    }
+    writer.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(backups, 1);
+    ASSERT_EQ(Cli({"backup", "--force", dir / "final.sqlite"}), 0);
+    EXPECT_EQ(CheckStore(dir / "final.sqlite"), CheckStore());
+    std::printf("%d backups beside 150 remembers\n", backups);
 }
 
 }  // namespace

@@ -268,6 +268,9 @@ TEST_F(frmMainTest, AHostileLanguageWritesOnlyInterfaceTextsAndItsProblemsAreSho
         << messages[0].toStdString();
     for (const char* line : {"4", "6", "8", "9"})
         EXPECT_TRUE(messages[0].contains("\n" + Text(registry, msg::kLanguageLine, {line, ""}))) << line;
+    // Why, in the interface's words.
+    for (const Message& why : {msg::kLanguageDeletion, msg::kLanguageNotText, msg::kLanguageMalformed})
+        EXPECT_TRUE(messages[0].contains(Text(registry, why))) << why.name;
     EXPECT_EQ(Dump(),
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n\n" +

@@ -93,10 +93,11 @@ bool ToAnsiExact(std::string_view utf8, std::string& out) {
     bool exact = true;
     const auto& map = EncodeMap();
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<std::uint8_t>(utf8[i]);
-        if (b < 0x80) {  // the common case: plain ASCII
-            out.push_back(static_cast<char>(b));
-            ++i;
+        if (static_cast<std::uint8_t>(utf8[i]) < 0x80) {  // the common case: a run of plain ASCII
+            std::size_t end = i + 1;
+            while (end < utf8.size() && static_cast<std::uint8_t>(utf8[end]) < 0x80) ++end;
+            out.append(utf8.data() + i, end - i);
+            i = end;
             continue;
         }
         char32_t cp = 0;

@@ -474,7 +474,7 @@ std::size_t SubkeyCount(sqlite3* db, std::int64_t key) {
 
 Status Failure(const Registry& registry, const std::string& what) {
     sqlite3* db = registry.Connection();
-    return Status::IOError("The store " + registry.FilePath() + " could not " + what + ": " +
+    return Status::IOError("The store " + registry.Path() + " could not " + what + ": " +
                            (db ? sqlite3_errmsg(db) : "the store is not open"));
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/platform/CodePage.h"
 
@@ -38,6 +39,8 @@ enum StatementSlot {
     kListValues,
     kListSubkeyIds,
     kStreamValueRange,
+    kDeleteTreeValues,
+    kDeleteTreeKeys,
     kStatementCount
 };
 
@@ -56,6 +59,12 @@ constexpr const char* kStatementSql[kStatementCount] = {
     // (a hand edit) never equals the name a read looks for, stored as bytes.
     "SELECT id, lname FROM keys WHERE parent=?1 AND typeof(lname)='blob' ORDER BY id",
     "SELECT key, lname, type, data FROM vals WHERE key BETWEEN ?1 AND ?2 AND typeof(lname)='blob'",
+    // A key and every key below it (found by walking down the parent links):
+    // first their values, then the keys themselves.
+    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
+    " ON keys.parent = tree.id) DELETE FROM vals WHERE key IN tree",
+    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
+    " ON keys.parent = tree.id) DELETE FROM keys WHERE id IN tree",
 };
 
 // Splits a backslash path into its non-empty components.
@@ -403,7 +412,12 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
         id = -1;
         keyCache_.clear();
         lastKeyPath_.clear();
+        return result;
     }
+    // The writes that follow go to this key.
+    keyCache_.emplace(codepage::LoweredAnsi(path), id);
+    lastKeyPath_ = path;
+    lastKeyId_ = id;
     return result;
 }
 
@@ -423,7 +437,7 @@ Status Registry::Write(std::string_view path, std::string_view name, std::int32_
     if (!codepage::ToAnsiExact(name, ansiName) || ansiName.size() > kMaxValueBytes)
         return Failed(CheckText("the value name", name));
     std::int64_t key = -1;
-    if (Status s = CreateKey(path, key); !s) return Failed(s);
+    if (Status created = CreateKey(path, key); !created) return Failed(std::move(created));
     auto& s = Prepare(kWriteValue);
     if (!s.valid()) return Failed(Status::IOError("the store cannot be written: " + s.error()));
     s.Bind(1, key);
@@ -432,11 +446,13 @@ Status Registry::Write(std::string_view path, std::string_view name, std::int32_
     s.Bind(4, type);
     s.Bind(5, bytes);
     const int rc = s.Step();
-    Status result = rc == SQLITE_DONE
-                        ? Status::Ok()
-                        : SqliteFailure("the value " + std::string(name) + " could not be written");
+    if (rc == SQLITE_DONE) {
+        s.Reset();
+        return Status::Ok();
+    }
+    Status failure = SqliteFailure("the value " + std::string(name) + " could not be written");
     s.Reset();
-    return Failed(result);
+    return Failed(std::move(failure));
 }
 
 Status Registry::EncodeName(std::string_view name, EncodedName& encoded) {
@@ -526,6 +542,31 @@ Status Registry::SetKeyNumber(std::string_view path, std::string_view name, std:
 Status Registry::SetKeyValue(std::string_view path, std::string_view name, std::int32_t type,
                              std::string_view bytes) {
     return Write(path, name, type, bytes);
+}
+
+Status Registry::DeleteKeyTree(std::string_view path) {
+    const std::int64_t key = FindKey(path);
+    if (!db_) return Failed(Status::IOError("the store is not open"));
+    if (key < 0) return Status::Ok();
+    if (readOnly_) return Failed(Status::IOError("the store " + path_ + " can only be read"));
+    const bool own = groupDepth_ == 0;
+    if (own && !Exec("SAVEPOINT deletetree")) return SqliteFailure("the key could not be removed");
+    Status result;
+    for (const int slot : {kDeleteTreeValues, kDeleteTreeKeys}) {
+        auto& s = Prepare(slot);
+        s.Bind(1, key);
+        if (s.Step() != SQLITE_DONE) result = SqliteFailure("the key could not be removed");
+        s.Reset();
+        if (!result) break;
+    }
+    keyCache_.clear();
+    lastKeyPath_.clear();
+    if (own) {
+        if (result && !Exec("RELEASE deletetree")) result = SqliteFailure("the key could not be removed");
+        if (!result) Exec("ROLLBACK TO deletetree"), Exec("RELEASE deletetree");
+        return result;
+    }
+    return Failed(result);
 }
 
 // The shared read steps: a value counts as found when present with 1 to 1024

@@ -60,7 +60,8 @@ class Registry {
     // the Registry opens for reading only and the result says why.
     Status Open(const std::string& path);
     bool IsOpen() const { return db_ != nullptr; }
-    const std::string& FilePath() const { return path_; }
+    // The file the store was opened from (also when it could not be opened).
+    const std::string& Path() const { return path_; }
     // The store's SQLite connection (nullptr when closed), for the tables that
     // CompactExamples keeps beside the values and derives from them. Keys and
     // values are written only through the operations of this class.
@@ -116,6 +117,14 @@ class Registry {
     // success *id (when given) is the new key's id.
     Status CreateKeyWithValues(std::string_view parent, const EncodedName& name,
                                const std::vector<NewValue>& values, std::int64_t* id = nullptr);
+
+    // Removes the key at path with every key and value below it (nothing when
+    // it does not exist). The program itself never removes anything; loading a
+    // file in place of the program's key does, inside one WriteGroup, so the
+    // removal commits or rolls back with the writes that follow it. Fails
+    // when the store could not be written; inside a WriteGroup that also
+    // makes the group's Commit fail.
+    Status DeleteKeyTree(std::string_view path);
 
     // Reads a value. Not found when the key or value is missing, its stored size
     // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
@@ -226,6 +235,9 @@ class Registry {
     std::vector<std::unique_ptr<Statement>> valuesInserts_;  // by row count
     // Lowered path -> key id. Keys are never deleted, so a found key stays
     // valid; the cache is cleared when a group rolls back.
+
+    // Lowered path -> key id. Only DeleteKeyTree removes keys, and it clears
+    // the cache, as does a group that rolls back.
     mutable std::unordered_map<std::string, std::int64_t> keyCache_;
     mutable bool readSnapshot_ = false;
     // The key the last write went to (cleared when a group rolls back).

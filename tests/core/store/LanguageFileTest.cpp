@@ -17,30 +17,6 @@ std::string Ansi(const std::string& body) {
     return codepage::ToAnsi("REGEDIT4\r\n\r\n" + kKeyLine + "\r\n" + body);
 }
 
-std::string Utf16(const std::string& utf8) {
-    std::string out = "\xFF\xFE";
-    std::u16string wide;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char c = utf8[i];
-        char32_t cp;
-        int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-        for (int k = 1; k < len; ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-        i += len;
-        if (cp >= 0x10000) {
-            wide.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    for (char16_t u : wide) {
-        out.push_back(static_cast<char>(u & 0xFF));
-        out.push_back(static_cast<char>(u >> 8));
-    }
-    return out;
-}
-
 class LanguageFileTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(registry.Open(dir.Store()).ok()); }
@@ -79,7 +55,7 @@ TEST_F(LanguageFileTest, Utf16FilesLineEndingsAndEmptyTexts) {
     // CR, LF and CRLF line ends; an empty text is stored as one zero byte and reads as found.
     const std::string body = "Windows Registry Editor Version 5.00\n" + kKeyLine +
                              "\r\"mnFile\"=\"Файл\"\r\n\"mnOpen\"=\"\"\n\"Emoji\"=\"a😀b\"";
-    ASSERT_TRUE(ImportLanguage(registry, Utf16(body), parsed).ok());
+    ASSERT_TRUE(ImportLanguage(registry, test::Utf16(body), parsed).ok());
     EXPECT_EQ(parsed.skippedLines, 0u);
     EXPECT_EQ(Text("mnFile"), "Файл");
     EXPECT_EQ(Text("mnOpen"), "");
@@ -149,7 +125,7 @@ TEST_F(LanguageFileTest, WholeFilesThatAreNotLanguagesWriteNothing) {
     for (const std::string& bytes :
          {std::string(), std::string("\xFF\xFE"), junk,
           std::string("regedit5\n") + kKeyLine + "\n\"a\"=\"b\"\n",
-          Utf16("REGEDIT4\n" + kKeyLine + "\n\"a\"=\"b\"\n"),
+          test::Utf16("REGEDIT4\n" + kKeyLine + "\n\"a\"=\"b\"\n"),
           std::string("Windows Registry Editor Version 5.00\n") + kKeyLine + "\n\"a\"=\"b\"\n",
           std::string("\xEF\xBB\xBFREGEDIT4\n") + kKeyLine + "\n\"a\"=\"b\"\n"}) {
         const Status s = ImportLanguage(registry, bytes, parsed);

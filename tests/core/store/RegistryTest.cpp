@@ -376,5 +376,31 @@ TEST_F(RegistryTest, ExportWritesRegedit4Text) {
     EXPECT_EQ(none.str(), "REGEDIT4\n");
 }
 
+TEST_F(RegistryTest, DeleteKeyTreeRemovesEverythingBelowAndRollsBackWithItsGroup) {
+    Put("\\Examples\\Example1", "Standard1", 4, "\x01\0\0\0");
+    Put("\\Examples\\Example1\\Deeper", "x", 1, "y");
+    Put("\\Examples", "Count", 4, "\x01\0\0\0");
+    Put("\\Interface", "mnFile", 1, "File");
+    {
+        // A group that does not commit takes the removal back.
+        Registry::WriteGroup group(registry);
+        ASSERT_TRUE(registry.DeleteKeyTree(kBase + "\\EXAMPLES"));
+        EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples\\Example1"));
+    }
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples\\Example1", "Standard1"), 1);
+    EXPECT_EQ(Text("\\Examples\\Example1\\Deeper", "x"), "y");
+
+    ASSERT_TRUE(registry.DeleteKeyTree(kBase + "\\Examples"));
+    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
+    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples\\Example1\\Deeper"));
+    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 0);
+    EXPECT_EQ(Text("\\Interface", "mnFile"), "File");           // a neighbour stays
+    EXPECT_TRUE(registry.DeleteKeyTree(kBase + "\\Examples"));  // a missing key is nothing to do
+    // The key can be made again, and the store holds nothing of the old one.
+    Put("\\Examples\\Example1", "Standard2", 4, "\x02\0\0\0");
+    EXPECT_EQ(registry.Values(kBase + "\\Examples\\Example1").size(), 1u);
+    EXPECT_TRUE(registry.SubkeyNames(kBase + "\\Examples\\Example1").empty());
+}
+
 }  // namespace
 }  // namespace morvel
