@@ -1,7 +1,6 @@
 #include "core/platform/CodePage.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace morvel::codepage {
 namespace {
@@ -30,13 +29,42 @@ char32_t LowerCodePoint(char32_t c) {
     return c;
 }
 
-const std::unordered_map<char32_t, std::uint8_t>& EncodeMap() {
-    static const auto* map = [] {
-        auto* m = new std::unordered_map<char32_t, std::uint8_t>;
-        for (int b = 0x80; b < 0x100; ++b) m->emplace(kHighHalf[b - 0x80], static_cast<std::uint8_t>(b));
-        return m;
+// The byte of each code point the code page has, for every code point below
+// the highest one it has (U+2122): a flat table, as this runs for every
+// character of every text the program converts. 0 stands for "none" (the
+// byte 0 is only ever U+0000, below the table's use).
+constexpr char32_t kEncodeLimit = 0x2123;
+
+const std::array<std::uint8_t, kEncodeLimit>& EncodeTable() {
+    static const auto* table = [] {
+        auto* t = new std::array<std::uint8_t, kEncodeLimit>{};
+        for (int b = 0x80; b < 0x100; ++b) (*t)[kHighHalf[b - 0x80]] = static_cast<std::uint8_t>(b);
+        return t;
     }();
-    return *map;
+    return *table;
+}
+
+// The byte of code point cp (0x80 and above), or 0 when the code page lacks it.
+std::uint8_t EncodeHigh(char32_t cp) { return cp < kEncodeLimit ? EncodeTable()[cp] : 0; }
+
+// The UTF-8 form of each byte of the code page.
+struct Utf8Form {
+    char bytes[3];
+    std::uint8_t size;
+};
+const std::array<Utf8Form, 256>& DecodeTable() {
+    static const auto* table = [] {
+        auto* t = new std::array<Utf8Form, 256>{};
+        for (int b = 0; b < 256; ++b) {
+            std::string utf8;
+            AppendUtf8(utf8, b < 0x80 ? char32_t(b) : kHighHalf[b - 0x80]);
+            auto& form = (*t)[b];
+            form.size = static_cast<std::uint8_t>(utf8.size());
+            std::copy(utf8.begin(), utf8.end(), form.bytes);
+        }
+        return t;
+    }();
+    return *table;
 }
 
 // Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when malformed
@@ -91,7 +119,6 @@ bool ToAnsiExact(std::string_view utf8, std::string& out) {
     out.clear();
     out.reserve(utf8.size());
     bool exact = true;
-    const auto& map = EncodeMap();
     for (std::size_t i = 0; i < utf8.size();) {
         if (static_cast<std::uint8_t>(utf8[i]) < 0x80) {  // the common case: a run of plain ASCII
             std::size_t end = i + 1;
@@ -109,8 +136,8 @@ bool ToAnsiExact(std::string_view utf8, std::string& out) {
             continue;
         }
         i += len;
-        if (auto it = map.find(cp); it != map.end()) {
-            out.push_back(static_cast<char>(it->second));
+        if (const std::uint8_t b = EncodeHigh(cp); b != 0) {
+            out.push_back(static_cast<char>(b));
         } else {
             out.push_back('?');
             exact = false;
@@ -127,7 +154,6 @@ std::string ToAnsi(std::string_view utf8) {
 
 std::vector<std::string> MissingCharacters(std::string_view utf8) {
     std::vector<std::string> missing;
-    const auto& map = EncodeMap();
     auto note = [&](char32_t cp) {
         std::string character;
         AppendUtf8(character, cp);
@@ -143,7 +169,7 @@ std::vector<std::string> MissingCharacters(std::string_view utf8) {
             continue;
         }
         i += len;
-        if (cp >= 0x80 && map.find(cp) == map.end()) note(cp);
+        if (cp >= 0x80 && EncodeHigh(cp) == 0) note(cp);
     }
     return missing;
 }
@@ -151,21 +177,31 @@ std::vector<std::string> MissingCharacters(std::string_view utf8) {
 std::string FromAnsi(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size() * 2);
-    for (char ch : ansi) AppendUtf8(out, Decode(static_cast<std::uint8_t>(ch)));
+    const auto& table = DecodeTable();
+    for (std::size_t i = 0; i < ansi.size();) {
+        if (static_cast<std::uint8_t>(ansi[i]) < 0x80) {  // a run of plain ASCII, the same in both
+            std::size_t end = i + 1;
+            while (end < ansi.size() && static_cast<std::uint8_t>(ansi[end]) < 0x80) ++end;
+            out.append(ansi.data() + i, end - i);
+            i = end;
+            continue;
+        }
+        const Utf8Form& form = table[static_cast<std::uint8_t>(ansi[i++])];
+        out.append(form.bytes, form.size);
+    }
     return out;
 }
 
 const std::array<std::uint8_t, 256>& LowerTable() {
     static const std::array<std::uint8_t, 256> table = [] {
         std::array<std::uint8_t, 256> t{};
-        const auto& map = EncodeMap();
         for (int b = 0; b < 256; ++b) {
             const char32_t lower = LowerCodePoint(Decode(static_cast<std::uint8_t>(b)));
             if (lower < 0x80) {
                 t[b] = static_cast<std::uint8_t>(lower);
             } else {
-                auto it = map.find(lower);
-                t[b] = it != map.end() ? it->second : static_cast<std::uint8_t>(b);
+                const std::uint8_t encoded = EncodeHigh(lower);
+                t[b] = encoded != 0 ? encoded : static_cast<std::uint8_t>(b);
             }
         }
         return t;
