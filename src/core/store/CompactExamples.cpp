@@ -11,53 +11,15 @@
 
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
+#include "core/store/SqlStatement.h"
 
 namespace morvel {
 namespace {
 
-// One statement on the compact tables, finalized when it goes out of scope.
-// (The store's own statements live in Registry; these tables are not its.)
-class Query {
-  public:
-    Query(sqlite3* db, const char* sql) {
-        if (db) sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
-    }
-    ~Query() { sqlite3_finalize(stmt_); }
-    Query(const Query&) = delete;
-    Query& operator=(const Query&) = delete;
-
-    bool ok() const { return stmt_ != nullptr; }
-    Query& Bind(int i, std::int64_t v) {
-        sqlite3_bind_int64(stmt_, i, v);
-        return *this;
-    }
-    Query& Bind(int i, std::string_view blob) {
-        sqlite3_bind_blob(stmt_, i, blob.empty() ? "" : blob.data(), static_cast<int>(blob.size()),
-                          SQLITE_TRANSIENT);
-        return *this;
-    }
-    bool Row() { return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW; }
-    // Runs a statement that returns no rows and makes it ready for the next use.
-    bool Done() {
-        const bool done = stmt_ && sqlite3_step(stmt_) == SQLITE_DONE;
-        sqlite3_reset(stmt_);
-        return done;
-    }
-    void Reset() { sqlite3_reset(stmt_); }
-    std::int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }
-    std::string_view Blob(int col) {
-        const void* p = sqlite3_column_blob(stmt_, col);
-        return {static_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))};
-    }
-
-  private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
 // The id of the key at path, or -1 when it is missing.
 std::int64_t FindKeyId(sqlite3* db, std::string_view path) {
-    Query find(db, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
-    if (!find.ok()) return -1;
+    SqlStatement find(db, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
+    if (!find.valid()) return -1;
     const std::string lowered = codepage::LoweredAnsi(path);
     std::string_view rest = lowered;
     std::int64_t id = 0;
@@ -135,16 +97,16 @@ constexpr int kSchemaObjects = [] {
 // Whether every table and trigger of kSchema is in the store: rows kept
 // while a trigger was missing (dropped by hand) cannot be trusted.
 bool HasSchema(sqlite3* db) {
-    Query count(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'compact\\_%' ESCAPE '\\'");
-    return count.ok() && count.Row() && count.Int(0) == kSchemaObjects;
+    SqlStatement count(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'compact\\_%' ESCAPE '\\'");
+    return count.valid() && count.Row() && count.Int(0) == kSchemaObjects;
 }
 
 // The examples key the compact rows were built for (0: the store had none),
 // or -1 when the store has no usable compact rows.
 std::int64_t BuiltFor(sqlite3* db) {
     if (!HasSchema(db)) return -1;
-    Query state(db, "SELECT examples FROM compact_state");
-    return state.ok() && state.Row() ? state.Int(0) : -1;
+    SqlStatement state(db, "SELECT examples FROM compact_state");
+    return state.valid() && state.Row() ? state.Int(0) : -1;
 }
 
 void PutVarint(std::string& out, std::uint64_t v) {
@@ -180,8 +142,8 @@ class NumberedTexts {
     NumberedTexts(const char* load, const char* insert) : load_(load), insert_(insert) {}
 
     bool Load(sqlite3* db) {
-        Query all(db, load_);
-        if (!all.ok()) return false;
+        SqlStatement all(db, load_);
+        if (!all.valid()) return false;
         while (all.Row()) {
             const auto id = static_cast<std::size_t>(all.Int(0));
             if (id == 0 || id > (1u << 30)) continue;  // a damaged table: not ours to number
@@ -202,7 +164,7 @@ class NumberedTexts {
     const std::string& TextOf(std::uint64_t id) const { return texts_[id < texts_.size() ? id : 0]; }
     std::size_t Size() const { return texts_.size(); }
     bool SaveNew(sqlite3* db) {
-        Query insert(db, insert_);
+        SqlStatement insert(db, insert_);
         for (std::size_t id = stored_; id < texts_.size(); ++id)
             if (!insert.Bind(1, static_cast<std::int64_t>(id)).Bind(2, texts_[id]).Done()) return false;
         stored_ = texts_.size();
@@ -330,7 +292,7 @@ class RowBuilder {
           values_(db,
                   "SELECT lname, type, data FROM vals WHERE key=?1 AND typeof(lname)='blob' ORDER BY lname"),
           builder_(names, texts) {}
-    bool ok() const { return key_.ok() && values_.ok(); }
+    bool valid() const { return key_.valid() && values_.valid(); }
 
     ExpectedRow Build(std::int64_t key) {
         ExpectedRow row;
@@ -351,14 +313,14 @@ class RowBuilder {
 
   private:
     std::int64_t examples_;
-    Query key_, values_;
+    SqlStatement key_, values_;
     BodyBuilder builder_;
 };
 
 // The keys marked dirty, in key order.
 std::vector<std::int64_t> DirtyKeys(sqlite3* db) {
     std::vector<std::int64_t> dirty;
-    Query marked(db, "SELECT key FROM compact_dirty ORDER BY key");
+    SqlStatement marked(db, "SELECT key FROM compact_dirty ORDER BY key");
     while (marked.Row()) dirty.push_back(marked.Int(0));
     return dirty;
 }
@@ -468,7 +430,7 @@ class ExampleAssembler {
 
 // About how many rows a read meets: the subkeys of the examples key.
 std::size_t SubkeyCount(sqlite3* db, std::int64_t key) {
-    Query count(db, "SELECT count(*) FROM keys WHERE parent=?1");
+    SqlStatement count(db, "SELECT count(*) FROM keys WHERE parent=?1");
     return key > 0 && count.Bind(1, key).Row() ? static_cast<std::size_t>(count.Int(0)) : 0;
 }
 
@@ -495,18 +457,18 @@ Status RefreshCompactExamples(Registry& registry) {
     if (!built) {
         // Built for another key, or never: build every row. The rows count
         // only once the state row names the key again, at the very end.
-        Query clear(db, "DELETE FROM compact_state");
-        Query clearRows(db, "DELETE FROM compact_examples");
-        Query clearMarks(db, "DELETE FROM compact_dirty");
+        SqlStatement clear(db, "DELETE FROM compact_state");
+        SqlStatement clearRows(db, "DELETE FROM compact_examples");
+        SqlStatement clearMarks(db, "DELETE FROM compact_dirty");
         if (!clear.Done() || !clearRows.Done() || !clearMarks.Done())
             return Failure(registry, "clear its compact examples");
-        Query insert(db, "INSERT INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-        bool written = insert.ok();
+        SqlStatement insert(db, "INSERT INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+        bool written = insert.valid();
         if (examples > 0)
             BuildAllRows(registry, names, texts, [&](std::int64_t key, const ExpectedRow& row) {
                 written = written && insert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Done();
             });
-        Query state(db, "INSERT INTO compact_state(examples) VALUES(?1)");
+        SqlStatement state(db, "INSERT INTO compact_state(examples) VALUES(?1)");
         if (!written || !names.SaveNew(db) || !texts.SaveNew(db) || !state.Bind(1, examples).Done())
             return Failure(registry, "store its compact examples");
         return group.Commit();
@@ -515,10 +477,10 @@ Status RefreshCompactExamples(Registry& registry) {
     const std::vector<std::int64_t> dirty = DirtyKeys(db);
     if (dirty.empty()) return group.Commit();
     RowBuilder builder(db, examples, names, texts);
-    Query upsert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-    Query remove(db, "DELETE FROM compact_examples WHERE key=?1");
-    Query unmark(db, "DELETE FROM compact_dirty WHERE key=?1");
-    if (!builder.ok() || !upsert.ok() || !remove.ok() || !unmark.ok())
+    SqlStatement upsert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+    SqlStatement remove(db, "DELETE FROM compact_examples WHERE key=?1");
+    SqlStatement unmark(db, "DELETE FROM compact_dirty WHERE key=?1");
+    if (!builder.valid() || !upsert.valid() || !remove.valid() || !unmark.valid())
         return Failure(registry, "keep its compact examples");
     std::vector<std::pair<std::int64_t, ExpectedRow>> rows;
     rows.reserve(dirty.size());
@@ -538,7 +500,7 @@ bool CompactExamplesNeedRefresh(const Registry& registry) {
     const Registry::ReadSnapshot read(registry);
     sqlite3* db = registry.Connection();
     if (BuiltFor(db) != std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0)) return true;
-    Query marked(db, "SELECT 1 FROM compact_dirty LIMIT 1");
+    SqlStatement marked(db, "SELECT 1 FROM compact_dirty LIMIT 1");
     return marked.Row();
 }
 
@@ -580,7 +542,7 @@ std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& regist
             if (const ExpectedRow row = builder.Build(dirty[next]); row.present)
                 assembler.Add(names, texts, row.number, row.body);
     };
-    Query rows(db, "SELECT key, number, body FROM compact_examples ORDER BY key");
+    SqlStatement rows(db, "SELECT key, number, body FROM compact_examples ORDER BY key");
     while (rows.Row()) {
         const std::int64_t key = rows.Int(0);
         fromValues(key);
@@ -639,14 +601,14 @@ Status NewExampleRows::Finish() {
     }
     if (!status_) return status_;
     sqlite3* db = registry_.Connection();
-    Query insert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-    bool written = insert.ok() && tables_->names.SaveNew(db) && tables_->texts.SaveNew(db);
+    SqlStatement insert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+    bool written = insert.valid() && tables_->names.SaveNew(db) && tables_->texts.SaveNew(db);
     for (const auto& row : tables_->rows)
         written = written && insert.Bind(1, row.key).Bind(2, row.number).Bind(3, row.body).Done();
     // Rows built for a store without an examples key: that key is new, and
     // these are all of its examples.
     if (written && BuiltFor(db) == 0) {
-        Query state(db, "UPDATE compact_state SET examples=?1");
+        SqlStatement state(db, "UPDATE compact_state SET examples=?1");
         written = state.Bind(1, std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0)).Done();
     }
     tables_.reset();
@@ -671,7 +633,7 @@ CompactExamplesCheck CheckCompactExamples(const Registry& registry) {
     auto isDirty = [&](std::int64_t key) { return std::binary_search(dirty.begin(), dirty.end(), key); };
     check.stale = 0;
     check.dirty = static_cast<std::int64_t>(dirty.size());
-    Query rows(db, "SELECT key, number, body FROM compact_examples");
+    SqlStatement rows(db, "SELECT key, number, body FROM compact_examples");
     while (rows.Row()) {
         const std::int64_t key = rows.Int(0);
         auto it = expected.find(key);

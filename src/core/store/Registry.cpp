@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/platform/CodePage.h"
+#include "core/store/SqlStatement.h"
 
 namespace morvel {
 namespace {
@@ -120,52 +121,6 @@ bool MakeFolders(const std::string& dir) {
 }
 
 }  // namespace
-
-class Registry::Statement {
-  public:
-    Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr) != SQLITE_OK) {
-            error_ = sqlite3_errmsg(db);
-            sqlite3_finalize(stmt_);
-            stmt_ = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool valid() const { return stmt_ != nullptr; }
-    // Why the statement could not be prepared (empty when valid).
-    const std::string& error() const { return error_; }
-    sqlite3_stmt* get() { return stmt_; }
-    // Binds a fresh use of the statement.
-    Statement& Reset() {
-        if (!stmt_) return *this;
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-        return *this;
-    }
-    void Bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
-    // Binds bytes that stay valid until the statement is next reset.
-    void BindView(int i, std::string_view blob) {
-        sqlite3_bind_blob(stmt_, i, blob.data() ? blob.data() : "", static_cast<int>(blob.size()),
-                          SQLITE_STATIC);
-    }
-    void Bind(int i, std::string_view blob) {
-        if (blob.data() == nullptr) blob = std::string_view("", 0);
-        sqlite3_bind_blob(stmt_, i, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
-    }
-    int Step() { return sqlite3_step(stmt_); }
-    std::int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }
-    std::string_view Blob(int col) {
-        const void* p = sqlite3_column_blob(stmt_, col);
-        return {static_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))};
-    }
-
-  private:
-    sqlite3_stmt* stmt_ = nullptr;
-    std::string error_;
-};
 
 Status Registry::MakeDurable(sqlite3* db) { return AskDurable(db); }
 
@@ -290,9 +245,9 @@ bool Registry::Exec(const char* sql) const {
     return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-Registry::Statement& Registry::Prepare(int slot) const {
+SqlStatement& Registry::Prepare(int slot) const {
     auto& s = statements_[slot];
-    if (!s) s = std::make_unique<Statement>(db_, kStatementSql[slot]);
+    if (!s) s = std::make_unique<SqlStatement>(db_, kStatementSql[slot], SQLITE_PREPARE_PERSISTENT);
     return s->Reset();
 }
 
@@ -470,7 +425,7 @@ namespace {
 constexpr std::size_t kValuesPerStatement = 128;
 }  // namespace
 
-Registry::Statement& Registry::PrepareValuesInsert(std::size_t rows) {
+SqlStatement& Registry::PrepareValuesInsert(std::size_t rows) {
     if (valuesInserts_.size() <= rows) valuesInserts_.resize(rows + 1);
     auto& s = valuesInserts_[rows];
     if (!s) {
@@ -479,7 +434,7 @@ Registry::Statement& Registry::PrepareValuesInsert(std::size_t rows) {
         // fails the write group, which undoes them all.
         std::string sql = "INSERT OR FAIL INTO vals(key, lname, name, type, data) VALUES";
         for (std::size_t i = 0; i < rows; ++i) sql += i ? ",(?1,?,?,?,?)" : "(?1,?,?,?,?)";
-        s = std::make_unique<Statement>(db_, sql.c_str());
+        s = std::make_unique<SqlStatement>(db_, sql.c_str(), SQLITE_PREPARE_PERSISTENT);
     }
     if (s->valid()) sqlite3_reset(s->get());
     return *s;
@@ -504,7 +459,7 @@ Status Registry::CreateKeyWithValues(std::string_view parent, const EncodedName&
     const std::int64_t key = sqlite3_last_insert_rowid(db_);
     for (std::size_t first = 0; first < values.size(); first += kValuesPerStatement) {
         const std::size_t rows = std::min(kValuesPerStatement, values.size() - first);
-        Statement& s = PrepareValuesInsert(rows);
+        SqlStatement& s = PrepareValuesInsert(rows);
         if (!s.valid()) return Failed(Status::IOError("the store cannot be written: " + s.error()));
         s.Bind(1, key);
         int parameter = 2;
@@ -643,7 +598,7 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
     if (subkeys.empty()) return;
 
     StreamedValue value;
-    auto emit = [&](Statement& s, const Subkey& subkey) {
+    auto emit = [&](SqlStatement& s, const Subkey& subkey) {
         value.subkeyId = subkey.id;
         value.subkeyLname = subkey.lname;
         value.lname = s.Blob(1);

@@ -35,6 +35,8 @@ struct sqlite3_stmt;
 
 namespace morvel {
 
+class SqlStatement;
+
 class Registry {
   public:
     static constexpr std::size_t kMaxValueBytes = 1024;
@@ -207,7 +209,6 @@ class Registry {
     std::vector<RawValue> Values(std::string_view path) const;
 
   private:
-    class Statement;
     void StreamSubkeyValues(std::string_view path, void* context,
                             void (*visit)(void*, const StreamedValue&)) const;
     std::int64_t FindKey(std::string_view path) const;  // -1 when missing
@@ -218,9 +219,9 @@ class Registry {
     // The failure of the last SQLite call, of the kind its result code says.
     Status SqliteFailure(const std::string& what) const;
     bool Exec(const char* sql) const;
-    Statement& Prepare(int slot) const;
+    SqlStatement& Prepare(int slot) const;
     // The statement that inserts `rows` values into one key (1..kValuesPerStatement).
-    Statement& PrepareValuesInsert(std::size_t rows);
+    SqlStatement& PrepareValuesInsert(std::size_t rows);
     Status ReadOnlyFailure() const;
     bool BeginGroup();
     Status EndGroup(bool commit);
@@ -231,8 +232,8 @@ class Registry {
     std::string readOnlyReason_;  // why a writable file is only read (empty: the file is read-only)
     int groupDepth_ = 0;
     Status groupError_;
-    mutable std::vector<std::unique_ptr<Statement>> statements_;
-    std::vector<std::unique_ptr<Statement>> valuesInserts_;  // by row count
+    mutable std::vector<std::unique_ptr<SqlStatement>> statements_;
+    std::vector<std::unique_ptr<SqlStatement>> valuesInserts_;  // by row count
     // Lowered path -> key id. Keys are never deleted, so a found key stays
     // valid; the cache is cleared when a group rolls back.
 
