@@ -2,7 +2,6 @@
 // as the sqlite3 shell would: the next classify still gives what the plain
 // procedures give, reading every value one by one.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <random>
 
@@ -11,6 +10,7 @@
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
 #include "core/store/KeyPaths.h"
+#include "core/store/SameExamples.h"
 
 namespace morvel {
 namespace {
@@ -68,14 +68,7 @@ class HandEditedStoreTest : public test::CliRunner {
     }
 
     // Runs SQL on the store file through a connection of its own.
-    void Sql(const std::string& sql) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(dir.Store().c_str(), &db), SQLITE_OK);
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-    }
+    void Sql(const std::string& sql) { test::RunSql(dir.Store(), sql); }
 
     std::string file;
 };

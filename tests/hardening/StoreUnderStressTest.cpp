@@ -57,14 +57,7 @@ class StoreUnderStressTest : public ::testing::Test {
     // lies beyond; returns the "who" value of each example.
     std::vector<std::string> CheckStore(const std::string& path = "") {
         const std::string store = path.empty() ? dir.Store() : path;
-        sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
-        EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
-        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
-        sqlite3_finalize(s);
-        sqlite3_close(db);
+        test::ExpectIntegrityOk(store);
 
         Registry registry;
         EXPECT_TRUE(registry.Open(store).ok());
@@ -91,14 +84,7 @@ class StoreUnderStressTest : public ::testing::Test {
     // gives what the values hold.
     void ExpectCompactRowsEqualTheValues(const std::string& path = "") {
         const std::string store = path.empty() ? dir.Store() : path;
-        sqlite3* db = nullptr;
-        sqlite3_stmt* s = nullptr;
-        ASSERT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
-        EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
-        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
-        sqlite3_finalize(s);
-        sqlite3_close(db);
+        test::ExpectIntegrityOk(store);
         Registry registry;
         ASSERT_TRUE(registry.Open(store).ok());
         EXPECT_LE(CheckCompactExamples(registry).stale, 0);  // -1: no rows built yet

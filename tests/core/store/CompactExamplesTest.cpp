@@ -36,14 +36,7 @@ class CompactExamplesTest : public ::testing::Test {
     }
     // Runs SQL on the store file through a connection of its own, as the
     // sqlite3 shell would.
-    void Sql(const std::string& sql) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(dir.Store().c_str(), &db), SQLITE_OK);
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-    }
+    void Sql(const std::string& sql) { test::RunSql(dir.Store(), sql); }
     void ExpectRowsEqualValues(std::int64_t dirty) {
         const auto check = CheckCompactExamples(registry);
         EXPECT_EQ(check.stale, 0);

@@ -2,6 +2,9 @@
 // example stores with the oddities a hand-edited store may hold.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
 #include <random>
 #include <string>
 
@@ -80,6 +83,29 @@ inline void WriteRandomExamples(Registry& registry, const ConfigTables& state,
     }
     registry.SetKeyNumber(examples, "Count", first + n - 1 - static_cast<std::int32_t>(random() % 3));
     group.Commit();
+}
+
+// Runs SQL on a store file through a connection of its own, as the sqlite3
+// shell would.
+inline void RunSql(const std::string& store, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+// The store file opens read-only and passes SQLite's integrity check.
+inline void ExpectIntegrityOk(const std::string& store) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* s = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
+    EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
+    sqlite3_finalize(s);
+    sqlite3_close(db);
 }
 
 }  // namespace morvel::test
