@@ -181,8 +181,8 @@ TEST_F(frmClassTest, ThreeTargetsShowWhatTheCommandLineClassifies) {
     ASSERT_EQ(labels.size(), 3u);
     for (std::size_t k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
-        EXPECT_EQ(labels[k]->text().toStdString(), targets[k]["name"]);
-        EXPECT_EQ(boxes[k]->currentText().toStdString(), targets[k]["text"]);
+        EXPECT_EQ(labels[k]->text().toStdString(), targets[k]["name"].get<std::string>());
+        EXPECT_EQ(boxes[k]->currentText().toStdString(), targets[k]["text"].get<std::string>());
         EXPECT_EQ(List(boxes[k]), targets[k]["list"].get<std::vector<std::string>>());
         EXPECT_TRUE(boxes[k]->isEnabled());
         EXPECT_TRUE(boxes[k]->isVisible());
