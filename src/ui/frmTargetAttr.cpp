@@ -24,7 +24,9 @@ using toolkit::PlaceTwips;
 constexpr int kNameColumn = 21;
 
 // Lucida Console 8.25 pt, so that the names line up; where it is not
-// installed, the system's fixed-pitch font at that size.
+// installed, the system's fixed-pitch font at that size. Some desktops' usual
+// monospace family (Noto Sans Mono, which holds a few double-width glyphs) is
+// not strictly fixed-pitch; then the first installed family that is.
 QFont ListFont() {
     QFont font("Lucida Console");
     font.setPointSizeF(8.25);
@@ -33,6 +35,13 @@ QFont ListFont() {
     if (QFontInfo(font).fixedPitch()) return font;
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSizeF(8.25);
+    if (QFontInfo(fixed).fixedPitch()) return fixed;
+    for (const QString& family : QFontDatabase::families()) {
+        if (!QFontDatabase::isFixedPitch(family)) continue;
+        QFont candidate(family);
+        candidate.setPointSizeF(8.25);
+        if (QFontInfo(candidate).fixedPitch()) return candidate;
+    }
     return fixed;
 }
 
