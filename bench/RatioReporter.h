@@ -13,6 +13,17 @@
 
 namespace morvel::bench {
 
+// Whether a run ended in SkipWithError. Google Benchmark 1.7 (Debian 12) says
+// so in a flag; 1.8 and later (Debian 13) in a state that also covers runs
+// skipped on purpose, which give no figure either.
+template <typename Run>
+bool RunFailed(const Run& run) {
+    if constexpr (requires { run.skipped; })
+        return static_cast<int>(run.skipped) != 0;
+    else
+        return run.error_occurred;
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     // Each ratio: label, numerator benchmark name, denominator benchmark name,
@@ -26,7 +37,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
             if (run.run_type != Run::RT_Iteration && run.aggregate_name != "median") continue;
-            if (run.error_occurred) continue;
+            if (RunFailed(run)) continue;
             const std::string& name = run.run_name.function_name;
             values_[{name, ""}] = run.GetAdjustedRealTime();
             for (const auto& [counter, value] : run.counters) values_[{name, counter}] = value.value;
