@@ -8,6 +8,7 @@
 #include "cli/ProgressLine.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/RunOrdered.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 namespace fs = std::filesystem;
@@ -69,6 +70,10 @@ bool CollectInputs(const InputOptions& options, std::istream& in, std::vector<st
         std::ifstream file;
         std::istream* list = &in;
         if (options.from != "-") {
+            if (Status s = RefuseOpenStoreFile(options.from); !s) {
+                err << "morvel-cli: cannot read the list " << options.from << ": " << s.message() << "\n";
+                return false;
+            }
             file.open(options.from);
             if (!file) {
                 err << "morvel-cli: cannot read the list " << options.from << "\n";

@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "core/store/ExampleCsv.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 namespace {
@@ -24,6 +25,10 @@ class ImportCommand : public StoreCommand {
         if (file_ == "-") {
             text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         } else {
+            if (Status s = RefuseOpenStoreFile(file_); !s) {
+                err << "morvel-cli: " << file_ << ": " << s.message() << "; nothing was imported\n";
+                return 1;
+            }
             std::ifstream file(file_, std::ios::binary);
             if (!file) {
                 err << "morvel-cli: cannot read " << file_ << "\n";

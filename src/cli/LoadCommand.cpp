@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "core/store/RegLoad.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 namespace {
@@ -27,6 +28,10 @@ class LoadCommand : public StoreCommand {
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
         const std::string shown = file_ == "-" ? std::string("standard input") : file_;
         std::string bytes;
+        if (Status s = file_ == "-" ? Status::Ok() : RefuseOpenStoreFile(file_); !s) {
+            err << "morvel-cli: " << shown << ": " << s.message() << "; nothing was loaded\n";
+            return 1;
+        }
         if (!Read(in, bytes)) {
             err << "morvel-cli: cannot read " << shown << "\n";
             return 1;

@@ -2,6 +2,7 @@
 
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 namespace {
@@ -57,6 +58,11 @@ QString ProblemText(const Registry& registry, const LanguageProblem& problem) {
 QString ReasonText(const Registry& registry, const Status& status) {
     if (status.IsBusy()) return Text(registry, msg::kStoreBusy);
     return Text(registry, msg::kStoreFailed, {QString::fromStdString(status.message())});
+}
+
+QString StoreFileText(const Registry& registry, const QString& path) {
+    if (!IsOpenStoreFile(path.toStdString())) return QString();
+    return Text(registry, msg::kStoreFile, {path});
 }
 
 QString CannotHoldText(const Registry& registry, const QString& field, const QString& text) {

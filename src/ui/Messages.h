@@ -57,6 +57,12 @@ inline constexpr Message kRunMissing{"MsgRunMissing", "Файл %1 не найд
 inline constexpr Message kRunFailed{
     "MsgRunFailed",
     "Файл %1 нельзя запустить: это не программа для этой системы, и программа для его открытия не задана."};
+// A file the windows do not open, examine or start because it is one of the
+// store's own files (see StoreFiles.h): %1 the file.
+inline constexpr Message kStoreFile{
+    "MsgStoreFile",
+    "Файл %1 — один из файлов хранилища Morvel. Программа не открывает его сама: иначе записанное в "
+    "хранилище могло бы пропасть."};
 // A language file: %1 the file, %2 how many lines were skipped or why it was refused.
 inline constexpr Message kLanguageSkipped{"MsgLanguageSkipped",
                                           "Языковой файл %1 загружен, но пропущено строк: %2."};
@@ -75,12 +81,11 @@ inline constexpr Message kLanguageTooLong{"MsgLanguageTooLong", "значени�
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
 inline constexpr Message kAll[] = {
-    kSequencesNotSaved, kTargetsNotSaved,      kOptionsNotSaved,  kNotRemembered,
-    kTooManySequences,  kCannotHold,           kTooLong,          kFieldSequence,
-    kFieldTargetId,     kFieldTargetName,      kFieldTargetValue, kStoreBusy,
-    kStoreFailed,       kRunMissing,           kRunFailed,        kLanguageSkipped,
-    kLanguageFailed,    kLanguageLine,         kLanguageOtherKey, kLanguageDeletion,
-    kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText,  kLanguageTooLong};
+    kSequencesNotSaved, kTargetsNotSaved,   kOptionsNotSaved,      kNotRemembered,   kTooManySequences,
+    kCannotHold,        kTooLong,           kFieldSequence,        kFieldTargetId,   kFieldTargetName,
+    kFieldTargetValue,  kStoreBusy,         kStoreFailed,          kStoreFile,       kRunMissing,
+    kRunFailed,         kLanguageSkipped,   kLanguageFailed,       kLanguageLine,    kLanguageOtherKey,
+    kLanguageDeletion,  kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText, kLanguageTooLong};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has
@@ -92,6 +97,11 @@ QString ProblemText(const Registry& registry, const LanguageProblem& problem);
 
 // The words for what a failed store write says: busy, or the system's reason.
 QString ReasonText(const Registry& registry, const Status& status);
+
+// The message for a file that the windows refuse because it is one of the
+// store's own files, or an empty text for any other file. Looks with stat
+// only, so asking opens nothing.
+QString StoreFileText(const Registry& registry, const QString& path);
 
 // The message for a text the store cannot hold (a character its code page
 // lacks, or too long), or an empty text when it can: field names the box

@@ -1,5 +1,7 @@
 #include "ui/ProgramWindows.h"
 
+#include <QAbstractEventDispatcher>
+
 #include "ui/frmAbout.h"
 #include "ui/frmAdvAttr.h"
 #include "ui/frmAttributes.h"
@@ -20,9 +22,17 @@ void Front(QWidget& window) {
 
 ProgramWindows::ProgramWindows(Registry& registry, ConfigTables& tables, FileExaminer& examiner,
                                ExampleStore& examples)
-    : registry_(registry), tables_(tables), examiner_(examiner), examples_(examples) {}
+    : registry_(registry), tables_(tables), examiner_(examiner), examples_(examples) {
+    // The event loops (the main one, and a modal window's, also one opened
+    // while a classification run yields) block only between pieces of work.
+    // Release keeps a write group or read snapshot that is under way.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        releaseWhenIdle_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                                            [&registry] { registry.Release(); });
+}
 
 ProgramWindows::~ProgramWindows() {
+    QObject::disconnect(releaseWhenIdle_);
     // A closed window is already on its way out (deleted later); a window
     // parented to the main window has gone with it (the pointer is null).
     delete attributes_.data();
@@ -71,7 +81,7 @@ void ProgramWindows::ShowClassification() {
 }
 
 void ProgramWindows::ShowTest() {
-    if (!test_) test_ = new frmTest(tables_, examiner_);
+    if (!test_) test_ = new frmTest(registry_, tables_, examiner_);
     Front(*test_);
 }
 

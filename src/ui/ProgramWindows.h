@@ -7,8 +7,17 @@
 // it. Used on the user-interface thread. Windows that are still open when it
 // goes are deleted with it. The operations are virtual so that a test of the
 // main window can see which it asks for.
+//
+// While it lives, the windows hold the store's connection only while they
+// work: whenever the program is about to wait for the user, the connection
+// is released (Registry::Release) and the next piece of work opens it again.
+// A connection held over the user's think time could lose its file locks to
+// anything else in the process that opens and closes a store file; another
+// program would then delete the log under it, and the windows' later writes
+// and their final checkpoint would go astray or overwrite newer data.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 
 #include "core/attributes/FileExaminer.h"
@@ -71,6 +80,7 @@ class ProgramWindows {
     frmAbout& AboutBox(QWidget* owner);
 
     Registry& registry_;
+    QMetaObject::Connection releaseWhenIdle_;
     ConfigTables& tables_;
     FileExaminer& examiner_;
     ExampleStore& examples_;

@@ -114,6 +114,10 @@ void frmMain::Form_Load() {
     RefreshCaption();
     UpdateInterface();
     if (state_.AttributesValid) mnFileClass_Click();
+    // The file named on the command line may be one the examiner refused unopened.
+    if (const QString refused = StoreFileText(registry_, QString::fromStdString(state_.CurrentFile));
+        !refused.isEmpty())
+        toolkit::ShowMessage(this, refused);
 }
 
 void frmMain::ListLanguages() {
@@ -179,6 +183,9 @@ void frmMain::mnOpen_Click() {
 void frmMain::OpenFile(const QString& path) {
     // The yield below could deliver another Open or drop; one examination at a time.
     if (opening_) return;
+    // The store's own files are refused before anything opens them.
+    if (const QString refused = StoreFileText(registry_, path); !refused.isEmpty())
+        return toolkit::ShowMessage(this, refused);
     opening_ = true;
     const std::string previous = state_.CurrentFile;
     state_.CurrentFile.clear();
@@ -208,6 +215,9 @@ void frmMain::mnFileClass_Click() { windows_.ShowClassification(); }
 
 void frmMain::mnFileRun_Click() {
     const QString file = QString::fromStdString(state_.CurrentFile);
+    // A program started on one of the store's files could change them beside the store's connection.
+    if (const QString refused = StoreFileText(registry_, file); !refused.isEmpty())
+        return toolkit::ShowMessage(this, refused);
     const Status started = toolkit::StartProgram(file, {}, toolkit::WindowState::MinimizedActive);
     if (!started)
         toolkit::ShowMessage(

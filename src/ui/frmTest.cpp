@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "ui/Messages.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -43,8 +44,8 @@ constexpr int kPrintedLines = static_cast<int>(std::size(kPrinted));
 
 }  // namespace
 
-frmTest::frmTest(const ConfigTables& state, FileExaminer& examiner, QWidget* parent)
-    : QDialog(parent), state_(state), examiner_(examiner) {
+frmTest::frmTest(const Registry& registry, const ConfigTables& state, FileExaminer& examiner, QWidget* parent)
+    : QDialog(parent), registry_(registry), state_(state), examiner_(examiner) {
     setObjectName("frmTest");
     setWindowTitle("Атрибуты EXE-файла");
     setWindowIcon(toolkit::ProgramIcon());
@@ -98,6 +99,8 @@ void frmTest::Print(const QString& line) {
 void frmTest::Command1_Click() {
     lines_.clear();
     pctTest->clear();
+    if (const QString refused = StoreFileText(registry_, txtFN->text()); !refused.isEmpty())
+        return toolkit::ShowMessage(this, refused);
     if (!examiner_.ComputeFileAttributes(txtFN->text().toStdString(), state_)) return;
     for (const PrintedSlot& p : kPrinted)
         Print(p.label ? QString("%1 %2").arg(p.label).arg(examiner_.AttributeVector()[p.slot]) : QString());

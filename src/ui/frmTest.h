@@ -13,6 +13,7 @@
 
 #include "core/attributes/FileExaminer.h"
 #include "core/store/ConfigTables.h"
+#include "core/store/Registry.h"
 
 class QLabel;
 class QLineEdit;
@@ -24,19 +25,22 @@ class frmTest : public QDialog {
     Q_OBJECT
 
   public:
-    frmTest(const ConfigTables& state, FileExaminer& examiner, QWidget* parent = nullptr);
+    frmTest(const Registry& registry, const ConfigTables& state, FileExaminer& examiner,
+            QWidget* parent = nullptr);
 
     // The printed lines, in order; empty when nothing was printed.
     const QStringList& PrintedLines() const { return lines_; }
 
     // Test: clears the output, examines the file named in the path box and,
     // when that succeeds, prints its attributes. A file that cannot be
-    // examined leaves the output empty.
+    // examined leaves the output empty; one of the store's own files is
+    // refused unopened, with a message.
     void Command1_Click();
 
   private:
     void Print(const QString& line);
 
+    const Registry& registry_;
     const ConfigTables& state_;
     FileExaminer& examiner_;
     QLabel* Label1 = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/toolkit.h"
 
+#include <QAbstractFileIconProvider>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
@@ -25,6 +27,30 @@ Hooks& CurrentHooks() {
     static Hooks hooks;
     return hooks;
 }
+
+// Icons and type names for the open dialog's list, told from the file names
+// alone. Qt's own provider tells a file's type by reading its first bytes
+// when its name does not settle it (a store's "-wal" and "-shm" files), and
+// that open and close would drop the locks of the store's connection.
+class NameOnlyIconProvider : public QAbstractFileIconProvider {
+  public:
+    QIcon icon(IconType type) const override { return QAbstractFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override {
+        if (!info.isFile()) return icon(info.isDir() ? Folder : File);
+        return QIcon::fromTheme(ByName(info).iconName(), icon(File));
+    }
+    QString type(const QFileInfo& info) const override {
+        if (!info.isFile()) return QAbstractFileIconProvider::type(info);
+        const QMimeType mime = ByName(info);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+
+  private:
+    QMimeType ByName(const QFileInfo& info) const {
+        return names_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    }
+    QMimeDatabase names_;
+};
 
 QPixmap IconPixmap(int size) {
     QPixmap pixmap(size, size);
@@ -130,6 +156,11 @@ QString InputBox(QWidget* parent, const QString& prompt, const QString& title, c
 QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request) {
     auto* dialog = new QFileDialog(parent, request.title, request.folder);
     dialog->setObjectName("OpenDialog");
+    // Qt's own dialog, whose listing reads no file's contents (a platform
+    // dialog may, to tell types or draw previews).
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    static NameOnlyIconProvider names;
+    dialog->setIconProvider(&names);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setNameFilters(request.filters);

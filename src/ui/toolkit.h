@@ -68,7 +68,9 @@ struct OpenFileRequest {
 // The file-open dialog: existing files only. Returns the chosen file's full
 // path, or an empty text when cancelled.
 QString OpenFileName(QWidget* parent, const OpenFileRequest& request);
-// The dialog that OpenFileName shows, configured but not yet shown.
+// The dialog that OpenFileName shows, configured but not yet shown: Qt's own
+// dialog, never the platform's, and its list tells the files' types from
+// their names: it reads no file's contents.
 QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request);
 
 // Sets a timer's interval in milliseconds and starts it; 0 stops it.

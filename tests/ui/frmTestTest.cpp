@@ -17,7 +17,7 @@ class frmTestTest : public test::GuiTest {
     void SetUp() override {
         GuiTest::SetUp();
         state.PlatformVersion = ConfigTables::kNtPlatformVersion;
-        window = std::make_unique<frmTest>(state, examiner);
+        window = std::make_unique<frmTest>(registry, state, examiner);
         window->show();
     }
     void TearDown() override {

@@ -12,6 +12,7 @@
 #include "core/platform/CodePage.h"
 #include "core/platform/DosAttributes.h"
 #include "core/platform/ExecutableType.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 namespace {
@@ -91,6 +92,9 @@ Status FileExaminer::ComputeFileAttributes(const std::string& path, const Config
         return Status::InvalidInput("the file name has no extension");
     if (dot + 1 >= path.size()) return Status::InvalidInput("the file name ends in \".\"");
 
+    // Asked before the open: closing a descriptor of a store file would drop
+    // the locks its connection holds.
+    if (Status s = RefuseOpenStoreFile(path); !s) return s;
     // Without blocking, so that a pipe or device answers at once; only regular files are examined.
     const FileHandle file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0) {

@@ -33,8 +33,10 @@ class FileExaminer {
     // Examines the file at path with the sequences and platform version of
     // tables. When the result is ok the state below describes this file; on
     // failure nothing here changes and the result says why (NotFound for a
-    // missing file, InvalidInput for a path without extension or a file
-    // that is not a regular file, IOError for one that cannot be opened).
+    // missing file, InvalidInput for a path without extension, a file that
+    // is not a regular file or a file of a store this process has open,
+    // which is never opened (see StoreFiles.h), IOError for one that cannot
+    // be opened).
     Status ComputeFileAttributes(const std::string& path, const ConfigTables& tables);
 
     // Uses matcher for the sequence slots while its texts equal the sequence

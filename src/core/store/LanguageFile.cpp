@@ -6,6 +6,7 @@
 
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 
@@ -101,6 +102,7 @@ Status ImportLanguageFile(Registry& registry, const std::string& path, ParsedLan
     out = ParsedLanguage();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return Status::NotFound(path + " is not a file");
+    if (Status s = RefuseOpenStoreFile(path); !s) return s;
     std::ifstream in(path, std::ios::binary);
     if (!in) return Status::IOError("cannot open " + path);
     std::string bytes(kMaxLanguageFileBytes + 1, '\0');

@@ -96,7 +96,8 @@ Status ParseLanguage(std::string_view bytes, ParsedLanguage& out);
 // parsed, problems included, also when the store refused the write.
 Status ImportLanguage(Registry& registry, std::string_view bytes, ParsedLanguage& out);
 
-// Reads the file at path (at most kMaxLanguageFileBytes) and imports it.
+// Reads the file at path (at most kMaxLanguageFileBytes) and imports it. A
+// file of the program's store is refused unread (InvalidInput; see StoreFiles.h).
 Status ImportLanguageFile(Registry& registry, const std::string& path, ParsedLanguage& out);
 
 }  // namespace morvel

@@ -14,6 +14,7 @@
 
 #include "core/platform/CodePage.h"
 #include "core/store/SqlStatement.h"
+#include "core/store/StoreFiles.h"
 
 namespace morvel {
 namespace {
@@ -127,6 +128,7 @@ Status Registry::MakeDurable(sqlite3* db) { return AskDurable(db); }
 Registry::Registry() = default;
 
 Registry::~Registry() {
+    UnregisterOpenStore(this);
     statements_.clear();
     valuesInserts_.clear();
     if (db_) sqlite3_close_v2(db_);
@@ -145,6 +147,8 @@ std::string Registry::DefaultPath() {
 }
 
 Status Registry::Open(const std::string& path) {
+    UnregisterOpenStore(this);
+    released_ = false;
     statements_.clear();
     valuesInserts_.clear();
     keyCache_.clear();
@@ -238,7 +242,33 @@ Status Registry::Open(const std::string& path) {
     for (int slot = 0; slot < kStatementCount; ++slot)
         if (const auto& statement = Prepare(slot); !statement.valid())
             return fail("its tables are damaged (" + statement.error() + ")", Status::Kind::kCorrupt);
+    // From here on the rest of the program keeps its hands off the store's files.
+    if (const char* file = sqlite3_db_filename(db_, "main")) RegisterOpenStore(this, file);
     return Status::Ok();
+}
+
+void Registry::Release() {
+    if (!db_ || groupDepth_ > 0 || readSnapshot_) return;
+    statements_.clear();
+    valuesInserts_.clear();
+    keyCache_.clear();
+    lastKeyPath_.clear();
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    released_ = true;
+}
+
+bool Registry::Connected() const {
+    // Never inside a group that could not begin: its writes would be stored one by one.
+    if (db_ || !released_ || groupDepth_ > 0) return db_ != nullptr;
+    // Reads are const to their callers: connecting again changes nothing they
+    // can see. A store that cannot be opened now is tried again by the next
+    // operation, and reads as empty and refuses writes meanwhile.
+    auto& self = const_cast<Registry&>(*this);
+    const std::string path = path_;
+    self.Open(path);
+    self.released_ = db_ == nullptr;
+    return db_ != nullptr;
 }
 
 bool Registry::Exec(const char* sql) const {
@@ -252,7 +282,7 @@ SqlStatement& Registry::Prepare(int slot) const {
 }
 
 std::int64_t Registry::FindKey(std::string_view path) const {
-    if (!db_) return -1;
+    if (!Connected()) return -1;
     const std::string lowered = codepage::LoweredAnsi(path);
     if (auto it = keyCache_.find(lowered); it != keyCache_.end()) return it->second;
     std::int64_t id = 0;
@@ -442,7 +472,7 @@ SqlStatement& Registry::PrepareValuesInsert(std::size_t rows) {
 
 Status Registry::CreateKeyWithValues(std::string_view parent, const EncodedName& name,
                                      const std::vector<NewValue>& values, std::int64_t* id) {
-    if (!db_) return Failed(Status::IOError("the store is not open"));
+    if (!Connected()) return Failed(Status::IOError("the store is not open"));
     if (readOnly_) return Failed(ReadOnlyFailure());
     // Alone, the key and its values are written together or not at all.
     WriteGroup group(*this);
@@ -635,14 +665,20 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
 }
 
 bool Registry::BeginGroup() {
-    if (groupDepth_++ > 0) return true;
+    if (groupDepth_ > 0) {
+        ++groupDepth_;
+        return true;
+    }
+    // A released store connects again before the group begins, never inside it.
+    const bool connected = Connected();
+    groupDepth_ = 1;
     groupError_ = Status::Ok();
     if (readSnapshot_) {
         // A group cannot upgrade an open read snapshot in WAL mode; end it first.
         Exec("COMMIT");
         readSnapshot_ = false;
     }
-    if (!db_ || !Exec("BEGIN IMMEDIATE")) {
+    if (!connected || !Exec("BEGIN IMMEDIATE")) {
         groupError_ = SqliteFailure("the store could not be locked for writing");
         return false;
     }
@@ -675,7 +711,8 @@ Status Registry::WriteGroup::Commit() {
 }
 
 Registry::ReadSnapshot::ReadSnapshot(const Registry& registry) : registry_(registry) {
-    if (registry_.db_ && registry_.groupDepth_ == 0 && !registry_.readSnapshot_ && registry_.Exec("BEGIN")) {
+    if (registry_.groupDepth_ == 0 && registry_.Connected() && !registry_.readSnapshot_ &&
+        registry_.Exec("BEGIN")) {
         registry_.readSnapshot_ = true;
         began_ = true;
     }
@@ -695,7 +732,7 @@ bool Registry::KeyExists(std::string_view path) const {
 std::vector<std::string> Registry::SubkeyNames(std::string_view path) const {
     std::vector<std::string> names;
     const std::int64_t key = Components(path).empty() ? 0 : FindKey(path);
-    if (key < 0 || !db_) return names;
+    if (key < 0 || !Connected()) return names;
     auto& s = Prepare(kListChildren);
     s.Bind(1, key);
     while (s.Step() == SQLITE_ROW) names.push_back(codepage::FromAnsi(s.Blob(0)));

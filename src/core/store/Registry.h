@@ -61,13 +61,21 @@ class Registry {
     // durable journal (WAL, or a rollback journal on disk) with full syncing,
     // the Registry opens for reading only and the result says why.
     Status Open(const std::string& path);
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return db_ != nullptr || released_; }
+
+    // Closes the connection until the next operation, which opens the store
+    // again as Open does; nothing while a WriteGroup or ReadSnapshot is under
+    // way. A program that waits for a person between pieces of work calls it
+    // before waiting, so that nothing it holds over that time (a connection
+    // whose file locks something else in the process dropped, a log that
+    // another program deleted under it) can lose or overwrite a later write.
+    void Release();
     // The file the store was opened from (also when it could not be opened).
     const std::string& Path() const { return path_; }
     // The store's SQLite connection (nullptr when closed), for the tables that
     // CompactExamples keeps beside the values and derives from them. Keys and
     // values are written only through the operations of this class.
-    sqlite3* Connection() const { return db_; }
+    sqlite3* Connection() const { return Connected() ? db_ : nullptr; }
     // Whether writes are refused (a read-only file, or one without durable syncing).
     bool IsReadOnly() const { return readOnly_; }
 
@@ -209,6 +217,8 @@ class Registry {
     std::vector<RawValue> Values(std::string_view path) const;
 
   private:
+    // Whether the store is connected, after connecting it again when it was released.
+    bool Connected() const;
     void StreamSubkeyValues(std::string_view path, void* context,
                             void (*visit)(void*, const StreamedValue&)) const;
     std::int64_t FindKey(std::string_view path) const;  // -1 when missing
@@ -230,6 +240,7 @@ class Registry {
     sqlite3* db_ = nullptr;
     bool readOnly_ = true;
     std::string readOnlyReason_;  // why a writable file is only read (empty: the file is read-only)
+    bool released_ = false;       // Release closed the connection; the next operation opens it
     int groupDepth_ = 0;
     Status groupError_;
     mutable std::vector<std::unique_ptr<SqlStatement>> statements_;

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/store/StoreFiles.h"
+
 namespace morvel {
 namespace {
 
@@ -93,12 +95,12 @@ Status Rename(const std::string& from, const std::string& to, bool overwrite) {
 }  // namespace
 
 Status BackupStore(const std::string& storePath, const std::string& target, bool overwrite) {
-    struct stat targetStat, storeStat;
+    struct stat targetStat;
     if (stat(target.c_str(), &targetStat) == 0) {
         if (S_ISDIR(targetStat.st_mode)) return Status::InvalidInput(target + " is a folder");
-        if (stat(storePath.c_str(), &storeStat) == 0 && storeStat.st_dev == targetStat.st_dev &&
-            storeStat.st_ino == targetStat.st_ino)
-            return Status::InvalidInput(target + " is the store itself");
+        // Replacing the store's log or shared memory would lose what the log holds.
+        if (IsFileOfStore(storePath, target))
+            return Status::InvalidInput(target + " is the store itself or one of its own files");
         if (!overwrite) return Status::InvalidInput(target + " exists");
     }
     // A log beside target belongs to a store that is open or was not closed

@@ -402,5 +402,34 @@ TEST_F(RegistryTest, DeleteKeyTreeRemovesEverythingBelowAndRollsBackWithItsGroup
     EXPECT_TRUE(registry.SubkeyNames(kBase + "\\Examples\\Example1").empty());
 }
 
+// A window releases the connection whenever it waits for the user; a group
+// or snapshot under way must keep it, or its writes and reads would be lost.
+TEST_F(RegistryTest, AReleasedStoreConnectsAgainForItsNextOperationButKeepsAGroupUnderWay) {
+    {
+        Registry::WriteGroup group(registry);
+        Put("", "InGroup", Registry::kTypeText, "kept");
+        registry.Release();
+        Put("", "AfterRelease", Registry::kTypeText, "kept too");
+        ASSERT_TRUE(group.Commit());
+    }
+    {
+        Registry::ReadSnapshot snapshot(registry);
+        EXPECT_EQ(Text("", "InGroup"), "kept");
+        registry.Release();
+        EXPECT_EQ(Text("", "AfterRelease"), "kept too");
+    }
+    registry.Release();
+    EXPECT_TRUE(registry.IsOpen());
+    Registry other;
+    ASSERT_TRUE(other.Open(dir.Store()).ok());
+    ASSERT_TRUE(other.SetKeyText(kBase, "Meanwhile", "seen"));
+    EXPECT_EQ(Text("", "Meanwhile"), "seen");
+    registry.Release();
+    ASSERT_TRUE(registry.SetKeyText(kBase, "Later", "written"));
+    std::string later;
+    EXPECT_TRUE(other.GetKeyText(kBase, "Later", later));
+    EXPECT_EQ(later, "written");
+}
+
 }  // namespace
 }  // namespace morvel
