@@ -60,7 +60,17 @@ class Registry {
     // The store keeps its promises or says so: when the file cannot keep a
     // durable journal (WAL, or a rollback journal on disk) with full syncing,
     // the Registry opens for reading only and the result says why.
-    Status Open(const std::string& path);
+    //
+    // With Access::kReadOnly nothing is created or written: a missing file is
+    // an error, and every write is refused. Either way, a store whose folder
+    // cannot be written (so that SQLite cannot make the shared-memory file it
+    // needs to share the store) is read as an immutable snapshot of its main
+    // file, which is sound only while no other program writes the store.
+    enum class Access { kReadWrite, kReadOnly };
+    Status Open(const std::string& path, Access access = Access::kReadWrite);
+    // The URI that opens the file at path as such an immutable snapshot
+    // (with SQLITE_OPEN_URI).
+    static std::string SnapshotUri(const std::string& path);
     bool IsOpen() const { return db_ != nullptr; }
     // The file the store was opened from (also when it could not be opened).
     const std::string& Path() const { return path_; }
