@@ -4,6 +4,7 @@
 
 #include "cli/BatchRunner.h"
 #include "cli/Commands.h"
+#include "cli/JsonPath.h"
 #include "core/attributes/FileExaminer.h"
 
 namespace morvel {
@@ -21,7 +22,7 @@ class AttributesCommand : public StoreCommand {
         ConfigTables tables;
         LoadTables(registry, tables);
         std::vector<std::string> files;
-        if (!CollectBatchFiles(batch_, "attributes", in, files, err)) return 2;
+        if (const int status = CollectBatchFiles(batch_, "attributes", in, files, err)) return status;
 
         const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(tables));
         std::vector<std::unique_ptr<FileExaminer>> examiners(BatchWorkers(batch_));
@@ -33,12 +34,13 @@ class AttributesCommand : public StoreCommand {
                 examiner->UseMatcher(matcher);
             }
             const std::string& path = files[i];
-            const Status examined = examiner->ComputeFileAttributes(AbsolutePath(path), tables);
+            const Status examined = ExamineInput(*examiner, path, tables);
             FileResult result;
             if (!examined) result.error = "morvel-cli: " + path + ": " + examined.message();
             const AttributeSlots& vector = examiner->AttributeVector();
             if (json_) {
-                nlohmann::ordered_json json = {{"path", path}, {"ok", examined.ok()}};
+                nlohmann::ordered_json json = JsonPath(path);
+                json["ok"] = examined.ok();
                 if (examined) {
                     json["size"] = examiner->CappedFileSize();
                     json["window"] = examiner->WindowLength();

@@ -22,7 +22,8 @@ class BackupCommand : public StoreCommand {
                 << "; no copy was written\n";
             return 1;
         }
-        out << "copied the store " << registry.Path() << " to " << file_ << "\n";
+        done_ = "copied the store " + registry.Path() + " to " + file_;
+        out << done_ << "\n";
         return 0;
     }
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cli/ProgressLine.h"
+#include "cli/StoreCommand.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/RunOrdered.h"
 #include "core/store/StoreFiles.h"
@@ -23,7 +24,9 @@ std::set<std::string> Extensions(const std::string& list) {
         std::size_t comma = list.find(',', start);
         if (comma == std::string::npos) comma = list.size();
         std::string e = list.substr(start, comma - start);
-        while (!e.empty() && e.front() == '.') e.erase(e.begin());
+        // "exe, dll" means exe and dll.
+        while (!e.empty() && (e.front() == '.' || e.front() == ' ')) e.erase(e.begin());
+        while (!e.empty() && e.back() == ' ') e.pop_back();
         if (!e.empty()) result.insert(codepage::LowerAnsi(codepage::ToAnsi(e)));
         start = comma + 1;
     }
@@ -38,27 +41,27 @@ bool HasExtension(const std::string& path, const std::set<std::string>& accepted
     return accepted.count(codepage::LowerAnsi(codepage::ToAnsi(path.substr(dot + 1)))) > 0;
 }
 
-void AddFolder(const std::string& folder, bool recursive, const std::set<std::string>& accepted,
-               std::vector<std::string>& files, std::ostream& err) {
+// Adds to found the files of folder that pass accepted and maxSize, and with
+// recursive those of its subfolders (symbolic links to folders are not
+// followed). A folder that cannot be read is added itself, so that its
+// examination reports it as it does an unreadable file.
+void AddFolder(const fs::path& folder, const InputOptions& options, const std::set<std::string>& accepted,
+               std::vector<std::string>& found) {
     std::error_code ec;
-    std::vector<std::string> found;
-    const auto options = fs::directory_options::skip_permission_denied;
-    auto consider = [&](const fs::directory_entry& entry) {
+    fs::directory_iterator it(folder, ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
         std::error_code e;
-        if (entry.is_regular_file(e) && HasExtension(entry.path().string(), accepted))
-            found.push_back(entry.path().string());
-    };
-    if (recursive) {
-        for (fs::recursive_directory_iterator it(folder, options, ec), end; !ec && it != end;
-             it.increment(ec))
-            consider(*it);
-    } else {
-        for (fs::directory_iterator it(folder, options, ec), end; !ec && it != end; it.increment(ec))
-            consider(*it);
+        if (options.recursive && entry.is_directory(e) && !entry.is_symlink(e)) {
+            AddFolder(entry.path(), options, accepted, found);
+        } else if (e == std::errc::permission_denied) {
+            found.push_back(entry.path().string());  // its examination says it cannot be read
+        } else if (entry.is_regular_file(e) && HasExtension(entry.path().string(), accepted)) {
+            const auto size = entry.file_size(e);
+            if (!options.maxSize || e || size <= *options.maxSize) found.push_back(entry.path().string());
+        }
     }
-    if (ec) err << "morvel-cli: " << folder << ": " << ec.message() << "\n";
-    std::sort(found.begin(), found.end());
-    files.insert(files.end(), found.begin(), found.end());
+    if (ec) found.push_back(folder.string());
 }
 
 }  // namespace
@@ -75,40 +78,45 @@ bool CollectInputs(const InputOptions& options, std::istream& in, std::vector<st
                 return false;
             }
             file.open(options.from);
-            if (!file) {
-                err << "morvel-cli: cannot read the list " << options.from << "\n";
+            if (const std::string why = UnreadableInput(options.from); !why.empty() || !file) {
+                err << "morvel-cli: cannot read the list " << options.from << ": "
+                    << (why.empty() ? "it does not open" : why) << "\n";
                 return false;
             }
             list = &file;
         }
-        for (std::string line; std::getline(*list, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Separated by NUL bytes, a path may hold any other byte, a line break too.
+        for (std::string line; std::getline(*list, line, options.nulSeparated ? '\0' : '\n');) {
+            if (!options.nulSeparated && !line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty()) given.push_back(line);
         }
     }
-    const auto folderExtensions = Extensions(options.ext.empty() ? "exe,com,scr" : options.ext);
-    const auto fileExtensions = Extensions(options.ext.empty() ? "*" : options.ext);
-    std::vector<std::string> collected;
+    // What a folder contributes is filtered; a path given by name is always taken.
+    const auto accepted = Extensions(options.ext.empty() ? "exe,com,scr" : options.ext);
     for (const auto& path : given) {
         std::error_code ec;
-        if (fs::is_directory(path, ec)) {
-            const std::size_t before = collected.size();
-            AddFolder(path, options.recursive, folderExtensions, collected, err);
-            // A folder with nothing to examine still answers, as a path that is no file.
-            if (collected.size() == before) collected.push_back(path);
-        } else if (HasExtension(path, fileExtensions)) {
-            collected.push_back(path);
+        if (!fs::is_directory(path, ec)) {
+            files.push_back(path);
+            continue;
         }
-    }
-    for (auto& path : collected) {
-        if (options.maxSize) {
-            std::error_code ec;
-            const auto size = fs::file_size(path, ec);
-            if (!ec && size > *options.maxSize) continue;
-        }
-        files.push_back(std::move(path));
+        std::vector<std::string> found;
+        AddFolder(path, options, accepted, found);
+        std::sort(found.begin(), found.end());
+        // A folder with nothing to examine still answers: its examination says why.
+        if (found.empty()) found.push_back(path);
+        files.insert(files.end(), found.begin(), found.end());
     }
     return true;
+}
+
+Status ExamineInput(FileExaminer& examiner, const std::string& path, const ConfigTables& tables) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        fs::directory_iterator it(path, ec);
+        return ec ? Status::IOError("cannot read the folder: " + ec.message())
+                  : Status::NotFound("the folder holds no file to take (see --ext, --max-size and -r)");
+    }
+    return examiner.ComputeFileAttributes(AbsolutePath(path), tables);
 }
 
 void AddBatchOptions(CLI::App* command, BatchOptions& options) {
@@ -116,20 +124,25 @@ void AddBatchOptions(CLI::App* command, BatchOptions& options) {
     command->add_flag("-r,--recursive", options.inputs.recursive, "Descend into subfolders");
     command->add_option("--from", options.inputs.from,
                         "Read paths from FILE, one per line (- for standard input)");
+    command->add_flag("-0,--null", options.inputs.nulSeparated,
+                      "The --from list separates paths by NUL bytes, not lines");
     command->add_option("--ext", options.inputs.ext,
                         "Extensions to take, e.g. exe,com,scr (the default for folders); * for all");
-    command->add_option("--max-size", options.inputs.maxSize, "Skip files larger than BYTES");
+    // The parser would take "-1" as the largest number.
+    command->add_option("--max-size", options.inputs.maxSize, "Skip files in folders larger than BYTES")
+        ->check(
+            [](const std::string& bytes) { return bytes.starts_with("-") ? "must not be negative" : ""; });
     command->add_option("-j,--jobs", options.jobs, "Parallel workers (default: the number of cores)");
     command->add_flag("-q,--quiet", options.quiet, "No progress line");
 }
 
-bool CollectBatchFiles(const BatchOptions& options, const std::string& command, std::istream& in,
-                       std::vector<std::string>& files, std::ostream& err) {
+int CollectBatchFiles(const BatchOptions& options, const std::string& command, std::istream& in,
+                      std::vector<std::string>& files, std::ostream& err) {
     if (options.inputs.paths.empty() && options.inputs.from.empty()) {
         err << "morvel-cli: " << command << " needs files, folders or --from\n";
-        return false;
+        return 2;
     }
-    return CollectInputs(options.inputs, in, files, err);
+    return CollectInputs(options.inputs, in, files, err) ? 0 : 1;
 }
 
 unsigned BatchWorkers(const BatchOptions& options) { return options.jobs > 0 ? options.jobs : DefaultJobs(); }
@@ -139,6 +152,8 @@ int RunBatch(const BatchOptions& options, const std::vector<std::string>& files,
     std::vector<std::string> errors(files.size());
     int status = 0;
     ProgressLine progress(err, IsTerminal(err) && !options.quiet, files.size());
+    // With both streams on one screen, each output goes out at once on a wiped line.
+    const bool oneScreen = IsTerminal(err) && !options.quiet && IsOutputTerminal(out);
     RunOrdered(
         files.size(), BatchWorkers(options),
         [&](std::size_t i, unsigned worker) {
@@ -147,7 +162,12 @@ int RunBatch(const BatchOptions& options, const std::vector<std::string>& files,
             return std::move(result.output);
         },
         [&](std::size_t i, const std::string& output) {
-            out << output;
+            if (oneScreen && !output.empty()) {
+                progress.Clear();
+                out << output << std::flush;
+            } else {
+                out << output;
+            }
             if (!errors[i].empty()) {
                 status = 1;
                 err << progress.Wipe() << errors[i] << "\n";

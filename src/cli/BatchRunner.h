@@ -13,12 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "core/attributes/FileExaminer.h"
+#include "core/platform/Status.h"
+
 namespace morvel {
 
 struct InputOptions {
     std::vector<std::string> paths;  // files and folders, as given
     bool recursive = false;          // descend into subfolders
     std::string from;                // a file with one path per line, "-" for standard input
+    bool nulSeparated = false;       // the paths of from end in NUL bytes, not line breaks
     std::string ext;                 // "exe,com,scr" style; "*" for all; empty: the default
     std::optional<std::uint64_t> maxSize;
 };
@@ -33,20 +37,27 @@ struct BatchOptions {
 void AddBatchOptions(CLI::App* command, BatchOptions& options);
 
 // The files to examine, in order: each given path, each line of --from, and
-// the files of each given folder (sorted by name; subfolders with -r; symbolic
-// links to folders are not followed). Folder contents are filtered by
-// extension (exe, com and scr unless --ext says otherwise); files given by name
-// only when --ext is given. Files above --max-size are skipped. A folder that
-// gives no file stands for itself, so that every given path is answered. Problems
-// (an unreadable folder or list) are reported on err; returns false when
-// the --from list cannot be read.
+// the files of each given folder (sorted by path; subfolders with -r;
+// symbolic links to folders are not followed). A path given by name or in
+// the list is always taken; what folders contribute is filtered by extension
+// (exe, com and scr unless --ext says otherwise) and --max-size. A folder that
+// gives no file, and a folder or file met in one that cannot be read, stand
+// for themselves, so that ExamineInput reports them as every other path that
+// cannot be examined. Returns false, with a message on err, when the --from
+// list cannot be read.
 bool CollectInputs(const InputOptions& options, std::istream& in, std::vector<std::string>& files,
                    std::ostream& err);
 
-// CollectInputs for a batch command; false, with a message naming command on
-// err, when no path and no list are given or the list cannot be read.
-bool CollectBatchFiles(const BatchOptions& options, const std::string& command, std::istream& in,
-                       std::vector<std::string>& files, std::ostream& err);
+// Examines path as collected: a folder there is one that gave no file or
+// could not be read, and fails saying which; anything else is examined as a
+// file (a relative path from the current folder).
+Status ExamineInput(FileExaminer& examiner, const std::string& path, const ConfigTables& tables);
+
+// CollectInputs for a batch command. Returns 0, or the exit status with a
+// message on err: 2 (a usage error) when no path and no list are given, 1
+// when the list cannot be read, as for every input file that cannot be read.
+int CollectBatchFiles(const BatchOptions& options, const std::string& command, std::istream& in,
+                      std::vector<std::string>& files, std::ostream& err);
 
 // The number of workers a batch runs on: --jobs, else the cores here.
 unsigned BatchWorkers(const BatchOptions& options);

@@ -5,6 +5,7 @@
 
 #include "cli/BatchRunner.h"
 #include "cli/Commands.h"
+#include "cli/JsonPath.h"
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/TrainingSet.h"
@@ -19,7 +20,10 @@ std::string Joined(const std::vector<std::string>& entries) {
     return line;
 }
 
-std::string JsonLine(const nlohmann::ordered_json& json) {
+// The line of one file: its path, then fields.
+std::string JsonLine(const std::string& path, const nlohmann::ordered_json& fields) {
+    nlohmann::ordered_json json = JsonPath(path);
+    json.update(fields);
     return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
@@ -37,7 +41,7 @@ class ClassifyCommand : public StoreCommand {
         ConfigTables tables;
         LoadTables(registry, tables);
         std::vector<std::string> files;
-        if (!CollectBatchFiles(batch_, "classify", in, files, err)) return 2;
+        if (const int status = CollectBatchFiles(batch_, "classify", in, files, err)) return status;
         HintWhenNoTargets(tables, err);
         // Once for all files: nothing writes examples meanwhile.
         const auto examples = ExampleStore::Read(registry, tables);
@@ -59,12 +63,10 @@ class ClassifyCommand : public StoreCommand {
             const std::string& path = files[i];
             FileExaminer& examiner = worker->examiner;
             FileResult result;
-            if (const Status examined = examiner.ComputeFileAttributes(AbsolutePath(path), tables);
-                !examined) {
+            if (const Status examined = ExamineInput(examiner, path, tables); !examined) {
                 result.error = "morvel-cli: " + path + ": " + examined.message();
-                result.output = json_
-                                    ? JsonLine({{"path", path}, {"ok", false}, {"error", examined.message()}})
-                                    : path + "\terror: " + examined.message() + "\n";
+                result.output = json_ ? JsonLine(path, {{"ok", false}, {"error", examined.message()}})
+                                      : path + "\terror: " + examined.message() + "\n";
                 return result;
             }
             nlohmann::ordered_json targets = nlohmann::ordered_json::array();
@@ -83,7 +85,7 @@ class ClassifyCommand : public StoreCommand {
                     text += target.Id + "\t" + box.text + "\t" + Joined(box.list) + "\n";
                 }
             }
-            result.output = json_ ? JsonLine({{"path", path}, {"ok", true}, {"targets", targets}}) : text;
+            result.output = json_ ? JsonLine(path, {{"ok", true}, {"targets", targets}}) : text;
             return result;
         });
     }

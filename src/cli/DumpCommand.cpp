@@ -23,7 +23,9 @@ class DumpCommand : public StoreCommand {
         std::replace(key.begin(), key.end(), '/', '\\');
         while (!key.empty() && key.front() == '\\') key.erase(key.begin());
         const std::string path = std::string(kBaseKey) + (key.empty() ? "" : "\\" + key);
-        if (!ExportRegedit4(registry, key_.empty() ? "" : path, out)) {
+        // Checked first: a key that does not exist gives no output at all.
+        if ((!key_.empty() && !registry.KeyExists(path)) ||
+            !ExportRegedit4(registry, key_.empty() ? "" : path, out)) {
             err << "morvel-cli: no key " << path << " in the store\n";
             return 1;
         }

@@ -75,6 +75,9 @@ nlohmann::ordered_json EvaluationJson(const TargetEntry& target, const TargetEva
                            : nlohmann::ordered_json();
     json["classes"] = e.classes;
     json["frequencies"] = e.frequencies;
+    // The confusion rows' columns: the classes, then null for "no value".
+    json["predicted"] = e.classes;
+    json["predicted"].push_back(nullptr);
     json["confusion"] = e.confusion;
     return json;
 }

@@ -3,6 +3,7 @@
 // each class's Bayes score with the attributes that lowered it most.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <unordered_map>
 
 #include "cli/BatchRunner.h"
@@ -138,7 +139,10 @@ class ExplainCommand : public StoreCommand {
         FileExaminer examiner;
         int status = 0;
         for (const std::string& path : files_) {
-            if (const Status examined = examiner.ComputeFileAttributes(AbsolutePath(path), state);
+            std::error_code ec;
+            if (const Status examined = std::filesystem::is_directory(path, ec)
+                                            ? Status::InvalidInput("it is a folder; explain takes files")
+                                            : examiner.ComputeFileAttributes(AbsolutePath(path), state);
                 !examined) {
                 err << "morvel-cli: " << path << ": " << examined.message() << "\n";
                 status = 1;

@@ -30,8 +30,9 @@ class ImportCommand : public StoreCommand {
                 return 1;
             }
             std::ifstream file(file_, std::ios::binary);
-            if (!file) {
-                err << "morvel-cli: cannot read " << file_ << "\n";
+            if (const std::string why = UnreadableInput(file_); !why.empty() || !file) {
+                err << "morvel-cli: cannot read " << file_ << ": " << (why.empty() ? "it does not open" : why)
+                    << "; nothing was imported\n";
                 return 1;
             }
             std::ostringstream content;
@@ -49,10 +50,10 @@ class ImportCommand : public StoreCommand {
                 << s.message() << "; nothing was imported\n";
             return 1;
         }
-        out << "imported " << count << (count == 1 ? " example" : " examples");
-        if (count > 0) out << ": Example" << first;
-        if (count > 1) out << " to Example" << first + count - 1;
-        out << "\n";
+        done_ = "imported " + std::to_string(count) + (count == 1 ? " example" : " examples");
+        if (count > 0) done_ += ": Example" + std::to_string(first);
+        if (count > 1) done_ += " to Example" + std::to_string(first + count - 1);
+        out << done_ << "\n";
         return 0;
     }
 

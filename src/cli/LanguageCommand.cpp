@@ -17,6 +17,10 @@ class LanguageCommand : public StoreCommand {
     }
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
+        if (const std::string why = UnreadableInput(file_); !why.empty()) {
+            err << "morvel-cli: cannot read " << file_ << ": " << why << "; nothing was imported\n";
+            return 1;
+        }
         ParsedLanguage parsed;
         const Status s = ImportLanguageFile(registry, file_, parsed);
         for (const auto& p : parsed.problems) err << file_ << ":" << p.line << ": " << p.message << "\n";
@@ -26,7 +30,9 @@ class LanguageCommand : public StoreCommand {
             err << "morvel-cli: " << file_ << ": " << s.message() << "; nothing was imported\n";
             return 1;
         }
-        out << parsed.texts.size() << " texts imported, " << parsed.skippedLines << " lines skipped\n";
+        done_ = std::to_string(parsed.texts.size()) + " texts imported, " +
+                std::to_string(parsed.skippedLines) + " lines skipped";
+        out << done_ << "\n";
         return parsed.skippedLines == 0 ? 0 : 1;
     }
 

@@ -28,8 +28,8 @@ class LoadCommand : public StoreCommand {
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
         const std::string shown = file_ == "-" ? std::string("standard input") : file_;
         std::string bytes;
-        if (Status s = file_ == "-" ? Status::Ok() : RefuseOpenStoreFile(file_); !s) {
-            err << "morvel-cli: " << shown << ": " << s.message() << "; nothing was loaded\n";
+        if (const std::string why = file_ == "-" ? "" : UnreadableInput(file_); !why.empty()) {
+            err << "morvel-cli: cannot read " << shown << ": " << why << "; nothing was loaded\n";
             return 1;
         }
         if (!Read(in, bytes)) {
@@ -55,17 +55,18 @@ class LoadCommand : public StoreCommand {
             return 1;
         }
         if (mode == LoadMode::kAppendExamples) {
-            out << "appended " << outcome.exampleCount
-                << (outcome.exampleCount == 1 ? " example" : " examples");
-            if (outcome.exampleCount > 0) out << ": Example" << outcome.firstExample;
+            done_ = "appended " + std::to_string(outcome.exampleCount) +
+                    (outcome.exampleCount == 1 ? " example" : " examples");
+            if (outcome.exampleCount > 0) done_ += ": Example" + std::to_string(outcome.firstExample);
             if (outcome.exampleCount > 1)
-                out << " to Example" << outcome.firstExample + outcome.exampleCount - 1;
-            out << "\n";
+                done_ += " to Example" + std::to_string(outcome.firstExample + outcome.exampleCount - 1);
         } else {
-            out << "loaded " << outcome.values << (outcome.values == 1 ? " value" : " values") << " into "
-                << outcome.keys << (outcome.keys == 1 ? " key" : " keys")
-                << (mode == LoadMode::kReplace ? ", in place of everything the store held" : "") << "\n";
+            done_ = "loaded " + std::to_string(outcome.values) +
+                    (outcome.values == 1 ? " value" : " values") + " into " + std::to_string(outcome.keys) +
+                    (outcome.keys == 1 ? " key" : " keys") +
+                    (mode == LoadMode::kReplace ? ", in place of everything the store held" : "");
         }
+        out << done_ << "\n";
         return 0;
     }
 

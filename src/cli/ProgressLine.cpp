@@ -27,6 +27,14 @@ void ProgressLine::Update(std::size_t done, const std::string& current) {
     shown_ = true;
 }
 
+void ProgressLine::Clear() {
+    if (!enabled_ || !shown_) return;
+    err_ << "\r\033[K" << std::flush;
+    shown_ = false;
+}
+
+bool IsOutputTerminal(const std::ostream& out) { return &out == &std::cout && isatty(STDOUT_FILENO) == 1; }
+
 bool IsTerminal(const std::ostream& err) { return &err == &std::cerr && isatty(STDERR_FILENO) == 1; }
 
 }  // namespace morvel

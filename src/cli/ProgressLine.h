@@ -21,6 +21,8 @@ class ProgressLine {
     void Update(std::size_t done, const std::string& current);
     // What to write before a message on err so that it starts on a clean line.
     const char* Wipe() const { return enabled_ ? "\r\033[K" : ""; }
+    // Wipes the line now, for output on the same screen; an Update draws it again.
+    void Clear();
 
   private:
     std::ostream& err_;
@@ -32,5 +34,7 @@ class ProgressLine {
 
 // Whether err is the standard error stream and that is a terminal.
 bool IsTerminal(const std::ostream& err);
+// Whether out is the standard output stream and that is a terminal.
+bool IsOutputTerminal(const std::ostream& out);
 
 }  // namespace morvel

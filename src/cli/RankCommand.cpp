@@ -1,5 +1,6 @@
-// morvel-cli rank: for each target, every attribute with the information
-// gain the ID3 walk computes for it at its first step, highest first.
+// morvel-cli rank: for each target, every attribute with the score the ID3
+// walk computes for it at its first step, highest first, and beside it the
+// textbook information gain and gain ratio that other tools report.
 #include "cli/Commands.h"
 #include "cli/Printing.h"
 #include "core/attributes/AttributeMeaning.h"
@@ -13,7 +14,9 @@ class RankCommand : public StoreCommand {
   public:
     explicit RankCommand(CLI::App& app) {
         command_ = app.add_subcommand(
-            "rank", "The information gain of every attribute for each target, highest first");
+            "rank",
+            "Every attribute's score at the ID3 walk's first step for each target, highest first, with its "
+            "information gain and gain ratio");
         command_->add_option("--target", target_, "Only the target with this identifier");
     }
 
@@ -36,10 +39,15 @@ class RankCommand : public StoreCommand {
                 continue;
             }
             out << "  " << ranking.examples
-                << " examples; the gain each attribute has at the first step of the ID3 walk\n";
+                << " examples; columns: the score at the ID3 walk's first step (the walk's own figure, which"
+                   " can be negative), the information gain and the gain ratio (bits, over the examples that"
+                   " have a value)\n";
             for (const AttributeRank& rank : ranking.attributes) {
-                std::string line =
-                    "  " + PadLeft(Fixed(rank.gain, 4), 8) + "  " + state.AttributeNames[rank.slot];
+                const bool valued = rank.valued > 0;
+                std::string line = "  " + PadLeft(Fixed(rank.gain, 4), 8) + "  " +
+                                   PadLeft(valued ? Fixed(rank.informationGain, 4) : "-", 6) + "  " +
+                                   PadLeft(valued ? Fixed(rank.gainRatio, 4) : "-", 6) + "  " +
+                                   state.AttributeNames[rank.slot];
                 if (const std::string title = SlotTitle(rank.slot); !title.empty())
                     line += " (" + title + ")";
                 switch (rank.coverage) {

@@ -45,7 +45,7 @@ class RememberCommand : public StoreCommand {
             return 2;
         }
         std::vector<std::string> files;
-        if (!CollectBatchFiles(batch_, "remember", in, files, err)) return 2;
+        if (const int status = CollectBatchFiles(batch_, "remember", in, files, err)) return status;
         return RememberMany(registry, tables, files, values, out, err);
     }
 
@@ -98,7 +98,7 @@ class RememberCommand : public StoreCommand {
                     const std::vector<RememberedValue>& values, std::ostream& out, std::ostream& err) {
         const std::string& file = batch_.inputs.paths.front();
         FileExaminer examiner;
-        if (const Status s = examiner.ComputeFileAttributes(AbsolutePath(file), tables); !s) {
+        if (const Status s = ExamineInput(examiner, file, tables); !s) {
             err << "morvel-cli: " << file << ": " << s.message() << "; nothing was stored\n";
             return 1;
         }
@@ -108,6 +108,7 @@ class RememberCommand : public StoreCommand {
                                       &number);
             !s)
             return Report(err, s);
+        done_ = "stored " + file + " as example " + std::to_string(number);
         out << number << "\n";
         return 0;
     }
@@ -132,7 +133,7 @@ class RememberCommand : public StoreCommand {
                 examiner = std::make_unique<FileExaminer>();
                 examiner->UseMatcher(matcher);
             }
-            if (const Status s = examiner->ComputeFileAttributes(AbsolutePath(files[i]), tables); !s) {
+            if (const Status s = ExamineInput(*examiner, files[i], tables); !s) {
                 result.error = "morvel-cli: " + files[i] + ": " + s.message() +
                                (skipErrors_ ? "; skipped" : "; nothing was stored");
                 if (!skipErrors_) stopped = true;
@@ -160,6 +161,10 @@ class RememberCommand : public StoreCommand {
         std::int32_t first = 0;
         if (Status s = store.Append(batch, &first); !s)
             return Report(err, s.Prefixed("nothing was stored: "));
+        if (!stored.empty())
+            done_ = "stored " + std::to_string(stored.size()) + " examples, numbers " +
+                    std::to_string(first) + " to " +
+                    std::to_string(first + static_cast<std::int32_t>(stored.size()) - 1);
         for (std::size_t n = 0; n < stored.size(); ++n)
             out << files[stored[n]] << "\t" << first + static_cast<std::int32_t>(n) << "\n";
         return status;

@@ -17,8 +17,17 @@ class SequencesCommand : public StoreCommand {
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
         LoadTables(registry, tables);
-        if (set_->parsed())
+        if (set_->parsed()) {
+            // The search texts are listed one per line.
+            for (const std::string& text : texts_)
+                if (text.find_first_of("\r\n") != std::string::npos) {
+                    err << "morvel-cli: a search text holds a line break; the search texts were not "
+                           "changed\n";
+                    return 1;
+                }
             if (Status s = SaveSequenceTable(registry, tables, texts_); !s) return Report(err, s);
+            done_ = "replaced the search texts";
+        }
         for (int i = 1; i <= tables.SequenceCount; ++i) out << tables.SequenceTable[i] << "\n";
         return 0;
     }

@@ -1,5 +1,14 @@
 #include "cli/StoreCommand.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/store/StoreFiles.h"
+
 namespace morvel {
 
 void LoadTables(const Registry& registry, ConfigTables& tables) {
@@ -23,6 +32,19 @@ void HintWhenNoTargets(const ConfigTables& tables, std::ostream& err) {
     if (tables.TargetCount > 0) return;
     err << "morvel-cli: no target attributes yet: add one with \"morvel-cli targets add ID NAME METHOD\","
            " or load the starter configuration with \"morvel-cli load /usr/share/morvel/starter.reg\"\n";
+}
+
+std::string UnreadableInput(const std::string& path) {
+    // Looked at before the open below, which would drop the store's locks.
+    if (Status s = RefuseOpenStoreFile(path); !s) return s.message();
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "it is a folder";
+    // Without blocking: a named pipe opens at once and is read as the command reads it.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    return {};
 }
 
 int Report(std::ostream& err, const Status& status, const std::string& context) {

@@ -22,13 +22,17 @@ class StoreCommand {
     virtual ~StoreCommand() = default;
     // Whether the parsed command line chose this command.
     bool Chosen() const { return command_ != nullptr && command_->parsed(); }
-    // Runs on the open store; returns the exit status (0 done, 1 some input
-    // could not be handled or was refused, 2 a usage error), output on out,
+    // Runs on the open store; returns the exit status (see Cli.h), output on out,
     // messages on err. in is what "-" reads.
     virtual int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) = 0;
+    // What the last Run changed in the store, in a few words ("stored FILE as
+    // example 5"); empty when it changed nothing. When the output then cannot
+    // be written, this is what tells the user the work was done all the same.
+    const std::string& Done() const { return done_; }
 
   protected:
     CLI::App* command_ = nullptr;
+    std::string done_;
 };
 
 using StoreCommands = std::vector<std::unique_ptr<StoreCommand>>;
@@ -45,6 +49,10 @@ bool ChooseTargets(const ConfigTables& tables, const std::string& id, std::vecto
 // On a store with no target attribute, says on err in one line how to add
 // one (what classify and explain would print is only the files' paths).
 void HintWhenNoTargets(const ConfigTables& tables, std::ostream& err);
+
+// Why the input file at path cannot be read ("No such file or directory",
+// "it is a folder"), or empty when it opens for reading (a pipe included).
+std::string UnreadableInput(const std::string& path);
 
 // Writes "morvel-cli: " and the status's message (with what went before it,
 // when given) on a line of err, and returns 1.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/Commands.h"
+#include "core/platform/CodePage.h"
 
 namespace morvel {
 namespace {
@@ -30,6 +31,10 @@ class TargetsCommand : public StoreCommand {
                        "Bayes\"\n";
                 return 1;
             }
+            if (const std::string why = UnusableIdentifier(rows); !why.empty()) {
+                err << "morvel-cli: the identifier \"" << id_ << "\" " << why << "; no target was added\n";
+                return 1;
+            }
             rows.push_back({id_, name_, method_});
         } else if (delete_->parsed()) {
             const auto it =
@@ -40,8 +45,10 @@ class TargetsCommand : public StoreCommand {
             }
             rows.erase(it);
         }
-        if (add_->parsed() || delete_->parsed())
+        if (add_->parsed() || delete_->parsed()) {
             if (Status s = SaveTargetTable(registry, tables, rows); !s) return Report(err, s);
+            done_ = (add_->parsed() ? "added the target \"" : "deleted the target \"") + id_ + "\"";
+        }
         for (std::int32_t k = 1; k <= tables.TargetCount; ++k) {
             const TargetEntry& t = tables.TargetTable[k];
             out << t.Id << "\t" << t.Name << "\t" << t.Method << "\n";
@@ -50,6 +57,21 @@ class TargetsCommand : public StoreCommand {
     }
 
   private:
+    // Why id_ could not name a new target (empty when it can): remember takes
+    // a value as ID=VALUE, the output separates fields by tabs and records by
+    // lines, and the stored values compare names ignoring case.
+    std::string UnusableIdentifier(const std::vector<TargetEntry>& rows) const {
+        if (id_.empty()) return "is empty";
+        if (id_.find('=') != std::string::npos) return "holds \"=\", which ID=VALUE could never address";
+        if (id_.find('\t') != std::string::npos) return "holds a tab, which separates the output's fields";
+        if (id_.find_first_of("\r\n") != std::string::npos) return "holds a line break";
+        const std::string lowered = codepage::LoweredAnsi(id_);
+        for (const TargetEntry& t : rows)
+            if (codepage::LoweredAnsi(t.Id) == lowered)
+                return "is taken already (by \"" + t.Id + "\"; letter case does not tell identifiers apart)";
+        return {};
+    }
+
     CLI::App* add_ = nullptr;
     CLI::App* delete_ = nullptr;
     std::string id_, name_, method_;

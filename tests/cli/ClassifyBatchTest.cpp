@@ -52,7 +52,7 @@ TEST_F(ClassifyBatchTest, PathsFromStandardInputAndFailuresInPlace) {
 
     EXPECT_EQ(Run({"classify"}), 2);
     EXPECT_TRUE(ErrHas("classify needs files"));
-    EXPECT_EQ(Run({"classify", "--from", dir / "no-list"}), 2);
+    EXPECT_EQ(Run({"classify", "--from", dir / "no-list"}), 1);
 }
 
 }  // namespace

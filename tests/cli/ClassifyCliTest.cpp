@@ -110,16 +110,34 @@ TEST_F(ClassifyCliTest, TargetsAreCheckedAndSavedAsTheEditorSavesThem) {
     EXPECT_EQ(Run({"targets", "add", "k", "K", "naive bayes"}), 1);
     EXPECT_NE(err.str().find("\"Naive Bayes\""), std::string::npos);
     for (int i = 0; i < 32; ++i)
-        ASSERT_EQ(Run({"targets", "add", "t" + std::to_string(i % 2), "T", "Free Bayes"}), 0);
+        ASSERT_EQ(Run({"targets", "add", "t" + std::to_string(i), "T", "Free Bayes"}), 0);
     EXPECT_EQ(Run({"targets", "add", "t33", "T", "Free Bayes"}), 1);
     EXPECT_NE(err.str().find("32"), std::string::npos);
-    ASSERT_EQ(Run({"targets", "delete", "t1"}), 0);  // the first t1, at position 2
+    ASSERT_EQ(Run({"targets", "delete", "t1"}), 0);
     ASSERT_EQ(Run({"targets"}), 0);
-    EXPECT_EQ(out.str().substr(0, 28), "t0\tT\tFree Bayes\nt0\tT\tFree Ba");
+    EXPECT_EQ(out.str().substr(0, 28), "t0\tT\tFree Bayes\nt2\tT\tFree Ba");
     EXPECT_EQ(Run({"targets", "delete", "nope"}), 1);
     ASSERT_EQ(Run({"dump", "Attributes\\Target"}), 0);
     EXPECT_NE(out.str().find("\"Count\"=dword:0000001f"), std::string::npos);
-    EXPECT_NE(out.str().find("\"Id32\"=\"t1\""), std::string::npos);  // left in place above the count
+    EXPECT_NE(out.str().find("\"Id32\"=\"t31\""), std::string::npos);  // left in place above the count
+}
+
+// The fault pinned: identifiers that remember ID=VALUE or the tab-separated
+// output cannot address were stored, and a repeated one listed its target twice.
+TEST_F(ClassifyCliTest, TargetIdentifiersThatCannotBeAddressedAreRefused) {
+    ASSERT_EQ(Run({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+    for (const std::string id : {"kind", "KIND", "", "a=b", "a\tb", "a\nb", "a\rb"}) {
+        EXPECT_EQ(Run({"targets", "add", id, "Name", "Naive Bayes"}), 1) << id;
+        EXPECT_TRUE(ErrHas("no target was added")) << err.str();
+        ASSERT_EQ(Run({"targets"}), 0);
+        EXPECT_EQ(out.str(), "kind\tKind\tID3-based\n");
+    }
+    // The search texts are listed one per line: a text cannot hold a line break.
+    ASSERT_EQ(Run({"sequences", "set", "one"}), 0);
+    EXPECT_EQ(Run({"sequences", "set", "two", "three\nfour"}), 1);
+    EXPECT_TRUE(ErrHas("line break"));
+    ASSERT_EQ(Run({"sequences"}), 0);
+    EXPECT_EQ(out.str(), "one\n");
 }
 
 }  // namespace

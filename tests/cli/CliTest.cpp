@@ -43,6 +43,7 @@ TEST_F(CliTest, SequencesSetCleansAndDumpShowsTheKey) {
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Attributes\\Contain]\n"
         "\"Count\"=dword:00000003\n\"Value1\"=\"MZ\"\n\"Value2\"=\"PE\"\n\"Value3\"=\"This program\"\n");
     EXPECT_EQ(Run({"dump", "Examples"}), 1);
+    EXPECT_EQ(out.str(), "");  // the fault pinned: the header came before the failure
 }
 
 TEST_F(CliTest, SequencesSetRefusesMoreThanAHundred) {
@@ -83,11 +84,67 @@ TEST_F(CliTest, TextTheStoreCannotHoldIsRefusedNamingTheCharactersAndNothingIsSt
 
 TEST_F(CliTest, UsageErrorsAndVersion) {
     EXPECT_EQ(Run({}), 2);
-    EXPECT_EQ(Run({"frobnicate"}), 2);
+    // The fault pinned: an unknown command or option was not named, and
+    // "frob --help" printed the general help with status 0.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"frob"}, {"--bogus"}, {"frob", "--help"}}) {
+        EXPECT_EQ(Run(args), 2) << args.front();
+        EXPECT_TRUE(ErrHas("\"" + args.front() + "\"")) << err.str();
+    }
+    EXPECT_EQ(Run({"dump", "--bogus"}), 2);
+    EXPECT_TRUE(err.str().starts_with("morvel-cli: ")) << err.str();
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_NE(out.str().find(MORVEL_VERSION), std::string::npos);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out.str().find("dump"), std::string::npos);
+}
+
+// The fault pinned: --store "" (a script's unset variable) opened the default store.
+TEST_F(CliTest, AnEmptyStorePathIsAUsageErrorAndNoStoreIsOpened) {
+    const std::string fallback = dir / "default/store.sqlite";
+    const std::string saved = std::getenv("MORVEL_STORE") ? std::getenv("MORVEL_STORE") : "";
+    setenv("MORVEL_STORE", fallback.c_str(), 1);
+    const int status =
+        RunCli({"morvel-cli", "--store", "", "targets", "add", "k", "K", "ID3-based"}, out, err);
+    setenv("MORVEL_STORE", saved.c_str(), 1);
+    EXPECT_EQ(status, 2);
+    EXPECT_TRUE(ErrHas("--store")) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir / "default"));
+}
+
+// The fault pinned: the completion's look-up of target identifiers made a
+// store (and its folders) wherever a mistyped --store pointed.
+TEST_F(CliTest, ReadOnlyNeverCreatesAStoreAndRefusesWrites) {
+    std::ostringstream o, e;
+    EXPECT_EQ(RunCli({"morvel-cli", "--read-only", "--store", dir / "new/typo.sqlite", "targets"}, o, e), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+    ASSERT_EQ(Run({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+    EXPECT_EQ(Run({"--read-only", "targets"}), 0);
+    EXPECT_EQ(out.str(), "kind\tKind\tID3-based\n");
+    EXPECT_EQ(Run({"--read-only", "targets", "add", "fam", "Family", "Naive Bayes"}), 1);
+    EXPECT_TRUE(ErrHas("read-only")) << err.str();
+    ASSERT_EQ(Run({"targets"}), 0);
+    EXPECT_EQ(Lines().size(), 1u);
+}
+
+// The fault pinned: remember with its output lost said only that the output
+// could not be written, so a script that retried stored the file twice.
+TEST_F(CliTest, AChangeWhoseOutputIsLostSaysWhatWasDoneWithAStatusOfItsOwn) {
+    ASSERT_EQ(Run({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+    const std::string file = Put("setup.exe", "MZ");
+    std::ostream lost(nullptr);  // every write fails
+    std::istringstream in;
+    err.str("");
+    const int changed =
+        RunCli({"morvel-cli", "--store", dir.Store(), "remember", file, "kind=x"}, in, lost, err);
+    EXPECT_NE(changed, 0);
+    EXPECT_NE(changed, 1);
+    EXPECT_NE(changed, 2);
+    EXPECT_TRUE(ErrHas("stored " + file + " as example 1")) << err.str();
+    EXPECT_EQ(RunCli({"morvel-cli", "--store", dir.Store(), "targets"}, in, lost, err),
+              1);  // a read is not done
+    ASSERT_EQ(Run({"export", "--format", "csv"}), 0);
+    EXPECT_EQ(Lines().size(), 2u);  // the header and the one example
 }
 
 TEST_F(CliTest, LanguageImportListsTheSkippedLinesAndKeepsTheGoodOnes) {
@@ -192,6 +249,9 @@ TEST_F(CliBatchTest, FoldersGiveTheirExecutablesInNameOrder) {
               (std::vector<std::string>{"a.COM", "b.exe", "c.scr", "sub/d.exe", "sub/deeper/e.exe"}));
     EXPECT_EQ(Run({"attributes", "-q", "--ext", "txt,.SCR", Tree()}), 0);
     EXPECT_EQ(Paths(), (std::vector<std::string>{"c.scr", "notes.txt"}));
+    EXPECT_EQ(Run({"attributes", "-q", "--ext", "txt, scr ", Tree()}),
+              0);  // the fault pinned: " scr" was no extension
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"c.scr", "notes.txt"}));
     EXPECT_EQ(Run({"attributes", "-q", "--ext", "*", Tree(), "--jobs", "1"}), 0);
     EXPECT_EQ(Paths().size(), 5u);
 }
@@ -215,14 +275,79 @@ TEST_F(CliBatchTest, PathsFromAListOrStandardInputKeepTheirOrderWithManyWorkers)
     EXPECT_EQ(Run({"attributes", "--from", dir / "list.txt", "-j", "2"}), 0);
     EXPECT_EQ(Paths(), expected);
     EXPECT_EQ(err.str(), "");  // no progress line when standard error is no terminal
+    // Separated by NUL bytes, a path may hold a line break.
+    Put("line\nbreak.exe", "MZ");
+    const std::string nulList = Tree() + "/line\nbreak.exe" + std::string(1, '\0') + Tree() + "/b.exe";
+    EXPECT_EQ(Run({"attributes", "-0", "--from", "-"}, nulList), 0) << err.str();
+    EXPECT_TRUE(out.str().starts_with(Tree() + "/line\nbreak.exe\t")) << out.str();
+}
+
+// The fault pinned: --ext and --max-size dropped files named on the command
+// line without a word, while remember stored one such file anyway.
+TEST_F(CliBatchTest, NamedFilesAreAlwaysTakenAndTheFiltersChooseWhatFoldersGive) {
+    EXPECT_EQ(Run({"attributes", "-q", "--ext", "com", "--max-size", "10", Tree() + "/b.exe",
+                   Tree() + "/big.exe", Tree()}),
+              0);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"b.exe", "big.exe", "a.COM"}));
+    ASSERT_EQ(Run({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
+    ASSERT_EQ(Run({"remember", "--ext", "com", Tree() + "/b.exe", Tree() + "/c.scr", "kind=x"}), 0);
+    EXPECT_EQ(Lines().size(), 2u);
+}
+
+// The fault pinned: a folder with nothing to take was reported as a file name
+// without an extension.
+TEST_F(CliBatchTest, AFolderThatGivesNoFileIsReportedAsSuch) {
+    std::filesystem::create_directory(dir / "empty");
+    EXPECT_EQ(Run({"attributes", "-q", dir / "empty"}), 1);
+    EXPECT_TRUE(ErrHas(dir / "empty: the folder holds no file")) << err.str();
+    EXPECT_EQ(Run({"explain", Tree()}), 1);
+    EXPECT_TRUE(ErrHas(Tree() + ": it is a folder")) << err.str();
+}
+
+// The fault pinned: a missing file or a folder given as input was reported
+// without a reason or with a wrong one ("the file is empty"), and with
+// different exit statuses from command to command.
+TEST_F(CliBatchTest, AnInputFileThatCannotBeReadIsNamedWithTheReasonAndStatusOne) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"import", "--format", "csv"}, {"load"}, {"language", "import"}, {"attributes", "--from"}};
+    for (auto args : commands) {
+        for (const auto& [input, reason] :
+             {std::pair<std::string, std::string>{dir / "missing.in", "No such file"},
+              std::pair<std::string, std::string>{Tree(), "it is a folder"}}) {
+            args.push_back(input);
+            EXPECT_EQ(Run(args), 1) << args.front();
+            EXPECT_TRUE(ErrHas(input + ": " + reason)) << err.str();
+            args.pop_back();
+        }
+    }
+}
+
+// The fault pinned: --json replaced the bytes of a path that are not UTF-8,
+// so the path could not be matched back to its file.
+TEST_F(CliBatchTest, AJsonPathThatIsNotUtf8IsCarriedExactly) {
+    const std::string odd = Tree() + "/odd\xff\xfe.exe";
+    test::WriteFile(odd, "MZ");
+    for (const std::string command : {"attributes", "classify"}) {
+        ASSERT_EQ(Run({command, "--json", odd}), 0) << err.str();
+        const auto json = nlohmann::json::parse(Lines().at(0));
+        const std::string hex = json.value("path_hex", "");
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        EXPECT_EQ(bytes, odd) << command;
+    }
+    ASSERT_EQ(Run({"attributes", "--json", Tree() + "/b.exe"}), 0);
+    EXPECT_FALSE(nlohmann::json::parse(Lines().at(0)).contains("path_hex"));
 }
 
 TEST_F(CliBatchTest, BadInputsAreReported) {
     EXPECT_EQ(Run({"attributes"}), 2);
-    EXPECT_EQ(Run({"attributes", "--from", dir / "no-such-list"}), 2);
+    EXPECT_EQ(Run({"attributes", "--from", dir / "no-such-list"}), 1);
     EXPECT_NE(err.str().find("no-such-list"), std::string::npos);
     EXPECT_EQ(Run({"attributes", "--max-size", "lots", Tree()}), 2);
     EXPECT_EQ(Run({"attributes", "--jobs", "-3", Tree()}), 2);
+    EXPECT_EQ(Run({"attributes", "--max-size", "-1", Tree()}),
+              2);  // the fault pinned: taken as the largest size
 }
 
 }  // namespace

@@ -186,6 +186,11 @@ TEST_F(EvaluateCliTest, AccuracyBaselineAndConfusionPerTarget) {
     ASSERT_EQ(classes.size(), 2u);
     const std::size_t a = classes[0] == "b" ? 1 : 0;
     EXPECT_EQ(json["confusion"][a], nlohmann::json::array({a == 0 ? 3 : 0, a == 0 ? 0 : 3, 0}));
+    // The fault pinned: the confusion rows had a column more than "classes", unlabelled.
+    const auto predicted = json["predicted"];
+    ASSERT_EQ(predicted.size(), json["confusion"][0].size());
+    EXPECT_EQ(predicted[0], json["classes"][0]);
+    EXPECT_TRUE(predicted.back().is_null());
 }
 
 TEST_F(EvaluateCliTest, AMethodThatGivesNoValueCountsEveryExampleWrong) {

@@ -1,6 +1,10 @@
 // export --format reg, load and backup as a user runs them.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -122,6 +126,40 @@ TEST_F(LoadBackupCliTest, BackupWritesAPrivateCopyAndNeverOverwritesUnasked) {
     EXPECT_EQ(
         std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.starts_with("."); }),
         0);
+}
+
+// The fault pinned: backup --force replaced whatever its FILE was, so as root
+// `backup --force /dev/null` turned the device into a copy of the store.
+TEST_F(LoadBackupCliTest, BackupForceReplacesOnlyARegularFile) {
+    MakeStore();
+    const std::string target = dir / "target.sqlite";
+    test::WriteFile(target, "old");
+    symlink(target.c_str(), (dir / "link").c_str());
+    mkfifo((dir / "fifo").c_str(), 0600);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir / "sock";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::string> refused = {dir / "link", dir / "fifo", socketPath};
+    // A device of its own (the null device's numbers), where the user may make one.
+    if (mknod((dir / "null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) refused.push_back(dir / "null");
+    for (const auto& path : refused) {
+        struct stat before;
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
+        EXPECT_EQ(Run({"backup", "--force", path}), 1) << path;
+        EXPECT_TRUE(ErrHas(path + " is a")) << err.str();
+        struct stat after;
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << path;
+        EXPECT_EQ(after.st_mode, before.st_mode) << path;
+    }
+    close(sock);
+    EXPECT_EQ(test::ReadFile(target), "old");  // not written through the link either
+    ASSERT_EQ(Run({"backup", "--force", target}), 0) << err.str();
+    EXPECT_EQ(Export(target), Export(dir.Store()));
 }
 
 }  // namespace

@@ -53,6 +53,30 @@ inline int Wait(const Spawned& s) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Runs morvel-cli with args as a user without privileges (nobody, through
+// setpriv, when the test runs as root; else as the test's own user), with
+// standard output and error to the given files; returns its exit status.
+// The files and folders it uses must be open to that user.
+inline int RunCliUnprivileged(const std::vector<std::string>& args, const std::string& output,
+                              const std::string& errors) {
+    std::vector<std::string> all;
+    if (geteuid() == 0) all = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    all.push_back(MORVEL_CLI_PATH);
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    Spawned s;
+    s.pid = fork();
+    if (s.pid == 0) {
+        freopen(output.c_str(), "w", stdout);
+        freopen(errors.c_str(), "w", stderr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return Wait(s);
+}
+
 inline int RunCliProcess(const std::vector<std::string>& args, long fileSizeLimit = -1) {
     return Wait(StartCli(args, fileSizeLimit));
 }

@@ -5,7 +5,7 @@
 #   cli_docs_test.sh MORVEL_CLI
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-cli="$1"
+cli="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 page="$root/packaging/morvel-cli.1"
 failures=0
 fail() { echo "cli docs: $*" >&2; failures=$((failures + 1)); }
@@ -72,6 +72,27 @@ MORVEL_STORE="$store/other.sqlite" "$cli" --store "$store/s.sqlite" targets add 
 PATH="$(dirname "$cli"):$PATH"
 [ "$(offers morvel-cli --store "$store/s.sqlite" evaluate --target "")" = kind ] ||
   fail "--target does not offer the identifiers of the store given by --store"
+# From the temporary folder: a completion that took a word for a path would
+# make its store there.
+cd "$store"
+# --store=PATH, as typed (bash splits it at "=") and as one word.
+[ "$(offers morvel-cli --store = "$store/s.sqlite" rank --target "")" = kind ] ||
+  fail "--target does not offer the identifiers of the store given by --store=PATH"
+[ "$(offers morvel-cli "--store=$store/s.sqlite" rank --target "")" = kind ] ||
+  fail "--target does not offer the identifiers of the store given by --store=PATH as one word"
+# A leading ~ is the home folder; the store is only read, and a mistyped path
+# makes no store and no folder (the fault pinned: completion created both).
+cp "$store/s.sqlite" "$store/home.sqlite"
+[ "$(HOME="$store" offers morvel-cli --store '~/home.sqlite' rank --target "")" = kind ] ||
+  fail "--target does not read the store given as ~/PATH"
+(cd "$store" && { offers morvel-cli --store '~/x.sqlite' rank --target "" || true; } >/dev/null &&
+  { offers morvel-cli --store "newdir/typo.sqlite" rank --target "" || true; } >/dev/null)
+[ ! -e "$store/~" ] && [ ! -e "$store/newdir" ] && [ ! -e "$store/=" ] ||
+  fail "completion created a store or its folder"
+# An identifier with a blank is offered as one word.
+MORVEL_STORE="$store/other.sqlite" "$cli" --store "$store/s.sqlite" targets add "my kind" "Mine" "Free Bayes" >/dev/null
+[ "$(offers morvel-cli --store "$store/s.sqlite" targets delete my)" = 'my\ kind' ] ||
+  fail "an identifier with a blank is not offered as one word: $(offers morvel-cli --store "$store/s.sqlite" targets delete my)"
 
 ((failures == 0)) || exit 1
 echo "cli docs: 1 passed, 0 failed"

@@ -1,6 +1,8 @@
 #include "core/classify/Ranking.h"
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 
 #include "core/attributes/AttributeSlots.h"
 #include "core/classify/ClassifierTrace.h"
@@ -24,6 +26,43 @@ class FirstStepGains : public ClassifierTrace, public RecordingBox {
     int steps = 0;
 };
 
+double Entropy(const std::vector<std::int32_t>& counts, std::int32_t total) {
+    double h = 0;
+    for (const std::int32_t c : counts)
+        if (c > 0) h -= static_cast<double>(c) / total * std::log2(static_cast<double>(c) / total);
+    return h;
+}
+
+// The information gain and gain ratio of slot s over the examples with a value for it.
+void TextbookGains(const TrainingSet& classes, std::int32_t s, AttributeRank& rank) {
+    std::int32_t classCount = 0;
+    for (std::int32_t r = 1; r <= classes.LoadedCount(); ++r)
+        classCount = std::max(classCount, classes.ClassOf(r) + 1);
+    std::map<std::int32_t, std::vector<std::int32_t>> byValue;  // value -> examples per class
+    std::vector<std::int32_t> byClass(static_cast<std::size_t>(classCount), 0);
+    for (std::int32_t r = 1; r <= classes.LoadedCount(); ++r) {
+        const std::int32_t value = classes.Value(r, s);
+        if (value == 0) continue;
+        auto& counts = byValue[value];
+        counts.resize(static_cast<std::size_t>(classCount), 0);
+        ++counts[static_cast<std::size_t>(classes.ClassOf(r))];
+        ++byClass[static_cast<std::size_t>(classes.ClassOf(r))];
+        ++rank.valued;
+    }
+    if (rank.valued == 0) return;
+    double remaining = 0;
+    std::vector<std::int32_t> valueCounts;
+    for (const auto& [value, counts] : byValue) {
+        std::int32_t n = 0;
+        for (const std::int32_t c : counts) n += c;
+        valueCounts.push_back(n);
+        remaining += static_cast<double>(n) / rank.valued * Entropy(counts, n);
+    }
+    rank.informationGain = std::max(0.0, Entropy(byClass, rank.valued) - remaining);
+    const double split = Entropy(valueCounts, rank.valued);
+    rank.gainRatio = split > 0 ? rank.informationGain / split : 0;
+}
+
 }  // namespace
 
 TargetRanking RankAttributes(TrainingSet& classes, const ConfigTables& tables, std::int32_t k) {
@@ -40,7 +79,10 @@ TargetRanking RankAttributes(TrainingSet& classes, const ConfigTables& tables, s
     id3.Run(classes, AttributeSlots{}, slots, first);
 
     for (std::int32_t s = 1; s <= slots; ++s) {
-        AttributeRank rank{s, first.gains[s], AttributeRank::Coverage::kMixed};
+        AttributeRank rank;
+        rank.slot = s;
+        rank.gain = first.gains[s];
+        TextbookGains(classes, s, rank);
         if (IsSequenceSlot(s)) {
             std::int32_t found = 0, absent = 0;
             for (std::int32_t r = 1; r <= n; ++r) {

@@ -1,6 +1,8 @@
-// Ranking the attributes for a target: the information gain the ID3 walk
-// computes for each attribute at its first step, over all the target's
-// examples, and how the examples cover each search sequence.
+// Ranking the attributes for a target: the score the ID3 walk computes for
+// each attribute at its first step over all the target's examples (the
+// walk's own figure, which can be negative), beside the textbook information
+// gain and gain ratio over the examples that have a value for the attribute,
+// and how the examples cover each search sequence.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,13 @@ struct AttributeRank {
         kAlwaysFound,  // found in every example searched for it
     };
     std::int32_t slot = 0;
-    double gain = 0;
+    double gain = 0;  // the ID3 walk's score
+    // Over the examples with a value (not 0) for the slot, in bits: the
+    // entropy of the classes less that left once the value is known, and
+    // that divided by the entropy of the values (0 when one value covers all).
+    std::int32_t valued = 0;  // how many examples have a value
+    double informationGain = 0;
+    double gainRatio = 0;
     Coverage coverage = Coverage::kMixed;
 };
 

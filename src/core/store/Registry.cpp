@@ -111,6 +111,69 @@ Status AskDurable(sqlite3* db) {
     return Status::Ok();
 }
 
+// The ways Open connects to a store file, in the order it tries them.
+enum { kWritable, kReadable, kSnapshot };
+
+}  // namespace
+
+std::string Registry::SnapshotUri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+namespace {
+
+// Connects db to the file at path the way `how` says and reads its
+// application id and table count, without writing anything. Returns
+// SQLITE_ROW on success; otherwise the failing result code, why says why
+// (and opened whether the file opened but could not be read) and db is closed.
+int Connect(const std::string& path, int how, sqlite3*& db, std::int64_t& appId, std::int64_t& tables,
+            std::string& why, bool& opened) {
+    if (db) sqlite3_close_v2(db);
+    db = nullptr;
+    const int flags = (how == kWritable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
+                      SQLITE_OPEN_NOMUTEX | (how == kSnapshot ? SQLITE_OPEN_URI : 0);
+    const std::string name = how == kSnapshot ? Registry::SnapshotUri(path) : path;
+    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+    opened = rc == SQLITE_OK;
+    if (rc != SQLITE_OK) {
+        why = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close_v2(db);
+        db = nullptr;
+        return rc;
+    }
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_stmt* s = nullptr;
+    rc = sqlite3_prepare_v2(db,
+                            "SELECT (SELECT application_id FROM pragma_application_id),"
+                            " (SELECT count(*) FROM sqlite_master)",
+                            -1, &s, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        appId = sqlite3_column_int64(s, 0);
+        tables = sqlite3_column_int64(s, 1);
+    } else {
+        why = sqlite3_errmsg(db);
+        if (rc == SQLITE_OK || rc == SQLITE_DONE) rc = SQLITE_ERROR;
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_ROW) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
+    return rc;
+}
+
 // Creates every missing folder of dir with mode 0700.
 bool MakeFolders(const std::string& dir) {
     if (dir.empty()) return true;
@@ -146,9 +209,10 @@ std::string Registry::DefaultPath() {
     return base + "/morvel/store.sqlite";
 }
 
-Status Registry::Open(const std::string& path) {
+Status Registry::Open(const std::string& path, Access access) {
     UnregisterOpenStore(this);
     released_ = false;
+    access_ = access;
     statements_.clear();
     valuesInserts_.clear();
     keyCache_.clear();
@@ -168,6 +232,8 @@ Status Registry::Open(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
+    } else if (access == Access::kReadOnly) {
+        return fail(ErrnoText());
     } else {
         const auto slash = path.find_last_of('/');
         if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash)))
@@ -177,40 +243,34 @@ Status Registry::Open(const std::string& path) {
         if (fd >= 0) close(fd);
     }
 
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-        if (db_) sqlite3_close_v2(db_);
-        db_ = nullptr;
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
-            SQLITE_OK)
-            return fail(db_ ? sqlite3_errmsg(db_) : "out of memory");
-    }
-    sqlite3_busy_timeout(db_, 10000);
-    sqlite3_extended_result_codes(db_, 1);
-
-    // Look before writing anything: a file of another kind must stay as it is.
+    // Read-write where the file allows it, else read-only; where SQLite cannot
+    // share the store even for reading (no -shm can be made beside it), as an
+    // immutable snapshot of the main file.
     std::int64_t appId = 0, tables = 0;
-    {
-        sqlite3_stmt* s = nullptr;
-        int rc = sqlite3_prepare_v2(db_,
-                                    "SELECT (SELECT application_id FROM pragma_application_id),"
-                                    " (SELECT count(*) FROM sqlite_master)",
-                                    -1, &s, nullptr);
-        if (rc == SQLITE_OK) rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW) {
-            appId = sqlite3_column_int64(s, 0);
-            tables = sqlite3_column_int64(s, 1);
-        }
-        const std::string why = rc == SQLITE_ROW ? "" : sqlite3_errmsg(db_);
-        sqlite3_finalize(s);
-        if (rc != SQLITE_ROW)
-            return fail("the file is not a Morvel store (" + why + ")", Status::Kind::kCorrupt);
+    std::string why;
+    bool opened = false;
+    int rc = SQLITE_CANTOPEN;
+    int how = access == Access::kReadOnly ? kReadable : kWritable;
+    for (;; ++how) {
+        // Look before writing anything: a file of another kind must stay as it is.
+        rc = Connect(path, how, db_, appId, tables, why, opened);
+        if (rc == SQLITE_ROW || how == kSnapshot) break;
+        if ((rc & 0xFF) != SQLITE_READONLY && (rc & 0xFF) != SQLITE_CANTOPEN) break;
+        // A snapshot reads the main file alone: writes still in the log would be missed.
+        if (struct stat log;
+            how + 1 == kSnapshot && stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0)
+            return fail(why + "; its folder cannot be written and its log holds writes not yet in the file");
     }
+    if (rc != SQLITE_ROW)
+        return opened ? fail("the file is not a Morvel store (" + why + ")", Status::Kind::kCorrupt)
+                      : fail(why);
     if (appId != kApplicationId && (appId != 0 || tables != 0))
         return fail("the file is a database of another program", Status::Kind::kCorrupt);
 
-    readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
-    readOnlyReason_.clear();
+    readOnly_ = access == Access::kReadOnly || sqlite3_db_readonly(db_, "main") == 1;
+    readOnlyReason_ = access == Access::kReadOnly ? "it was opened for reading only"
+                      : how == kSnapshot ? "its folder cannot be written, so it is read as a snapshot"
+                                         : "";
     if (!readOnly_) {
         // A new store takes pages of 16 KiB (before the journal mode fixes
         // them): the examples are many small rows, and an import of a hundred
@@ -266,7 +326,7 @@ bool Registry::Connected() const {
     // operation, and reads as empty and refuses writes meanwhile.
     auto& self = const_cast<Registry&>(*this);
     const std::string path = path_;
-    self.Open(path);
+    self.Open(path, access_);
     self.released_ = db_ == nullptr;
     return db_ != nullptr;
 }
@@ -407,7 +467,7 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
 }
 
 Status Registry::ReadOnlyFailure() const {
-    return Status::IOError("the store " + path_ + " can only be read" +
+    return Status::IOError("the store " + path_ + " is read-only" +
                            (readOnlyReason_.empty() ? std::string() : ": " + readOnlyReason_));
 }
 
@@ -418,6 +478,8 @@ Status Registry::OpenKey(std::string_view path) {
 
 Status Registry::Write(std::string_view path, std::string_view name, std::int32_t type,
                        std::string_view bytes) {
+    // Said before SQLite would refuse it in its own words.
+    if (db_ && readOnly_) return Failed(ReadOnlyFailure());
     std::string ansiName;
     if (!codepage::ToAnsiExact(name, ansiName) || ansiName.size() > kMaxValueBytes)
         return Failed(CheckText("the value name", name));
@@ -533,7 +595,7 @@ Status Registry::DeleteKeyTree(std::string_view path) {
     const std::int64_t key = FindKey(path);
     if (!db_) return Failed(Status::IOError("the store is not open"));
     if (key < 0) return Status::Ok();
-    if (readOnly_) return Failed(Status::IOError("the store " + path_ + " can only be read"));
+    if (readOnly_) return Failed(ReadOnlyFailure());
     const bool own = groupDepth_ == 0;
     if (own && !Exec("SAVEPOINT deletetree")) return SqliteFailure("the key could not be removed");
     Status result;

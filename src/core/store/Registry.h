@@ -60,15 +60,26 @@ class Registry {
     // The store keeps its promises or says so: when the file cannot keep a
     // durable journal (WAL, or a rollback journal on disk) with full syncing,
     // the Registry opens for reading only and the result says why.
-    Status Open(const std::string& path);
+    //
+    // With Access::kReadOnly nothing is created or written: a missing file is
+    // an error, and every write is refused. Either way, a store whose folder
+    // cannot be written (so that SQLite cannot make the shared-memory file it
+    // needs to share the store) is read as an immutable snapshot of its main
+    // file, which is sound only while no other program writes the store.
+    enum class Access { kReadWrite, kReadOnly };
+    Status Open(const std::string& path, Access access = Access::kReadWrite);
+    // The URI that opens the file at path as such an immutable snapshot
+    // (with SQLITE_OPEN_URI).
+    static std::string SnapshotUri(const std::string& path);
     bool IsOpen() const { return db_ != nullptr || released_; }
 
     // Closes the connection until the next operation, which opens the store
-    // again as Open does; nothing while a WriteGroup or ReadSnapshot is under
-    // way. A program that waits for a person between pieces of work calls it
-    // before waiting, so that nothing it holds over that time (a connection
-    // whose file locks something else in the process dropped, a log that
-    // another program deleted under it) can lose or overwrite a later write.
+    // again as Open did (with the same access); nothing while a WriteGroup or
+    // ReadSnapshot is under way. A program that waits for a person between
+    // pieces of work calls it before waiting, so that nothing it holds over
+    // that time (a connection whose file locks something else in the process
+    // dropped, a log that another program deleted under it) can lose or
+    // overwrite a later write.
     void Release();
     // The file the store was opened from (also when it could not be opened).
     const std::string& Path() const { return path_; }
@@ -239,6 +250,7 @@ class Registry {
     std::string path_;
     sqlite3* db_ = nullptr;
     bool readOnly_ = true;
+    Access access_ = Access::kReadWrite;
     std::string readOnlyReason_;  // why a writable file is only read (empty: the file is read-only)
     bool released_ = false;       // Release closed the connection; the next operation opens it
     int groupDepth_ = 0;

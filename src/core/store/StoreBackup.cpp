@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/store/Registry.h"
 #include "core/store/StoreFiles.h"
 
 namespace morvel {
@@ -44,6 +45,19 @@ Status CopyStore(const std::string& storePath, const std::string& copy) {
         SQLITE_OK)
         return fail("cannot read the store " + storePath + ": " + sqlite3_errmsg(source));
     sqlite3_busy_timeout(source, 10000);
+    // A store in a folder that cannot be written is read as the Registry reads
+    // it there: as a snapshot of its main file.
+    if (sqlite3_exec(source, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const int code = sqlite3_errcode(source) & 0xFF;
+        if (code == SQLITE_READONLY || code == SQLITE_CANTOPEN) {
+            sqlite3_close_v2(source);
+            source = nullptr;
+            if (sqlite3_open_v2(Registry::SnapshotUri(storePath).c_str(), &source,
+                                SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                                nullptr) != SQLITE_OK)
+                return fail("cannot read the store " + storePath + ": " + sqlite3_errmsg(source));
+        }
+    }
     if (sqlite3_open_v2(copy.c_str(), &destination, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK)
         return fail("cannot write " + copy + ": " + sqlite3_errmsg(destination));
@@ -92,12 +106,27 @@ Status Rename(const std::string& from, const std::string& to, bool overwrite) {
     return Status::Ok();
 }
 
+// What a file of this type is called when it may not be replaced by a copy;
+// empty for a regular file, the only kind a copy may replace.
+std::string IrreplaceableKind(mode_t mode) {
+    if (S_ISREG(mode)) return {};
+    if (S_ISDIR(mode)) return "a folder";
+    // Replacing the link would leave its file as it was, and writing through
+    // it would write where the name does not say: neither is what was asked.
+    if (S_ISLNK(mode)) return "a symbolic link (name the file it points to)";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
 }  // namespace
 
 Status BackupStore(const std::string& storePath, const std::string& target, bool overwrite) {
     struct stat targetStat;
-    if (stat(target.c_str(), &targetStat) == 0) {
-        if (S_ISDIR(targetStat.st_mode)) return Status::InvalidInput(target + " is a folder");
+    if (lstat(target.c_str(), &targetStat) == 0) {
+        if (const std::string kind = IrreplaceableKind(targetStat.st_mode); !kind.empty())
+            return Status::InvalidInput(target + " is " + kind + ", which a copy never replaces");
         // Replacing the store's log or shared memory would lose what the log holds.
         if (IsFileOfStore(storePath, target))
             return Status::InvalidInput(target + " is the store itself or one of its own files");

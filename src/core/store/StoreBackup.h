@@ -12,10 +12,12 @@ namespace morvel {
 // whatever other programs write meanwhile, and is itself a store that opens
 // as it is. The copy is written beside target under a temporary name (mode
 // 0600), synced and then renamed to target, so target is never a half-written
-// file. An existing target is refused unless overwrite; the store itself or
-// one of its side files (-wal, -shm, -journal), a folder, and a store that is
-// open or was not closed cleanly (its log file lies beside it) always are. On
-// failure target is as it was and no temporary file is left; the message says why.
+// file. An existing regular file at target is replaced only when overwrite;
+// anything else there (a folder, a symbolic link, a device, a named pipe, a
+// socket), the store itself or one of its side files (-wal, -shm, -journal)
+// and a store that is open or was not closed cleanly (its log file lies
+// beside it) are always refused. On failure target is as it was and no
+// temporary file is left; the message says why.
 Status BackupStore(const std::string& storePath, const std::string& target, bool overwrite);
 
 }  // namespace morvel
