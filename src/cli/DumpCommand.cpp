@@ -23,9 +23,11 @@ class DumpCommand : public StoreCommand {
         std::replace(key.begin(), key.end(), '/', '\\');
         while (!key.empty() && key.front() == '\\') key.erase(key.begin());
         const std::string path = std::string(kBaseKey) + (key.empty() ? "" : "\\" + key);
-        if (!ExportRegedit4(registry, key_.empty() ? "" : path, out)) {
+        if (const Status s = ExportRegedit4(registry, key_.empty() ? "" : path, out); s.IsNotFound()) {
             err << "morvel-cli: no key " << path << " in the store\n";
             return 1;
+        } else if (!s) {
+            return Report(err, s);
         }
         return 0;
     }

@@ -16,7 +16,7 @@ class SequencesCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
-        LoadTables(registry, tables);
+        if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         if (set_->parsed())
             if (Status s = SaveSequenceTable(registry, tables, texts_); !s) return Report(err, s);
         for (int i = 1; i <= tables.SequenceCount; ++i) out << tables.SequenceTable[i] << "\n";

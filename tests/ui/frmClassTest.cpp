@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "GuiSupport.h"
+#include "StoreReads.h"
 #include "cli/Cli.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
@@ -96,7 +97,7 @@ class frmClassTest : public test::GuiTest {
     // Opens the window on file as the program does: tables loaded, file examined.
     // Examines file as the program does when it takes it as the current file.
     void Examine(const std::string& file) {
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         state.CurrentFile = file;
         state.AttributesValid = examiner.ComputeFileAttributes(file, state).ok();
         EXPECT_TRUE(state.AttributesValid);
@@ -151,7 +152,7 @@ class frmClassTest : public test::GuiTest {
         ExportRegedit4(registry, path, text);
         return text.str();
     }
-    std::int32_t StoredCount() { return registry.GetKeyNumber(ExamplesKeyPath(), "Count"); }
+    std::int32_t StoredCount() { return test::Number(registry, ExamplesKeyPath(), "Count"); }
 
     ConfigTables state;
     FileExaminer examiner;
