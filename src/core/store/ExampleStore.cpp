@@ -222,8 +222,14 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
                 "the store holds the largest possible example number; nothing was stored");
         target = stored + 1;
     }
-    if (Status s = registry_.SetKeyNumber(path, kCountValue, std::max(stored, target)); !s) return s;
-    if (Status s = WriteExample(registry_, ExampleKeyPath(target), example, 0); !s) return s;
+    // A write that fails says which store, as a failed Commit would.
+    auto writeFailure = [&](const Status& s) {
+        return s.IsInvalidInput() ? s
+                                  : s.Prefixed("The store " + registry_.Path() + " could not be written: ");
+    };
+    if (Status s = registry_.SetKeyNumber(path, kCountValue, std::max(stored, target)); !s)
+        return writeFailure(s);
+    if (Status s = WriteExample(registry_, ExampleKeyPath(target), example, 0); !s) return writeFailure(s);
     // The triggers marked the example: its compact row is made in this group.
     if (Status s = RefreshCompactExamples(registry_); !s) return s;
     if (Status s = group.Commit(); !s) return s;
