@@ -2,6 +2,7 @@
 // exit, never an answer from part of the examples: the last read each
 // command makes is failed, where a shorter answer would otherwise slip out.
 #include "cli/CliRunner.h"
+#include "core/store/Registry.h"
 #include "support/FaultVfs.h"
 
 namespace morvel {
@@ -41,6 +42,24 @@ TEST_F(ReadFailureTest, ClassifyEvaluateAndExportFailInsteadOfAnsweringFromPartO
     ExpectFailedLastRead({"export", "--format", "csv"});
     ExpectFailedLastRead({"export", "--format", "reg"});
     ExpectFailedLastRead({"targets"});
+}
+
+// Pins a fault: a store whose first read failed was called "not a store".
+TEST_F(ReadFailureTest, AStoreThatCannotBeReadAtOpeningIsAnIOErrorNotAnotherProgramsFile) {
+    FaultVfs& vfs = FaultVfs::Install();
+    // Each read that opening makes, failed in turn: SQLite retries some.
+    int failed = 0;
+    for (std::int64_t n = 1; n <= 8; ++n) {
+        Registry registry;
+        vfs.Arm(FaultVfs::Kind::kRead, n, FaultVfs::Fault::kIOError);
+        const Status opened = registry.Open(dir.Store());
+        vfs.Reset();
+        if (opened.ok()) continue;
+        ++failed;
+        EXPECT_TRUE(opened.IsIOError()) << "read " << n << ": " << opened.message();
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_EQ(Run({"targets"}), 0) << err.str();
 }
 
 }  // namespace

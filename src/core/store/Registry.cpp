@@ -198,9 +198,13 @@ Status Registry::Open(const std::string& path) {
             tables = sqlite3_column_int64(s, 1);
         }
         const std::string why = rc == SQLITE_ROW ? "" : sqlite3_errmsg(db_);
+        const int code = sqlite3_errcode(db_) & 0xFF;
         sqlite3_finalize(s);
-        if (rc != SQLITE_ROW)
+        // A file that is no database is not ours; one the system could not
+        // read may well be, and says so.
+        if (rc != SQLITE_ROW && (code == SQLITE_NOTADB || code == SQLITE_CORRUPT))
             return fail("the file is not a Morvel store (" + why + ")", Status::Kind::kCorrupt);
+        if (rc != SQLITE_ROW) return fail("it could not be read (" + why + ")");
     }
     if (appId != kApplicationId && (appId != 0 || tables != 0))
         return fail("the file is a database of another program", Status::Kind::kCorrupt);
@@ -236,8 +240,12 @@ Status Registry::Open(const std::string& path) {
     }
     statements_.resize(kStatementCount);
     for (int slot = 0; slot < kStatementCount; ++slot)
-        if (const auto& statement = Prepare(slot); !statement.valid())
+        if (const auto& statement = Prepare(slot); !statement.valid()) {
+            const int code = sqlite3_errcode(db_) & 0xFF;
+            if (code == SQLITE_IOERR || code == SQLITE_BUSY || code == SQLITE_NOMEM || code == SQLITE_FULL)
+                return fail("it could not be read (" + statement.error() + ")");
             return fail("its tables are damaged (" + statement.error() + ")", Status::Kind::kCorrupt);
+        }
     return Status::Ok();
 }
 
