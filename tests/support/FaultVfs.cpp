@@ -225,7 +225,7 @@ FaultVfs& FaultVfs::Install() {
 
 void FaultVfs::Reset() {
     calls_ = {};
-    armed_ = powerLoss_ = fired_ = poweredOff_ = false;
+    armed_ = powerLoss_ = fired_ = poweredOff_ = lasting_ = false;
 }
 
 void FaultVfs::Arm(Kind kind, std::int64_t n, Fault fault) {
@@ -235,6 +235,11 @@ void FaultVfs::Arm(Kind kind, std::int64_t n, Fault fault) {
     kind_ = kind;
     n_ = n;
     fault_ = fault;
+}
+
+void FaultVfs::ArmFrom(Kind kind, std::int64_t n, Fault fault) {
+    Arm(kind, n, fault);
+    lasting_ = true;
 }
 
 void FaultVfs::ArmPowerLoss(std::int64_t syncNumber) {
@@ -247,9 +252,9 @@ void FaultVfs::ArmPowerLoss(std::int64_t syncNumber) {
 int FaultVfs::Check(Kind kind) {
     const std::int64_t n = ++calls_[static_cast<int>(kind)];
     if (poweredOff_) return FailureOf(kind, Fault::kIOError);
-    if (!armed_ || kind != kind_ || n != n_) return SQLITE_OK;
+    if (!armed_ || kind != kind_ || (lasting_ ? n < n_ : n != n_)) return SQLITE_OK;
     fired_ = true;
-    armed_ = false;
+    armed_ = lasting_;
     if (powerLoss_) {
         PowerCut();
         return SQLITE_IOERR_FSYNC;

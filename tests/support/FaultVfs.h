@@ -31,6 +31,9 @@ class FaultVfs {
     // Counts from 0 again and disarms; a power cut is forgotten.
     void Reset();
     void Arm(Kind kind, std::int64_t n, Fault fault);
+    // The same, but every call of that kind from the n-th on fails: a disk
+    // that stays broken.
+    void ArmFrom(Kind kind, std::int64_t n, Fault fault);
     void ArmPowerLoss(std::int64_t syncNumber);
     // The calls of each kind since the last Reset.
     const Counts& Calls() const { return calls_; }
@@ -49,7 +52,7 @@ class FaultVfs {
   private:
     FaultVfs() = default;
     Counts calls_{};
-    bool armed_ = false, powerLoss_ = false, fired_ = false, poweredOff_ = false;
+    bool armed_ = false, powerLoss_ = false, fired_ = false, poweredOff_ = false, lasting_ = false;
     Kind kind_ = Kind::kRead;
     Fault fault_ = Fault::kIOError;
     std::int64_t n_ = 0;

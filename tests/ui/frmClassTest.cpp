@@ -14,6 +14,7 @@
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/RegExport.h"
+#include "support/FaultVfs.h"
 #include "ui/Messages.h"
 #include "ui/frmClass.h"
 
@@ -364,6 +365,22 @@ TEST_F(frmClassTest, AFailedRememberSaysSoAndKeepsTheValues) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(Boxes()[0]->currentText(), "typed");
     EXPECT_TRUE(examiner.AttributesFresh());
+}
+
+TEST_F(frmClassTest, ExamplesThatCannotBeReadAreShownAsAFailureWithNothingToRemember) {
+    StoreWithExamples();
+    Examine(Put("q0.exe", "alpha"));
+    // A connection made through the faulty file system, whose locks all fail.
+    test::FaultVfs& vfs = test::FaultVfs::Install();
+    Registry store;
+    ASSERT_TRUE(store.Open(dir.Store()).ok());
+    vfs.ArmFrom(test::FaultVfs::Kind::kLock, 1, test::FaultVfs::Fault::kIOError);
+    Open(store);
+    EXPECT_TRUE(test::Eventually([&] { return !messages.isEmpty(); }));
+    vfs.Reset();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromStdString(dir.Store()))) << messages[0].toStdString();
+    EXPECT_FALSE(Remember()->isEnabled());
 }
 
 TEST_F(frmClassTest, NoTargetsGiveNoRowsAndRememberAtOnce) {
