@@ -82,7 +82,7 @@ Store& StoreOf(int n) {
     if (!SaveSequenceTable(s.registry, s.state, sequences).ok() ||
         !SaveTargetTable(s.registry, s.state, targets).ok())
         std::abort();
-    LoadConfigurationTables(s.registry, s.state);
+    if (!LoadConfigurationTables(s.registry, s.state)) std::abort();
 
     std::mt19937 random(2024);
     Registry::WriteGroup group(s.registry);
@@ -111,7 +111,9 @@ Store& StoreOf(int n) {
 
 std::vector<RecordingBox> FastRun(Store& s) {
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(s.registry, s.state));
+    std::shared_ptr<const StoredExamples> examples;
+    if (!ExampleStore::Read(s.registry, s.state, examples)) std::abort();
+    classes.UseExamples(examples);
     ClassificationRun run;
     std::vector<RecordingBox> boxes(s.state.TargetCount);
     for (int k = 1; k <= s.state.TargetCount; ++k)
@@ -141,7 +143,8 @@ void Run(benchmark::State& state, int n) {
 void ReadExamples(benchmark::State& state, int n) {
     Store& s = StoreOf(n);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ExampleStore::Read(s.registry, s.state));
+        std::shared_ptr<const StoredExamples> examples;
+        benchmark::DoNotOptimize(ExampleStore::Read(s.registry, s.state, examples).ok());
     }
 }
 

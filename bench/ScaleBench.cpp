@@ -281,7 +281,10 @@ const Data& DataOf(int n) {
         d.error = "cannot make the store";
         return d;
     }
-    LoadConfigurationTables(registry, state);
+    if (!LoadConfigurationTables(registry, state)) {
+        d.error = "cannot read the store";
+        return d;
+    }
     const std::string csv = MakeCsv(n, state);
     test::WriteFile(d.csv, csv);
     std::int32_t first = 0, count = 0;
@@ -445,7 +448,7 @@ int ReadOnce(const std::string& how, const std::string& store) {
     Registry registry;
     if (!registry.Open(store)) return 2;
     ConfigTables state;
-    LoadConfigurationTables(registry, state);
+    if (!LoadConfigurationTables(registry, state)) return 2;
     // first-use: a store without compact rows; all-dirty: every row marked, as after a large import.
     const char* prepare = how == "first-use" ? "DELETE FROM compact_state"
                           : how == "all-dirty"
@@ -456,9 +459,13 @@ int ReadOnce(const std::string& how, const std::string& store) {
     const auto start = std::chrono::steady_clock::now();
     std::int64_t rows = 0;
     if (how == "values") {
-        rows = ReadExamplesFromValues(registry, state)->Rows();
+        std::shared_ptr<const StoredExamples> read;
+        if (!ReadExamplesFromValues(registry, state, read)) return 2;
+        rows = read->Rows();
     } else if (how == "compact") {
-        rows = ReadCompactExamples(registry, state)->Rows();
+        std::shared_ptr<const StoredExamples> read;
+        if (!ReadCompactExamples(registry, state, read)) return 2;
+        rows = read->Rows();
     } else if (prepare) {
         if (!RefreshCompactExamples(registry)) return 2;
     } else {

@@ -35,13 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(registry.SetKeyValue(key, name, type, bytes).ok());
 
     std::string text = "sentinel";
-    const bool found = registry.GetKeyText(key, name, text);
+    const bool found = registry.GetKeyText(key, name, text).ok();
+    std::int32_t number = -1;
     Check(found == (!bytes.empty() && bytes.size() <= 1024));
     std::string kept = bytes;
     if (!kept.empty() && kept.back() == '\0') kept.pop_back();
     if (!found) {
         Check(text.empty());
-        Check(registry.GetKeyNumber(key, name) == 0);
+        Check(registry.GetKeyNumber(key, name, number).ok() && number == 0);
     } else if (type == morvel::Registry::kTypeText) {
         Check(morvel::codepage::ToAnsi(text) == kept);
     } else if (type != morvel::Registry::kTypeNumber) {
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t v = 0;
         for (std::size_t i = 0; i < 4 && i < kept.size(); ++i)
             v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(kept[i])) << (8 * i);
-        Check(registry.GetKeyNumber(key, name) == static_cast<std::int32_t>(v));
+        Check(registry.GetKeyNumber(key, name, number).ok() && number == static_cast<std::int32_t>(v));
     }
     return 0;
 }

@@ -40,7 +40,12 @@ int main(int argc, char** argv) {
                                                            {QString::fromStdString(opened.message())}));
     morvel::ConfigTables tables;
     morvel::FileExaminer examiner;
-    morvel::StartUp(registry, tables, examiner, args);
+    // Tables read in part would store examples under the wrong names: a store
+    // that cannot be read is said and the program stops.
+    if (const morvel::Status started = morvel::StartUp(registry, tables, examiner, args); !started) {
+        morvel::toolkit::ShowMessage(nullptr, QString::fromStdString(started.message()));
+        return 1;
+    }
 
     morvel::ExampleStore examples(registry);
     morvel::ProgramWindows windows(registry, tables, examiner, examples);

@@ -20,7 +20,7 @@ class AttributesCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
-        LoadTables(registry, tables);
+        if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         std::vector<std::string> files;
         if (const int status = CollectBatchFiles(batch_, "attributes", in, files, err)) return status;
 

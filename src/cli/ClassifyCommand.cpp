@@ -39,12 +39,13 @@ class ClassifyCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
-        LoadTables(registry, tables);
+        if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         std::vector<std::string> files;
         if (const int status = CollectBatchFiles(batch_, "classify", in, files, err)) return status;
         HintWhenNoTargets(tables, err);
         // Once for all files: nothing writes examples meanwhile.
-        const auto examples = ExampleStore::Read(registry, tables);
+        std::shared_ptr<const StoredExamples> examples;
+        if (Status s = ExampleStore::Read(registry, tables, examples); !s) return Report(err, s);
 
         struct Worker {
             FileExaminer examiner;

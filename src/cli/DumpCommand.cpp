@@ -24,10 +24,19 @@ class DumpCommand : public StoreCommand {
         while (!key.empty() && key.front() == '\\') key.erase(key.begin());
         const std::string path = std::string(kBaseKey) + (key.empty() ? "" : "\\" + key);
         // Checked first: a key that does not exist gives no output at all.
-        if ((!key_.empty() && !registry.KeyExists(path)) ||
-            !ExportRegedit4(registry, key_.empty() ? "" : path, out)) {
+        if (!key_.empty()) {
+            bool exists = false;
+            if (const Status s = registry.KeyExists(path, exists); !s) return Report(err, s);
+            if (!exists) {
+                err << "morvel-cli: no key " << path << " in the store\n";
+                return 1;
+            }
+        }
+        if (const Status s = ExportRegedit4(registry, key_.empty() ? "" : path, out); s.IsNotFound()) {
             err << "morvel-cli: no key " << path << " in the store\n";
             return 1;
+        } else if (!s) {
+            return Report(err, s);
         }
         return 0;
     }

@@ -100,14 +100,15 @@ class EvaluateCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables state;
-        LoadTables(registry, state);
+        if (Status s = LoadTables(registry, state); !s) return Report(err, s);
         std::vector<std::int32_t> targets;
         if (!ChooseTargets(state, options_.target, targets, err)) return 1;
         if (targets.empty()) {
             err << "morvel-cli: no targets are defined\n";
             return 1;
         }
-        const auto examples = ExampleStore::Read(registry, state);
+        std::shared_ptr<const StoredExamples> examples;
+        if (Status s = ExampleStore::Read(registry, state, examples); !s) return Report(err, s);
         const unsigned jobs = options_.jobs > 0 ? options_.jobs : DefaultJobs();
         for (const std::int32_t k : targets) {
             const auto e =

@@ -131,10 +131,12 @@ class ExplainCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables state;
-        LoadTables(registry, state);
+        if (Status s = LoadTables(registry, state); !s) return Report(err, s);
         HintWhenNoTargets(state, err);
         TrainingSet classes;
-        classes.UseExamples(ExampleStore::Read(registry, state));
+        std::shared_ptr<const StoredExamples> examples;
+        if (Status s = ExampleStore::Read(registry, state, examples); !s) return Report(err, s);
+        classes.UseExamples(examples);
         ClassificationRun run;
         FileExaminer examiner;
         int status = 0;

@@ -185,11 +185,12 @@ class ExportCommand : public StoreCommand {
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         if (format_ == "reg") return WriteReg(registry, out, err);
         ConfigTables state;
-        LoadTables(registry, state);
+        if (Status s = LoadTables(registry, state); !s) return Report(err, s);
         std::vector<std::int32_t> targets;
         if (!ChooseTargets(state, target_, targets, err)) return 1;
         if (!target_.empty()) targets.resize(1);
-        const auto read = ExampleStore::Read(registry, state);
+        std::shared_ptr<const StoredExamples> read;
+        if (Status s = ExampleStore::Read(registry, state, read); !s) return Report(err, s);
         const StoredExamples& examples = *read;
         const ExportColumns columns = ColumnsFor(state, examples, targets);
         const auto rows = RowsFor(examples, columns, !target_.empty());

@@ -22,7 +22,7 @@ class RankCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables state;
-        LoadTables(registry, state);
+        if (Status s = LoadTables(registry, state); !s) return Report(err, s);
         std::vector<std::int32_t> targets;
         if (!ChooseTargets(state, target_, targets, err)) return 1;
         if (targets.empty()) {
@@ -30,7 +30,9 @@ class RankCommand : public StoreCommand {
             return 1;
         }
         TrainingSet classes;
-        classes.UseExamples(ExampleStore::Read(registry, state));
+        std::shared_ptr<const StoredExamples> examples;
+        if (Status s = ExampleStore::Read(registry, state, examples); !s) return Report(err, s);
+        classes.UseExamples(examples);
         for (const std::int32_t k : targets) {
             out << TargetHeading(state.TargetTable[k]) << "\n";
             const TargetRanking ranking = RankAttributes(classes, state, k);

@@ -34,7 +34,7 @@ class RememberCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
-        LoadTables(registry, tables);
+        if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         std::vector<std::string> assignments;
         SplitArguments(assignments);
         std::vector<RememberedValue> values;

@@ -16,7 +16,7 @@ class SequencesCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
-        LoadTables(registry, tables);
+        if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         if (set_->parsed()) {
             // The search texts are listed one per line.
             for (const std::string& text : texts_)

@@ -11,9 +11,9 @@
 
 namespace morvel {
 
-void LoadTables(const Registry& registry, ConfigTables& tables) {
+Status LoadTables(const Registry& registry, ConfigTables& tables) {
     tables.PlatformVersion = ConfigTables::kNtPlatformVersion;
-    LoadConfigurationTables(registry, tables);
+    return LoadConfigurationTables(registry, tables);
 }
 
 bool ChooseTargets(const ConfigTables& tables, const std::string& id, std::vector<std::int32_t>& targets,

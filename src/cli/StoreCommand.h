@@ -37,8 +37,9 @@ class StoreCommand {
 
 using StoreCommands = std::vector<std::unique_ptr<StoreCommand>>;
 
-// Loads the configuration tables as the program does at start-up.
-void LoadTables(const Registry& registry, ConfigTables& tables);
+// Loads the configuration tables as the program does at start-up; fails
+// when the store could not be read.
+Status LoadTables(const Registry& registry, ConfigTables& tables);
 
 // The positions (1..TargetCount) of the targets a command works on: every
 // target when id is empty, else those whose identifier is id exactly. Returns

@@ -23,7 +23,7 @@ class TargetsCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream&, std::ostream& out, std::ostream& err) override {
         ConfigTables tables;
-        LoadTables(registry, tables);
+        if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         auto rows = TargetList(tables);
         if (add_->parsed()) {
             if (std::find(kTargetMethods.begin(), kTargetMethods.end(), method_) == kTargetMethods.end()) {

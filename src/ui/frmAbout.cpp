@@ -100,7 +100,7 @@ void frmAbout::StartSysInfo() {
 }
 
 bool frmAbout::GetKeyValue(std::string_view KeyName, std::string_view SubKeyRef, std::string& KeyVal) const {
-    return registry_.GetKeyText(KeyName, SubKeyRef, KeyVal);
+    return registry_.GetKeyText(KeyName, SubKeyRef, KeyVal).ok();
 }
 
 }  // namespace morvel

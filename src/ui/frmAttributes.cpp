@@ -175,7 +175,7 @@ void frmAttributes::Form_Load() {
     const std::string interfaceKey = InterfaceKeyPath();
     auto text = [&](const std::string& name, QString& out) {
         std::string value;
-        const bool found = registry_.GetKeyText(interfaceKey, name, value);
+        const bool found = registry_.GetKeyText(interfaceKey, name, value).ok();
         out = Q(value);
         return found;
     };
@@ -226,12 +226,17 @@ void frmAttributes::Form_Load() {
     Label5->setVisible(v[slot::kSystemFlag] == kYes);
 
     // 9. Which list: a negative value counts as 0.
-    const int shown = registry_.GetKeyNumber(kBaseKey, kShowFoundValue) > 0 ? 1 : 0;
+    // The window's options: one that cannot be read takes its default.
+    auto option = [&](std::string_view name) {
+        std::int32_t value = 0;
+        return registry_.GetKeyNumber(kBaseKey, name, value) ? value : 0;
+    };
+    const int shown = option(kShowFoundValue) > 0 ? 1 : 0;
     Option1[shown]->setChecked(true);
     FillList(shown);
 
     // 10. The list's look: anything but 0 counts as three-dimensional.
-    Check6->setChecked(registry_.GetKeyNumber(kBaseKey, kListStyleValue) != 0);
+    Check6->setChecked(option(kListStyleValue) != 0);
     Check6_Click();
 
     // 11. The buttons follow the search text.
@@ -309,10 +314,12 @@ void frmAttributes::cmdFind_Click() {
 
 void frmAttributes::Command1_Click() {
     Registry::WriteGroup group(registry_);
-    registry_.SetKeyNumber(kBaseKey, kShowFoundValue, Option1[0]->isChecked() ? 0 : 1);
-    registry_.SetKeyNumber(kBaseKey, kListStyleValue, Check6->isChecked() ? 1 : 0);
+    // A failed write fails the group's Commit, which says why.
+    if (Status s = registry_.SetKeyNumber(kBaseKey, kShowFoundValue, Option1[0]->isChecked() ? 0 : 1); s)
+        s = registry_.SetKeyNumber(kBaseKey, kListStyleValue, Check6->isChecked() ? 1 : 0);
     if (const Status saved = group.Commit(); !saved) {
-        toolkit::ShowMessage(this, Text(registry_, msg::kOptionsNotSaved) + "\n\n" + ReasonText(registry_, saved));
+        toolkit::ShowMessage(this,
+                             Text(registry_, msg::kOptionsNotSaved) + "\n\n" + ReasonText(registry_, saved));
         return;
     }
     close();

@@ -263,8 +263,15 @@ void frmClass::Timer1_Timer() {
     for (int k = 1; k <= rows; ++k) runState->TargetTable[k] = rowTargets_[k];
     const AttributeSlots vector = vector_;
 
+    // Predictions from part of the examples would be wrong: a failed read is
+    // shown, and the window offers nothing to remember.
+    std::shared_ptr<const StoredExamples> examples;
+    if (const Status read = ExampleStore::Read(registry_, *runState, examples); !read) {
+        toolkit::ShowMessage(this, QString::fromStdString(read.message()));
+        return;
+    }
     auto classes = std::make_unique<TrainingSet>();
-    classes->UseExamples(ExampleStore::Read(registry_, *runState));
+    classes->UseExamples(examples);
     auto run = std::make_unique<ClassificationRun>();
     for (int k = 1; k <= rows; ++k) {
         lblName[k]->show();

@@ -153,7 +153,9 @@ void frmMain::RefreshCaption() {
 }
 
 void frmMain::UpdateInterface() {
-    registry_.OpenKey(InterfaceKeyPath());
+    // The key is made for the texts a language brings; a store that cannot
+    // be written keeps the captions it has.
+    static_cast<void>(registry_.OpenKey(InterfaceKeyPath()));
     for (QObject* menu :
          std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget, mnAdvanced, mnSysInfo,
                                          mnInfo, mnSettings, mnInterface, mnFileAttr, mnFileClass, mnFileRun})

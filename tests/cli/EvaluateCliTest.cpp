@@ -7,6 +7,7 @@
 #include <random>
 
 #include "CliRunner.h"
+#include "StoreReads.h"
 #include "core/classify/Evaluation.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
@@ -54,7 +55,7 @@ class EvaluationTest : public ::testing::Test {
             SaveTargetTable(registry, state,
                             {{"i", "I", "ID3-based"}, {"n", "N", "Naive Bayes"}, {"f", "F", "Free Bayes"}})
                 .ok());
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         std::string csv;
         for (int s = 1; s <= set.attributeCount; ++s) csv += CsvField(state.AttributeNames[s]) + ",";
         csv += "Targeti,Targetn,Targetf\r\n";
@@ -66,7 +67,7 @@ class EvaluationTest : public ::testing::Test {
         std::int32_t first = 0, count = 0;
         ExampleStore store(registry);
         ASSERT_TRUE(ImportExamplesCsv(store, csv, &first, &count).ok());
-        examples = ExampleStore::Read(registry, state);
+        examples = test::Examples(registry, state);
     }
 
     // The plain procedures' cross-validation on folds made from their own class order.

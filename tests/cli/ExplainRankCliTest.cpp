@@ -5,6 +5,7 @@
 #include <map>
 
 #include "CliRunner.h"
+#include "StoreReads.h"
 #include "core/classify/Id3Classifier.h"
 #include "core/classify/TrainingSet.h"
 #include "core/store/ConfigTables.h"
@@ -115,9 +116,9 @@ TEST_F(ExplainRankCliTest, RankOrdersTheFirstStepGainsAndFlagsSequences) {
     Registry registry;
     ASSERT_TRUE(registry.Open(dir.Store()).ok());
     ConfigTables state;
-    LoadConfigurationTables(registry, state);
+    test::LoadTables(registry, state);
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     classes.LoadExamples(state, 1);
     Id3Classifier id3;
     RecordingBox box;

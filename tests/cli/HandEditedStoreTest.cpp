@@ -6,6 +6,7 @@
 #include <random>
 
 #include "CliRunner.h"
+#include "StoreReads.h"
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
@@ -46,7 +47,7 @@ class HandEditedStoreTest : public test::CliRunner {
         EXPECT_TRUE(registry.Open(dir.Store()).ok());
         ConfigTables state;
         state.PlatformVersion = ConfigTables::kNtPlatformVersion;
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         FileExaminer examiner;
         EXPECT_TRUE(examiner.ComputeFileAttributes(file, state).ok());
         std::string text = file + "\n";

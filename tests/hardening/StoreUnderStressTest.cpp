@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "ProcessHarness.h"
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/attributes/FileExaminer.h"
 #include "core/store/CompactExamples.h"
@@ -36,7 +37,7 @@ class StoreUnderStressTest : public ::testing::Test {
         ASSERT_TRUE(registry.Open(dir.Store()).ok());
         ConfigTables state;
         state.PlatformVersion = ConfigTables::kNtPlatformVersion;
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         FileExaminer examiner;
         ASSERT_TRUE(examiner.ComputeFileAttributes(sample, state));
         for (int s = 1; s <= state.AttributeCount; ++s)
@@ -62,20 +63,20 @@ class StoreUnderStressTest : public ::testing::Test {
         Registry registry;
         EXPECT_TRUE(registry.Open(store).ok());
         Registry::ReadSnapshot snapshot(registry);
-        const std::int32_t count = registry.GetKeyNumber(kExamples, "Count");
+        const std::int32_t count = test::Number(registry, kExamples, "Count");
         std::vector<std::string> who;
         for (std::int32_t n = 1; n <= count; ++n) {
             const std::string key = kExamples + "\\Example" + std::to_string(n);
-            const auto values = registry.Values(key);
+            const auto values = test::ValuesOf(registry, key);
             EXPECT_EQ(values.size(), slots.size() + 2) << "example " << n << " is not complete";
             for (const auto& [name, value] : slots)
-                EXPECT_EQ(registry.GetKeyNumber(key, name), value) << n << name;
+                EXPECT_EQ(test::Number(registry, key, name), value) << n << name;
             std::string kind, w;
             EXPECT_TRUE(registry.GetKeyText(key, "Targetkind", kind)) << n;
             EXPECT_TRUE(registry.GetKeyText(key, "Targetwho", w)) << n;
             who.push_back(w);
         }
-        EXPECT_FALSE(registry.KeyExists(kExamples + "\\Example" + std::to_string(count + 1)));
+        EXPECT_FALSE(test::Exists(registry, kExamples + "\\Example" + std::to_string(count + 1)));
         return who;
     }
 
@@ -89,10 +90,10 @@ class StoreUnderStressTest : public ::testing::Test {
         ASSERT_TRUE(registry.Open(store).ok());
         EXPECT_LE(CheckCompactExamples(registry).stale, 0);  // -1: no rows built yet
         ConfigTables state;
-        LoadConfigurationTables(registry, state);
-        EXPECT_EQ(test::FirstDifference(*ReadCompactExamples(registry, state),
-                                        test::ReadFromValues(registry, state)),
-                  "");
+        test::LoadTables(registry, state);
+        EXPECT_EQ(
+            test::FirstDifference(*test::CompactRead(registry, state), test::ReadFromValues(registry, state)),
+            "");
     }
     // The store as one made before the compact rows: they are all built
     // again by the next writer (or reader that can write).

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "GuiSupport.h"
+#include "StoreReads.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/ProgramWindows.h"
@@ -65,8 +66,8 @@ TEST_F(ProgramWindowsTest, TheMainWindowOpensEachWindowOnceAndClosesTheAttribute
     // classification window stays.
     main->OpenFile(QString::fromStdString(second));
     EXPECT_EQ(files->Attributes(), nullptr);
-    EXPECT_EQ(registry.GetKeyNumber(kBaseKey, "ShowFound"), 0);
-    EXPECT_FALSE(registry.KeyExists(std::string(kBaseKey) + "\\ShowFound"));
+    EXPECT_EQ(test::Number(registry, kBaseKey, "ShowFound"), 0);
+    EXPECT_FALSE(test::Exists(registry, std::string(kBaseKey) + "\\ShowFound"));
     EXPECT_EQ(files->Classification(), classification);
 
     // A closed classification window is not shown again: the command opens a new one.
@@ -104,7 +105,7 @@ TEST_F(ProgramWindowsTest, RememberStoresTheVectorOfTheFileTheWindowClassified) 
     classification->findChildren<QComboBox*>("cmbValue").at(1)->setEditText("packed");
     QTest::mouseClick(remember, Qt::LeftButton);
     const std::string example = ExampleKeyPath(1);
-    EXPECT_EQ(registry.GetKeyNumber(example, "Containneedle"), 1);  // found, as in the first file
+    EXPECT_EQ(test::Number(registry, example, "Containneedle"), 1);  // found, as in the first file
     std::string value;
     EXPECT_TRUE(registry.GetKeyText(example, "Targetkind", value));
     EXPECT_EQ(value, "packed");

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "GuiSupport.h"
+#include "StoreReads.h"
 #include "ui/frmAbout.h"
 
 namespace morvel {
@@ -136,7 +137,7 @@ TEST_F(frmAboutTest, GetKeyValueReadsTextsAndNumbersFromTheStore) {
     value = "old";
     EXPECT_FALSE(box.GetKeyValue("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", value));
     EXPECT_EQ(value, "");
-    EXPECT_FALSE(registry.KeyExists("SOFTWARE\\Microsoft\\Shared Tools Location"));
+    EXPECT_FALSE(test::Exists(registry, "SOFTWARE\\Microsoft\\Shared Tools Location"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "EditorSupport.h"
+#include "StoreReads.h"
 #include "core/attributes/FileExaminer.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
@@ -32,7 +33,7 @@ class frmAdvAttrTest : public test::GuiTest {
     // The table as the program has it after start-up.
     void Sequences(const Texts& texts) {
         ASSERT_TRUE(SaveSequenceTable(registry, state, texts).ok());
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
     }
 
     // Opens the editor, runs steps in it; true when the steps closed it.
@@ -135,7 +136,7 @@ TEST_F(frmAdvAttrTest, OKDropsRowsThatRepeatAnEarlierOneInAnyLetterCase) {
         QTest::keyClick(List(window), Qt::Key_Return);  // Enter is OK
     }));
     EXPECT_EQ(Table(), (Texts{"MZ", "PE"}));
-    EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 2);
+    EXPECT_EQ(test::Number(registry, ContainKeyPath(), "Count"), 2);
     EXPECT_EQ(Stored("Value1"), "MZ");
     EXPECT_EQ(Stored("Value2"), "PE");
     EXPECT_EQ(state.AttributeCount, 18);
@@ -221,7 +222,7 @@ TEST_F(frmAdvAttrTest, CancelEscAndTheCloseBoxDiscardTheWorkingList) {
             Click(window, "Command4");
         }));
     }
-    EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 2);
+    EXPECT_EQ(test::Number(registry, ContainKeyPath(), "Count"), 2);
 }
 
 TEST_F(frmAdvAttrTest, OKWritesTheCountAndLeavesValuesAboveItInTheStore) {
@@ -233,7 +234,7 @@ TEST_F(frmAdvAttrTest, OKWritesTheCountAndLeavesValuesAboveItInTheStore) {
         }
         Click(window, "Command3");
     }));
-    EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 2);
+    EXPECT_EQ(test::Number(registry, ContainKeyPath(), "Count"), 2);
     EXPECT_EQ(Stored("Value1"), "c");
     EXPECT_EQ(Stored("Value2"), "d");
     EXPECT_EQ(Stored("Value3"), "c");
@@ -245,7 +246,7 @@ TEST_F(frmAdvAttrTest, OKWritesTheCountAndLeavesValuesAboveItInTheStore) {
         Click(window, "Command3");
     }));
     EXPECT_EQ(state.SequenceCount, 0);
-    EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 0);
+    EXPECT_EQ(test::Number(registry, ContainKeyPath(), "Count"), 0);
     EXPECT_EQ(Stored("Value1"), "c");
 }
 

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 
 #include "GuiSupport.h"
+#include "StoreReads.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
@@ -34,7 +35,7 @@ class frmAttributesTest : public test::GuiTest {
         GuiTest::SetUp();
         state.PlatformVersion = ConfigTables::kNtPlatformVersion;
         ASSERT_TRUE(SaveSequenceTable(registry, state, {"zeta", "gamma", "Alpha", "beta", "delta"}).ok());
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         file = dir / "setup.exe";
         // A DOS program holding three of the five sequences, in other letter case.
         test::WriteFile(file, "MZ" + std::string(100, '\0') + "ZETA alpha BeTa");
@@ -57,10 +58,10 @@ class frmAttributesTest : public test::GuiTest {
         ASSERT_TRUE(registry.OpenKey(std::string(kBaseKey)));
         ASSERT_TRUE(registry.SetKeyNumber(std::string(kBaseKey), name, value));
     }
-    std::int32_t Option(std::string_view name) { return registry.GetKeyNumber(kBaseKey, name); }
+    std::int32_t Option(std::string_view name) { return test::Number(registry, kBaseKey, name); }
     bool HasOption(std::string_view name) {
         std::string text;
-        return registry.GetKeyText(kBaseKey, name, text);
+        return registry.GetKeyText(kBaseKey, name, text).ok();
     }
 
     frmAttributes& Open(const std::string& path, Registry& store) {
@@ -272,7 +273,8 @@ TEST_F(frmAttributesTest, AnUnsavedCloseSaysSoAndStaysOpen) {
     Open(file, closed);
     QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(morvel::Text(closed, msg::kOptionsNotSaved))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].startsWith(morvel::Text(closed, msg::kOptionsNotSaved)))
+        << messages[0].toStdString();
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->Unloaded());
 }

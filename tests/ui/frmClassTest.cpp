@@ -9,10 +9,12 @@
 #include <sstream>
 
 #include "GuiSupport.h"
+#include "StoreReads.h"
 #include "cli/Cli.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/RegExport.h"
+#include "support/FaultVfs.h"
 #include "ui/Messages.h"
 #include "ui/frmClass.h"
 
@@ -96,7 +98,7 @@ class frmClassTest : public test::GuiTest {
     // Opens the window on file as the program does: tables loaded, file examined.
     // Examines file as the program does when it takes it as the current file.
     void Examine(const std::string& file) {
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         state.CurrentFile = file;
         state.AttributesValid = examiner.ComputeFileAttributes(file, state).ok();
         EXPECT_TRUE(state.AttributesValid);
@@ -151,7 +153,7 @@ class frmClassTest : public test::GuiTest {
         ExportRegedit4(registry, path, text);
         return text.str();
     }
-    std::int32_t StoredCount() { return registry.GetKeyNumber(ExamplesKeyPath(), "Count"); }
+    std::int32_t StoredCount() { return test::Number(registry, ExamplesKeyPath(), "Count"); }
 
     ConfigTables state;
     FileExaminer examiner;
@@ -363,6 +365,22 @@ TEST_F(frmClassTest, AFailedRememberSaysSoAndKeepsTheValues) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(Boxes()[0]->currentText(), "typed");
     EXPECT_TRUE(examiner.AttributesFresh());
+}
+
+TEST_F(frmClassTest, ExamplesThatCannotBeReadAreShownAsAFailureWithNothingToRemember) {
+    StoreWithExamples();
+    Examine(Put("q0.exe", "alpha"));
+    // A connection made through the faulty file system, whose locks all fail.
+    test::FaultVfs& vfs = test::FaultVfs::Install();
+    Registry store;
+    ASSERT_TRUE(store.Open(dir.Store()).ok());
+    vfs.ArmFrom(test::FaultVfs::Kind::kLock, 1, test::FaultVfs::Fault::kIOError);
+    Open(store);
+    EXPECT_TRUE(test::Eventually([&] { return !messages.isEmpty(); }));
+    vfs.Reset();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromStdString(dir.Store()))) << messages[0].toStdString();
+    EXPECT_FALSE(Remember()->isEnabled());
 }
 
 TEST_F(frmClassTest, NoTargetsGiveNoRowsAndRememberAtOnce) {

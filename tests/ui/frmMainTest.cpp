@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "GuiSupport.h"
+#include "StoreReads.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
@@ -123,8 +124,8 @@ TEST_F(frmMainTest, WithoutAFileTheTitleIsBareAndTheFileCommandsAreDisabled) {
     Choose("mnFile", "mnFileAttr");
     EXPECT_EQ(calls["attributes"], 0);
     // Loading created the interface key, and wrote nothing else.
-    EXPECT_TRUE(registry.KeyExists(InterfaceKeyPath()));
-    EXPECT_TRUE(registry.Values(InterfaceKeyPath()).empty());
+    EXPECT_TRUE(test::Exists(registry, InterfaceKeyPath()));
+    EXPECT_TRUE(test::ValuesOf(registry, InterfaceKeyPath()).empty());
 }
 
 TEST_F(frmMainTest, WithAValidFileTheTitleNamesItAndClassificationOpensAtOnce) {

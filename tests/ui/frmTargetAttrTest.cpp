@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
+#include "StoreReads.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
@@ -175,7 +176,7 @@ TEST_F(frmTargetAttrTest, WithNoTargetsDeleteAndPropertiesOnlyBeep) {
         QTest::keyClick(List(window), Qt::Key_Escape);
     }));
     EXPECT_EQ(state.TargetCount, 0);
-    EXPECT_FALSE(registry.KeyExists(TargetKeyPath()));
+    EXPECT_FALSE(test::Exists(registry, TargetKeyPath()));
 }
 
 TEST_F(frmTargetAttrTest, AddAppendsWhatTheDialogGivesAndCancelChangesNothing) {
@@ -205,7 +206,7 @@ TEST_F(frmTargetAttrTest, AddAppendsWhatTheDialogGivesAndCancelChangesNothing) {
     }));
     EXPECT_EQ(Table(), (std::vector<TargetEntry>{{"os", "Операционная система", "ID3-based"},
                                                  {"os", "", "ID3-based"}}));
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 2);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 2);
     EXPECT_EQ(Stored("Name1"), "Операционная система");
     EXPECT_EQ(Stored("Name2"), "");
     EXPECT_EQ(Stored("Method2"), "ID3-based");
@@ -224,7 +225,7 @@ TEST_F(frmTargetAttrTest, DeleteAtPosition2Of3MovesTheThirdUpWithItsOwnValues) {
         EXPECT_EQ(Table(), (std::vector<TargetEntry>{{"a", "A", "ID3-based"}, {"c", "C", "Free Bayes"}}));
         Click(window, "Command3");
     }));
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 2);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 2);
     EXPECT_EQ(Stored("Id2"), "c");
     EXPECT_EQ(Stored("Method2"), "Free Bayes");
 }
@@ -238,7 +239,7 @@ TEST_F(frmTargetAttrTest, DeletingTheOnlyTargetAndClosingWritesCountZero) {
         Click(window, "Command3");
     }));
     EXPECT_EQ(state.TargetCount, 0);
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 0);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 0);
     EXPECT_EQ(Stored("Id1"), "only");  // above the count, left in place
 }
 
@@ -254,7 +255,7 @@ TEST_F(frmTargetAttrTest, ClosingAfterTheCountWentFrom5To3LeavesPositions4And5In
         }
         Click(window, "Command3");
     }));
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 3);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 3);
     EXPECT_EQ(Stored("Id1"), "id2");
     EXPECT_EQ(Stored("Id2"), "id3");
     EXPECT_EQ(Stored("Id3"), "id5");
@@ -334,13 +335,13 @@ TEST_F(frmTargetAttrTest, EscKeepsTheChangesForTheRunWithoutStoringThem) {
         QTest::keyClick(List(window), Qt::Key_Escape);
     }));
     EXPECT_EQ(state.TargetCount, 1);
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 2);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 2);
     // Reopened, the list shows the table of this run; Close stores it.
     EXPECT_TRUE(Edit([&](QDialog& window) {
         EXPECT_EQ(test::Rows(List(window)), QStringList{frmTargetAttr::ListRow("b", "B")});
         Click(window, "Command3");
     }));
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 1);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 1);
     EXPECT_EQ(Stored("Id1"), "b");
 }
 
@@ -371,7 +372,7 @@ TEST_F(frmTargetAttrTest, With32TargetsAddIsDisabledAndDeletingAnyOneLeaves31) {
         EXPECT_EQ(state.TargetTable[31].Id, "t33");
         Click(window, "Command3");
     }));
-    EXPECT_EQ(registry.GetKeyNumber(TargetKeyPath(), "Count"), 31);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 31);
 }
 
 // The fault pinned: a character outside the store's code page, or a text over

@@ -14,7 +14,7 @@
 
 namespace morvel {
 
-class Status {
+class [[nodiscard]] Status {
   public:
     enum class Kind { kOk, kNotFound, kInvalidInput, kCorrupt, kIOError, kBusy };
 

@@ -16,25 +16,27 @@
 namespace morvel {
 namespace {
 
-// The id of the key at path, or -1 when it is missing.
-std::int64_t FindKeyId(sqlite3* db, std::string_view path) {
+// id: the key at path, or -1 when it is missing.
+Status FindKeyId(sqlite3* db, std::string_view path, std::int64_t& id) {
+    id = -1;
     SqlStatement find(db, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
-    if (!find.valid()) return -1;
+    if (!find.valid()) return find.Failure("the key " + std::string(path));
     const std::string lowered = codepage::LoweredAnsi(path);
     std::string_view rest = lowered;
-    std::int64_t id = 0;
+    std::int64_t found = 0;
     while (!rest.empty()) {
         const auto cut = rest.find('\\');
         const std::string_view part = rest.substr(0, cut);
         rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
         if (part.empty()) continue;
-        find.Bind(1, id).Bind(2, part);
-        const bool found = find.Row();
-        if (found) id = find.Int(0);
+        find.Bind(1, found).Bind(2, part);
+        Status step = find.Lookup("the key " + std::string(path));
+        if (step) found = find.Int(0);
         find.Reset();
-        if (!found) return -1;
+        if (!step) return step.IsNotFound() ? Status::Ok() : step;
     }
-    return id == 0 ? -1 : id;
+    if (found != 0) id = found;
+    return Status::Ok();
 }
 
 // The tables of the compact rows: a row per example key, the value names and
@@ -94,19 +96,18 @@ constexpr int kSchemaObjects = [] {
     return n;
 }();
 
-// Whether every table and trigger of kSchema is in the store: rows kept
-// while a trigger was missing (dropped by hand) cannot be trusted.
-bool HasSchema(sqlite3* db) {
+// built: the examples key the compact rows were built for (0: the store had
+// none), or -1 when the store has no usable compact rows. Rows kept while a
+// table or trigger was missing (dropped by hand) cannot be trusted.
+Status BuiltFor(sqlite3* db, std::int64_t& built) {
+    built = -1;
     SqlStatement count(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'compact\\_%' ESCAPE '\\'");
-    return count.valid() && count.Row() && count.Int(0) == kSchemaObjects;
-}
-
-// The examples key the compact rows were built for (0: the store had none),
-// or -1 when the store has no usable compact rows.
-std::int64_t BuiltFor(sqlite3* db) {
-    if (!HasSchema(db)) return -1;
+    Status read = count.Lookup("the tables of the compact examples");
+    if (!read || count.Int(0) != kSchemaObjects) return read.IsNotFound() ? Status::Ok() : read;
     SqlStatement state(db, "SELECT examples FROM compact_state");
-    return state.valid() && state.Row() ? state.Int(0) : -1;
+    read = state.Lookup("the state of the compact examples");
+    if (read) built = state.Int(0);
+    return read.IsNotFound() ? Status::Ok() : read;
 }
 
 void PutVarint(std::string& out, std::uint64_t v) {
@@ -141,18 +142,17 @@ class NumberedTexts {
   public:
     NumberedTexts(const char* load, const char* insert) : load_(load), insert_(insert) {}
 
-    bool Load(sqlite3* db) {
+    Status Load(sqlite3* db) {
         SqlStatement all(db, load_);
-        if (!all.valid()) return false;
-        while (all.Row()) {
+        Status read = all.EachRow("the names and texts of the compact examples", [&] {
             const auto id = static_cast<std::size_t>(all.Int(0));
-            if (id == 0 || id > (1u << 30)) continue;  // a damaged table: not ours to number
+            if (id == 0 || id > (1u << 30)) return;  // a damaged table: not ours to number
             if (id >= texts_.size()) texts_.resize(id + 1);
             texts_[id] = all.Blob(1);
             ids_.emplace(texts_[id], static_cast<std::uint32_t>(id));
-        }
+        });
         stored_ = texts_.size();
-        return true;
+        return read;
     }
     std::uint32_t IdOf(std::string_view text) {
         if (auto it = ids_.find(text); it != ids_.end()) return it->second;
@@ -163,12 +163,16 @@ class NumberedTexts {
     }
     const std::string& TextOf(std::uint64_t id) const { return texts_[id < texts_.size() ? id : 0]; }
     std::size_t Size() const { return texts_.size(); }
-    bool SaveNew(sqlite3* db) {
+    Status SaveNew(sqlite3* db) {
         SqlStatement insert(db, insert_);
         for (std::size_t id = stored_; id < texts_.size(); ++id)
-            if (!insert.Bind(1, static_cast<std::int64_t>(id)).Bind(2, texts_[id]).Done()) return false;
+            if (Status s = insert.Bind(1, static_cast<std::int64_t>(id))
+                               .Bind(2, texts_[id])
+                               .Run("the names and texts of the compact examples");
+                !s)
+                return s;
         stored_ = texts_.size();
-        return true;
+        return Status::Ok();
     }
 
   private:
@@ -266,11 +270,12 @@ struct ExpectedRow {
 
 // Builds the rows of every direct subkey of the examples key from the values,
 // in key order; visit(key, row) for each subkey that has values.
+// On a failure visit has met part of the rows only, and the result says why.
 template <typename Visit>
-void BuildAllRows(const Registry& registry, NameTable& names, TextTable& texts, Visit&& visit) {
+Status BuildAllRows(const Registry& registry, NameTable& names, TextTable& texts, Visit&& visit) {
     BodyBuilder builder(names, texts);
     std::int64_t key = -1, number = 0;
-    registry.ForEachSubkeyValue(ExamplesKeyPath(), [&](const Registry::StreamedValue& value) {
+    Status read = registry.ForEachSubkeyValue(ExamplesKeyPath(), [&](const Registry::StreamedValue& value) {
         if (value.subkeyId != key) {
             if (key >= 0) visit(key, ExpectedRow{true, number, builder.Take()});
             key = value.subkeyId;
@@ -278,7 +283,9 @@ void BuildAllRows(const Registry& registry, NameTable& names, TextTable& texts, 
         }
         builder.Add(value.lname, value.type, value.data);
     });
+    if (!read) return read;
     if (key >= 0) visit(key, ExpectedRow{true, number, builder.Take()});
+    return read;
 }
 
 // Builds the row of one key from its values: none when the key is missing,
@@ -294,21 +301,24 @@ class RowBuilder {
           builder_(names, texts) {}
     bool valid() const { return key_.valid() && values_.valid(); }
 
-    ExpectedRow Build(std::int64_t key) {
-        ExpectedRow row;
+    // row: the key's row, made only from a complete read of its values.
+    Status Build(std::int64_t key, ExpectedRow& row) {
+        row = ExpectedRow();
+        if (examples_ <= 0) return Status::Ok();
         key_.Bind(1, key);
-        const bool child = examples_ > 0 && key_.Row() && key_.Int(0) == examples_;
+        Status found = key_.Lookup("an example key");
+        const bool child = found && key_.Int(0) == examples_;
         if (child) row.number = ExampleNumberOf(key_.Blob(1));
         key_.Reset();
-        if (!child) return row;
+        if (!child) return found.IsNotFound() ? Status::Ok() : found;
         values_.Bind(1, key);
-        while (values_.Row()) {
+        Status read = values_.EachRow("the values of an example", [&] {
             row.present = true;
             builder_.Add(values_.Blob(0), static_cast<std::int32_t>(values_.Int(1)), values_.Blob(2));
-        }
-        values_.Reset();
+        });
         row.body = builder_.Take();
-        return row;
+        if (!read) row = ExpectedRow();
+        return read;
     }
 
   private:
@@ -318,11 +328,10 @@ class RowBuilder {
 };
 
 // The keys marked dirty, in key order.
-std::vector<std::int64_t> DirtyKeys(sqlite3* db) {
-    std::vector<std::int64_t> dirty;
+Status DirtyKeys(sqlite3* db, std::vector<std::int64_t>& dirty) {
+    dirty.clear();
     SqlStatement marked(db, "SELECT key FROM compact_dirty ORDER BY key");
-    while (marked.Row()) dirty.push_back(marked.Int(0));
-    return dirty;
+    return marked.EachRow("the marks of the compact examples", [&] { dirty.push_back(marked.Int(0)); });
 }
 
 // Turns rows met in key order into what a read of the values met in the same
@@ -428,16 +437,19 @@ class ExampleAssembler {
     std::vector<std::int32_t> textIndex_;  // text number -> index in s_.texts
 };
 
-// About how many rows a read meets: the subkeys of the examples key.
-std::size_t SubkeyCount(sqlite3* db, std::int64_t key) {
-    SqlStatement count(db, "SELECT count(*) FROM keys WHERE parent=?1");
-    return key > 0 && count.Bind(1, key).Row() ? static_cast<std::size_t>(count.Int(0)) : 0;
+// count: about how many rows a read meets: the subkeys of the examples key.
+Status SubkeyCount(sqlite3* db, std::int64_t key, std::size_t& count) {
+    count = 0;
+    if (key <= 0) return Status::Ok();
+    SqlStatement subkeys(db, "SELECT count(*) FROM keys WHERE parent=?1");
+    Status read = subkeys.Bind(1, key).Lookup("the example keys");
+    if (read) count = static_cast<std::size_t>(subkeys.Int(0));
+    return read;
 }
 
-Status Failure(const Registry& registry, const std::string& what) {
-    sqlite3* db = registry.Connection();
-    return Status::IOError("The store " + registry.Path() + " could not " + what + ": " +
-                           (db ? sqlite3_errmsg(db) : "the store is not open"));
+// A failed read or write of the compact rows, naming the store.
+Status Failure(const Registry& registry, const std::string& what, const Status& why) {
+    return why.Prefixed("The store " + registry.Path() + " could not " + what + ": ");
 }
 
 }  // namespace
@@ -446,112 +458,179 @@ Status RefreshCompactExamples(Registry& registry) {
     Registry::WriteGroup group(registry);
     sqlite3* db = registry.Connection();
     if (!db) return Status::IOError("the store is not open");
-    const std::int64_t examples = std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0);
-    const bool built = BuiltFor(db) == examples;
+    std::int64_t examples = -1, builtFor = -1;
+    if (Status s = FindKeyId(db, ExamplesKeyPath(), examples); !s)
+        return Failure(registry, "read its examples", s);
+    examples = std::max<std::int64_t>(examples, 0);
+    if (Status s = BuiltFor(db, builtFor); !s) return Failure(registry, "read its compact examples", s);
+    const bool built = builtFor == examples;
     if (!built && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return Failure(registry, "make the tables of its compact examples");
+        return Failure(registry, "make the tables of its compact examples",
+                       Status::IOError(sqlite3_errmsg(db)));
     NameTable names;
     TextTable texts;
-    if (!names.Load(db) || !texts.Load(db)) return Failure(registry, "read its compact examples");
+    if (Status s = names.Load(db); !s) return Failure(registry, "read its compact examples", s);
+    if (Status s = texts.Load(db); !s) return Failure(registry, "read its compact examples", s);
 
     if (!built) {
         // Built for another key, or never: build every row. The rows count
         // only once the state row names the key again, at the very end.
-        SqlStatement clear(db, "DELETE FROM compact_state");
-        SqlStatement clearRows(db, "DELETE FROM compact_examples");
-        SqlStatement clearMarks(db, "DELETE FROM compact_dirty");
-        if (!clear.Done() || !clearRows.Done() || !clearMarks.Done())
-            return Failure(registry, "clear its compact examples");
+        for (const char* sql :
+             {"DELETE FROM compact_state", "DELETE FROM compact_examples", "DELETE FROM compact_dirty"})
+            if (Status s = SqlStatement(db, sql).Run("the compact examples"); !s)
+                return Failure(registry, "clear its compact examples", s);
         SqlStatement insert(db, "INSERT INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-        bool written = insert.valid();
-        if (examples > 0)
-            BuildAllRows(registry, names, texts, [&](std::int64_t key, const ExpectedRow& row) {
-                written = written && insert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Done();
+        Status written = insert.valid() ? Status::Ok() : insert.Failure("the compact examples");
+        if (examples > 0) {
+            Status read = BuildAllRows(registry, names, texts, [&](std::int64_t key, const ExpectedRow& row) {
+                if (written)
+                    written =
+                        insert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Run("a compact example");
             });
-        SqlStatement state(db, "INSERT INTO compact_state(examples) VALUES(?1)");
-        if (!written || !names.SaveNew(db) || !texts.SaveNew(db) || !state.Bind(1, examples).Done())
-            return Failure(registry, "store its compact examples");
+            if (!read) return Failure(registry, "read its examples", read);
+        }
+        if (written) written = names.SaveNew(db);
+        if (written) written = texts.SaveNew(db);
+        if (written)
+            written = SqlStatement(db, "INSERT INTO compact_state(examples) VALUES(?1)")
+                          .Bind(1, examples)
+                          .Run("the state of the compact examples");
+        if (!written) return Failure(registry, "store its compact examples", written);
         return group.Commit();
     }
 
-    const std::vector<std::int64_t> dirty = DirtyKeys(db);
+    std::vector<std::int64_t> dirty;
+    if (Status s = DirtyKeys(db, dirty); !s) return Failure(registry, "read its compact examples", s);
     if (dirty.empty()) return group.Commit();
     RowBuilder builder(db, examples, names, texts);
     SqlStatement upsert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
     SqlStatement remove(db, "DELETE FROM compact_examples WHERE key=?1");
     SqlStatement unmark(db, "DELETE FROM compact_dirty WHERE key=?1");
     if (!builder.valid() || !upsert.valid() || !remove.valid() || !unmark.valid())
-        return Failure(registry, "keep its compact examples");
-    std::vector<std::pair<std::int64_t, ExpectedRow>> rows;
-    rows.reserve(dirty.size());
-    for (const std::int64_t key : dirty) rows.emplace_back(key, builder.Build(key));
-    if (!names.SaveNew(db) || !texts.SaveNew(db)) return Failure(registry, "store its compact examples");
+        return Failure(registry, "keep its compact examples", Status::IOError(sqlite3_errmsg(db)));
+    // Every row is built from a complete read of its values before any is
+    // written: a read that fails leaves every key dirty.
+    std::vector<std::pair<std::int64_t, ExpectedRow>> rows(dirty.size());
+    for (std::size_t i = 0; i < dirty.size(); ++i) {
+        rows[i].first = dirty[i];
+        if (Status s = builder.Build(dirty[i], rows[i].second); !s)
+            return Failure(registry, "read its examples", s);
+    }
+    if (Status s = names.SaveNew(db); !s) return Failure(registry, "store its compact examples", s);
+    if (Status s = texts.SaveNew(db); !s) return Failure(registry, "store its compact examples", s);
     // A row is written before its mark goes, so a failure in between leaves
     // the key dirty rather than wrong.
     for (const auto& [key, row] : rows) {
-        const bool written = row.present ? upsert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Done()
-                                         : remove.Bind(1, key).Done();
-        if (!written || !unmark.Bind(1, key).Done()) return Failure(registry, "store its compact examples");
+        Status written =
+            row.present ? upsert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Run("a compact example")
+                        : remove.Bind(1, key).Run("a compact example");
+        if (written) written = unmark.Bind(1, key).Run("the mark of a compact example");
+        if (!written) return Failure(registry, "store its compact examples", written);
     }
     return group.Commit();
 }
 
-bool CompactExamplesNeedRefresh(const Registry& registry) {
+Status CompactExamplesNeedRefresh(const Registry& registry, bool& need) {
+    need = false;
     const Registry::ReadSnapshot read(registry);
     sqlite3* db = registry.Connection();
-    if (BuiltFor(db) != std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0)) return true;
+    std::int64_t examples = -1, builtFor = -1;
+    Status s = FindKeyId(db, ExamplesKeyPath(), examples);
+    if (s) s = BuiltFor(db, builtFor);
+    if (!s) return Failure(registry, "read its compact examples", s);
+    if (builtFor != std::max<std::int64_t>(examples, 0)) {
+        need = true;
+        return Status::Ok();
+    }
     SqlStatement marked(db, "SELECT 1 FROM compact_dirty LIMIT 1");
-    return marked.Row();
+    s = marked.Lookup("the marks of the compact examples");
+    need = s.ok();
+    return s || s.IsNotFound() ? Status::Ok() : Failure(registry, "read its compact examples", s);
 }
 
-std::shared_ptr<const StoredExamples> ReadExamplesFromValues(const Registry& registry,
-                                                             const ConfigTables& tables) {
+Status ReadExamplesFromValues(const Registry& registry, const ConfigTables& tables,
+                              std::shared_ptr<const StoredExamples>& examples) {
+    examples.reset();
+    // A store that could not be opened reads as empty (Registry::Open).
+    if (!registry.IsOpen()) {
+        examples = std::make_shared<const StoredExamples>();
+        return Status::Ok();
+    }
     auto fresh = std::make_shared<StoredExamples>();
     const Registry::ReadSnapshot read(registry);
-    fresh->storedCount = std::max(registry.GetKeyNumber(ExamplesKeyPath(), kCountValue), 0);
+    std::int32_t count = 0;
+    if (Status s = registry.GetKeyNumber(ExamplesKeyPath(), kCountValue, count); !s) return s;
+    fresh->storedCount = std::max(count, 0);
     sqlite3* db = registry.Connection();
-    ExampleAssembler assembler(*fresh, tables, SubkeyCount(db, FindKeyId(db, ExamplesKeyPath())));
+    std::int64_t key = -1;
+    std::size_t expected = 0;
+    Status s = FindKeyId(db, ExamplesKeyPath(), key);
+    if (s) s = SubkeyCount(db, key, expected);
+    if (!s) return Failure(registry, "read its examples", s);
+    ExampleAssembler assembler(*fresh, tables, expected);
     NameTable names;
     TextTable texts;
-    BuildAllRows(registry, names, texts, [&](std::int64_t, const ExpectedRow& row) {
-        assembler.Add(names, texts, row.number, row.body);
-    });
+    if (Status built = BuildAllRows(
+            registry, names, texts,
+            [&](std::int64_t, const ExpectedRow& row) { assembler.Add(names, texts, row.number, row.body); });
+        !built)
+        return built;
     assembler.Finish();
-    return fresh;
+    examples = std::move(fresh);
+    return Status::Ok();
 }
 
-std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry,
-                                                          const ConfigTables& tables) {
+Status ReadCompactExamples(const Registry& registry, const ConfigTables& tables,
+                           std::shared_ptr<const StoredExamples>& examples) {
+    examples.reset();
+    // A store that could not be opened reads as empty (Registry::Open).
+    if (!registry.IsOpen()) {
+        examples = std::make_shared<const StoredExamples>();
+        return Status::Ok();
+    }
     const Registry::ReadSnapshot read(registry);
     sqlite3* db = registry.Connection();
-    const std::int64_t examples = FindKeyId(db, ExamplesKeyPath());
+    std::int64_t key = -1, builtFor = -1;
+    Status s = FindKeyId(db, ExamplesKeyPath(), key);
+    if (s) s = BuiltFor(db, builtFor);
+    if (!s) return Failure(registry, "read its examples", s);
+    if (key < 0 || builtFor != key) return ReadExamplesFromValues(registry, tables, examples);
     NameTable names;
     TextTable texts;
-    if (examples < 0 || BuiltFor(db) != examples || !names.Load(db) || !texts.Load(db))
-        return ReadExamplesFromValues(registry, tables);
-
     auto fresh = std::make_shared<StoredExamples>();
-    fresh->storedCount = std::max(registry.GetKeyNumber(ExamplesKeyPath(), kCountValue), 0);
-    ExampleAssembler assembler(*fresh, tables, SubkeyCount(db, examples));
-    const std::vector<std::int64_t> dirty = DirtyKeys(db);
-    RowBuilder builder(db, examples, names, texts);
+    std::int32_t count = 0;
+    std::size_t expected = 0;
+    std::vector<std::int64_t> dirty;
+    if (s) s = names.Load(db);
+    if (s) s = texts.Load(db);
+    if (s) s = registry.GetKeyNumber(ExamplesKeyPath(), kCountValue, count);
+    if (s) s = SubkeyCount(db, key, expected);
+    if (s) s = DirtyKeys(db, dirty);
+    if (!s) return Failure(registry, "read its examples", s);
+    fresh->storedCount = std::max(count, 0);
+    ExampleAssembler assembler(*fresh, tables, expected);
+    RowBuilder builder(db, key, names, texts);
     std::size_t next = 0;
     // Dirty keys before key (all when key is -1) are read from their values.
-    auto fromValues = [&](std::int64_t key) {
-        for (; next < dirty.size() && (key < 0 || dirty[next] < key); ++next)
-            if (const ExpectedRow row = builder.Build(dirty[next]); row.present)
+    auto fromValues = [&](std::int64_t before) {
+        ExpectedRow row;
+        for (; s && next < dirty.size() && (before < 0 || dirty[next] < before); ++next)
+            if (s = builder.Build(dirty[next], row); s && row.present)
                 assembler.Add(names, texts, row.number, row.body);
     };
     SqlStatement rows(db, "SELECT key, number, body FROM compact_examples ORDER BY key");
-    while (rows.Row()) {
-        const std::int64_t key = rows.Int(0);
-        fromValues(key);
-        if (next < dirty.size() && dirty[next] == key) continue;  // read from the values next
+    Status each = rows.EachRow("the compact examples", [&] {
+        const std::int64_t at = rows.Int(0);
+        fromValues(at);
+        if (next < dirty.size() && dirty[next] == at) return;  // read from the values next
         assembler.Add(names, texts, rows.Int(1), rows.Blob(2));
-    }
-    fromValues(-1);
+    });
+    if (each) fromValues(-1);
+    if (!each) s = each;
+    if (!s) return Failure(registry, "read its examples", s);
     assembler.Finish();
-    return fresh;
+    examples = std::move(fresh);
+    return Status::Ok();
 }
 
 struct NewExampleRows::Tables {
@@ -571,12 +650,14 @@ NewExampleRows::NewExampleRows(Registry& registry) : registry_(registry) {
     sqlite3* db = registry_.Connection();
     if (!status_) return;
     tables_ = std::make_unique<Tables>();
-    if (!tables_->names.Load(db) || !tables_->texts.Load(db)) {
-        status_ = Failure(registry_, "read its compact examples");
+    if (status_ = tables_->names.Load(db); status_) status_ = tables_->texts.Load(db);
+    if (!status_) {
+        status_ = Failure(registry_, "read its compact examples", status_);
         return;
     }
     if (sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK) {
-        status_ = Failure(registry_, "write its examples without its triggers");
+        status_ = Failure(registry_, "write its examples without its triggers",
+                          Status::IOError(sqlite3_errmsg(db)));
         return;
     }
     triggersOff_ = true;
@@ -602,17 +683,22 @@ Status NewExampleRows::Finish() {
     if (!status_) return status_;
     sqlite3* db = registry_.Connection();
     SqlStatement insert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-    bool written = insert.valid() && tables_->names.SaveNew(db) && tables_->texts.SaveNew(db);
+    Status written = insert.valid() ? tables_->names.SaveNew(db) : insert.Failure("the compact examples");
+    if (written) written = tables_->texts.SaveNew(db);
     for (const auto& row : tables_->rows)
-        written = written && insert.Bind(1, row.key).Bind(2, row.number).Bind(3, row.body).Done();
+        if (written)
+            written = insert.Bind(1, row.key).Bind(2, row.number).Bind(3, row.body).Run("a compact example");
     // Rows built for a store without an examples key: that key is new, and
     // these are all of its examples.
-    if (written && BuiltFor(db) == 0) {
-        SqlStatement state(db, "UPDATE compact_state SET examples=?1");
-        written = state.Bind(1, std::max<std::int64_t>(FindKeyId(db, ExamplesKeyPath()), 0)).Done();
-    }
+    std::int64_t builtFor = -1, examples = -1;
+    if (written) written = BuiltFor(db, builtFor);
+    if (written && builtFor == 0) written = FindKeyId(db, ExamplesKeyPath(), examples);
+    if (written && builtFor == 0)
+        written = SqlStatement(db, "UPDATE compact_state SET examples=?1")
+                      .Bind(1, std::max<std::int64_t>(examples, 0))
+                      .Run("the state of the compact examples");
     tables_.reset();
-    status_ = written ? Status::Ok() : Failure(registry_, "store its compact examples");
+    status_ = written ? Status::Ok() : Failure(registry_, "store its compact examples", written);
     return status_;
 }
 
@@ -620,30 +706,38 @@ CompactExamplesCheck CheckCompactExamples(const Registry& registry) {
     CompactExamplesCheck check;
     const Registry::ReadSnapshot read(registry);
     sqlite3* db = registry.Connection();
-    const std::int64_t examples = FindKeyId(db, ExamplesKeyPath());
+    std::int64_t examples = -1, builtFor = -1;
     NameTable names;
     TextTable texts;
-    if (BuiltFor(db) != std::max<std::int64_t>(examples, 0) || !names.Load(db) || !texts.Load(db))
-        return check;
     std::unordered_map<std::int64_t, ExpectedRow> expected;
-    if (examples > 0)
-        BuildAllRows(registry, names, texts,
-                     [&](std::int64_t key, ExpectedRow row) { expected[key] = std::move(row); });
-    const std::vector<std::int64_t> dirty = DirtyKeys(db);
+    std::vector<std::int64_t> dirty;
+    Status& s = check.status;
+    s = FindKeyId(db, ExamplesKeyPath(), examples);
+    if (s) s = BuiltFor(db, builtFor);
+    if (!s || builtFor != std::max<std::int64_t>(examples, 0)) return check;
+    if (s) s = names.Load(db);
+    if (s) s = texts.Load(db);
+    if (s && examples > 0)
+        s = BuildAllRows(registry, names, texts,
+                         [&](std::int64_t key, ExpectedRow row) { expected[key] = std::move(row); });
+    if (s) s = DirtyKeys(db, dirty);
+    if (!s) return check;
     auto isDirty = [&](std::int64_t key) { return std::binary_search(dirty.begin(), dirty.end(), key); };
-    check.stale = 0;
-    check.dirty = static_cast<std::int64_t>(dirty.size());
+    std::int64_t stale = 0;
     SqlStatement rows(db, "SELECT key, number, body FROM compact_examples");
-    while (rows.Row()) {
+    s = rows.EachRow("the compact examples", [&] {
         const std::int64_t key = rows.Int(0);
         auto it = expected.find(key);
         const bool equal =
             it != expected.end() && it->second.number == rows.Int(1) && it->second.body == rows.Blob(2);
         if (it != expected.end()) expected.erase(it);
-        if (!equal && !isDirty(key)) ++check.stale;
-    }
+        if (!equal && !isDirty(key)) ++stale;
+    });
+    if (!s) return check;
     for (const auto& [key, row] : expected)
-        if (!isDirty(key)) ++check.stale;  // values without a row
+        if (!isDirty(key)) ++stale;  // values without a row
+    check.stale = stale;
+    check.dirty = static_cast<std::int64_t>(dirty.size());
     return check;
 }
 

@@ -45,19 +45,21 @@ namespace morvel {
 // written stays dirty) and the message says why.
 Status RefreshCompactExamples(Registry& registry);
 
-// Whether RefreshCompactExamples has work to do: rows missing or marked dirty.
-bool CompactExamplesNeedRefresh(const Registry& registry);
+// need: whether RefreshCompactExamples has work to do (rows missing or
+// marked dirty). Fails when the store could not be read.
+Status CompactExamplesNeedRefresh(const Registry& registry, bool& need);
 
 // Reads every stored example for the attribute names of tables, exactly as
 // reading their values would (same rows, numbers, order, slot values, target
 // columns and texts), in one read snapshot: from the compact rows, and from
 // the values for every dirty key. A store without usable compact rows is read
-// from its values entirely. Never writes.
-std::shared_ptr<const StoredExamples> ReadCompactExamples(const Registry& registry,
-                                                          const ConfigTables& tables);
+// from its values entirely. Never writes. On a failure examples is null and
+// the result says why: a read is whole or it is an error.
+Status ReadCompactExamples(const Registry& registry, const ConfigTables& tables,
+                           std::shared_ptr<const StoredExamples>& examples);
 // The same read from the values alone, whatever rows the store keeps.
-std::shared_ptr<const StoredExamples> ReadExamplesFromValues(const Registry& registry,
-                                                             const ConfigTables& tables);
+Status ReadExamplesFromValues(const Registry& registry, const ConfigTables& tables,
+                              std::shared_ptr<const StoredExamples>& examples);
 
 // The compact rows of new example keys, written straight from the values
 // their writer has at hand (an import) instead of reading them back. Made
@@ -94,10 +96,11 @@ class NewExampleRows {
 // For checks: the number of example keys whose compact row differs from
 // their values although they are not marked dirty (0 when the rule holds),
 // and the number of keys marked dirty. -1 in both when the store holds no
-// compact rows to check.
+// compact rows to check, or when the store could not be read (status says why).
 struct CompactExamplesCheck {
     std::int64_t stale = -1;
     std::int64_t dirty = -1;
+    Status status;
 };
 CompactExamplesCheck CheckCompactExamples(const Registry& registry);
 

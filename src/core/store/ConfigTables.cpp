@@ -22,26 +22,33 @@ void BuildAttributeNames(ConfigTables& tables) {
             std::string(kContainPrefix) + tables.SequenceTable[i];
 }
 
-void LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
+Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
     Registry::ReadSnapshot snapshot(registry);
+    // A missing text reads as empty; any other failure ends the load.
+    auto text = [&](const std::string& path, const std::string& name, std::string& into) {
+        Status read = registry.GetKeyText(path, name, into);
+        return read.IsNotFound() ? Status::Ok() : read;
+    };
 
     const std::string contain = ContainKeyPath();
-    tables.SequenceCount =
-        ClampCount(registry.GetKeyNumber(contain, kCountValue), ConfigTables::kMaxSequences);
+    std::int32_t count = 0;
+    if (Status s = registry.GetKeyNumber(contain, kCountValue, count); !s) return s;
+    tables.SequenceCount = ClampCount(count, ConfigTables::kMaxSequences);
     for (int i = 1; i <= tables.SequenceCount; ++i)
-        registry.GetKeyText(contain, "Value" + std::to_string(i), tables.SequenceTable[i]);
+        if (Status s = text(contain, "Value" + std::to_string(i), tables.SequenceTable[i]); !s) return s;
 
     BuildAttributeNames(tables);
 
     const std::string target = TargetKeyPath();
-    tables.TargetCount = ClampCount(registry.GetKeyNumber(target, kCountValue), ConfigTables::kMaxTargets);
+    if (Status s = registry.GetKeyNumber(target, kCountValue, count); !s) return s;
+    tables.TargetCount = ClampCount(count, ConfigTables::kMaxTargets);
     for (int i = 1; i <= tables.TargetCount; ++i) {
         const std::string n = std::to_string(i);
         auto& t = tables.TargetTable[i];
-        registry.GetKeyText(target, "Id" + n, t.Id);
-        registry.GetKeyText(target, "Name" + n, t.Name);
-        registry.GetKeyText(target, "Method" + n, t.Method);
+        for (auto [name, into] : {std::pair{"Id", &t.Id}, {"Name", &t.Name}, {"Method", &t.Method}})
+            if (Status s = text(target, name + n, *into); !s) return s;
     }
+    return Status::Ok();
 }
 
 std::vector<std::string> SequenceList(const ConfigTables& tables) {
@@ -73,9 +80,10 @@ Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::ve
         if (Status s = Registry::CheckText("the search sequence", text); !s) return s;
     Registry::WriteGroup group(registry);
     const std::string contain = ContainKeyPath();
-    registry.SetKeyNumber(contain, kCountValue, static_cast<std::int32_t>(sequences.size()));
-    for (std::size_t i = 0; i < sequences.size(); ++i)
-        registry.SetKeyText(contain, "Value" + std::to_string(i + 1), sequences[i]);
+    // A failed write fails the group's Commit: writing stops at it.
+    Status written = registry.SetKeyNumber(contain, kCountValue, static_cast<std::int32_t>(sequences.size()));
+    for (std::size_t i = 0; i < sequences.size() && written; ++i)
+        written = registry.SetKeyText(contain, "Value" + std::to_string(i + 1), sequences[i]);
     if (Status s = group.Commit(); !s) return s;
     tables.SequenceCount = static_cast<std::int32_t>(sequences.size());
     for (std::size_t i = 0; i < sequences.size(); ++i) tables.SequenceTable[i + 1] = sequences[i];
@@ -97,12 +105,13 @@ Status SaveTargetTable(Registry& registry, ConfigTables& tables, const std::vect
     }
     Registry::WriteGroup group(registry);
     const std::string target = TargetKeyPath();
-    registry.SetKeyNumber(target, kCountValue, static_cast<std::int32_t>(rows.size()));
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    // A failed write fails the group's Commit: writing stops at it.
+    Status written = registry.SetKeyNumber(target, kCountValue, static_cast<std::int32_t>(rows.size()));
+    for (std::size_t i = 0; i < rows.size() && written; ++i) {
         const std::string n = std::to_string(i + 1);
-        registry.SetKeyText(target, "Id" + n, rows[i].Id);
-        registry.SetKeyText(target, "Name" + n, rows[i].Name);
-        registry.SetKeyText(target, "Method" + n, rows[i].Method);
+        if (written) written = registry.SetKeyText(target, "Id" + n, rows[i].Id);
+        if (written) written = registry.SetKeyText(target, "Name" + n, rows[i].Name);
+        if (written) written = registry.SetKeyText(target, "Method" + n, rows[i].Method);
     }
     if (Status s = group.Commit(); !s) return s;
     tables.TargetCount = static_cast<std::int32_t>(rows.size());

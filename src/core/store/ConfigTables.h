@@ -55,8 +55,9 @@ void BuildAttributeNames(ConfigTables& tables);
 // Loads the sequence table, builds the attribute names and loads the target
 // table from the store. A missing count is 0, a negative one 0, one above the
 // capacity loads the first 100 sequences or 32 targets; a missing numbered
-// value leaves an empty text in its position.
-void LoadConfigurationTables(const Registry& registry, ConfigTables& tables);
+// value leaves an empty text in its position. Fails when the store could not
+// be read; tables are then partly loaded and must not be used.
+Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables);
 
 // The sequence texts in use, positions 1 to SequenceCount, as a list.
 std::vector<std::string> SequenceList(const ConfigTables& tables);

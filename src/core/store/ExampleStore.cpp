@@ -50,27 +50,36 @@ std::int32_t StoredExamples::ColumnOf(std::string_view id) const {
     return column == targetColumns.end() ? -1 : column->second;
 }
 
-std::shared_ptr<const StoredExamples> ExampleStore::Read(Registry& registry, const ConfigTables& tables) {
+Status ExampleStore::Read(Registry& registry, const ConfigTables& tables,
+                          std::shared_ptr<const StoredExamples>& examples) {
     // A refresh that cannot be made now (another program holds the store)
-    // costs only speed: the read takes stale examples from their values.
-    if (registry.IsOpen() && !registry.IsReadOnly() && CompactExamplesNeedRefresh(registry))
-        RefreshCompactExamples(registry);
-    return ReadCompactExamples(registry, tables);
+    // costs only speed: it writes nothing, and the read takes stale examples
+    // from their values. A store that cannot be read fails the read itself.
+    bool refresh = false;
+    if (registry.IsOpen() && !registry.IsReadOnly() && CompactExamplesNeedRefresh(registry, refresh).ok() &&
+        refresh) {
+        const Status refreshed = RefreshCompactExamples(registry);
+        static_cast<void>(refreshed);
+    }
+    return ReadCompactExamples(registry, tables, examples);
 }
 
 namespace {
 
 // Writes row r of examples into the example key at path, value by value, so
-// that an example written before keeps the values not written again.
-void WriteExample(Registry& registry, const std::string& path, const ExampleBatch& examples, std::size_t r) {
-    registry.OpenKey(path);
+// that an example written before keeps the values not written again. Stops
+// at the first failure.
+Status WriteExample(Registry& registry, const std::string& path, const ExampleBatch& examples,
+                    std::size_t r) {
+    if (Status s = registry.OpenKey(path); !s) return s;
     const std::size_t numbers = examples.numberNames.size(), texts = examples.textNames.size();
     for (std::size_t i = 0; i < numbers; ++i)
         if (const std::int32_t value = examples.numbers[r * numbers + i]; value != 0)
-            registry.SetKeyNumber(path, examples.numberNames[i], value);
+            if (Status s = registry.SetKeyNumber(path, examples.numberNames[i], value); !s) return s;
     for (std::size_t i = 0; i < texts; ++i)
         if (const std::string& text = examples.texts[r * texts + i]; !text.empty())
-            registry.SetKeyText(path, examples.textNames[i], text);
+            if (Status s = registry.SetKeyText(path, examples.textNames[i], text); !s) return s;
+    return Status::Ok();
 }
 
 // The value names of a batch, encoded once, in the order the store keeps
@@ -135,13 +144,17 @@ Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
     Registry::WriteGroup group(registry_);
     const std::string path = ExamplesKeyPath();
     // Read under the write lock: no other program takes these numbers meanwhile.
-    const std::int32_t stored = std::max(registry_.GetKeyNumber(path, kCountValue), 0);
+    std::int32_t stored = 0;
+    if (Status s = registry_.GetKeyNumber(path, kCountValue, stored); !s) return s;
+    stored = std::max(stored, 0);
     if (examples.rows > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - stored))
         return Status::InvalidInput("the store cannot number that many more examples");
     const auto added = static_cast<std::int32_t>(examples.rows);
     // A key above "Count" left by an earlier program would mix its old values
     // into a new example; such a store is refused rather than changed.
-    for (const std::string& name : registry_.SubkeyNames(path)) {
+    std::vector<std::string> names;
+    if (Status s = registry_.SubkeyNames(path, names); !s) return s;
+    for (const std::string& name : names) {
         const std::int64_t n = ExampleNumberOf(codepage::LoweredAnsi(name));
         if (n > stored && n <= static_cast<std::int64_t>(stored) + added)
             return Status::Corrupt("the store already holds a key " + name + " above its example count " +
@@ -199,7 +212,9 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
     Registry::WriteGroup group(registry_);
     const std::string path = ExamplesKeyPath();
     // Read under the write lock: no other program can take the same number.
-    const std::int32_t stored = std::max(registry_.GetKeyNumber(path, kCountValue), 0);
+    std::int32_t stored = 0;
+    if (Status s = registry_.GetKeyNumber(path, kCountValue, stored); !s) return s;
+    stored = std::max(stored, 0);
     std::int32_t target = lastRemembered_;
     if (fresh || target == 0) {
         if (stored == std::numeric_limits<std::int32_t>::max())
@@ -207,8 +222,14 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
                 "the store holds the largest possible example number; nothing was stored");
         target = stored + 1;
     }
-    registry_.SetKeyNumber(path, kCountValue, std::max(stored, target));
-    WriteExample(registry_, ExampleKeyPath(target), example, 0);
+    // A write that fails says which store, as a failed Commit would.
+    auto writeFailure = [&](const Status& s) {
+        return s.IsInvalidInput() ? s
+                                  : s.Prefixed("The store " + registry_.Path() + " could not be written: ");
+    };
+    if (Status s = registry_.SetKeyNumber(path, kCountValue, std::max(stored, target)); !s)
+        return writeFailure(s);
+    if (Status s = WriteExample(registry_, ExampleKeyPath(target), example, 0); !s) return writeFailure(s);
     // The triggers marked the example: its compact row is made in this group.
     if (Status s = RefreshCompactExamples(registry_); !s) return s;
     if (Status s = group.Commit(); !s) return s;

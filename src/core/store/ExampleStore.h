@@ -115,8 +115,10 @@ class ExampleStore {
     // an example number that has no key is skipped. Served from the compact
     // rows (CompactExamples): a store that can be written has the rows it
     // lacks or that went stale built first; otherwise those examples are read
-    // from their values.
-    static std::shared_ptr<const StoredExamples> Read(Registry& registry, const ConfigTables& tables);
+    // from their values. On a failure examples is null and the result says
+    // why: the read is whole or it is an error, never fewer examples.
+    static Status Read(Registry& registry, const ConfigTables& tables,
+                       std::shared_ptr<const StoredExamples>& examples);
 
     // Stores examples as new ones numbered after "Count" in their order, all
     // in one write group with their compact rows, and raises "Count".

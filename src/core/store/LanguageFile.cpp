@@ -93,7 +93,8 @@ Status ImportLanguage(Registry& registry, std::string_view bytes, ParsedLanguage
     for (const auto& t : out.texts) {
         std::string stored = codepage::ToAnsi(t.text);
         stored.push_back('\0');
-        registry.SetKeyValue(key, t.name, Registry::kTypeText, stored);
+        // A failed write fails the group's Commit below.
+        if (Status s = registry.SetKeyValue(key, t.name, Registry::kTypeText, stored); !s) break;
     }
     return group.Commit();
 }

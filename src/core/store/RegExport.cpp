@@ -40,21 +40,28 @@ std::string Rendered(const Registry::RawValue& v) {
     return out;
 }
 
-void ExportKey(const Registry& registry, const std::string& path, std::ostream& out) {
+Status ExportKey(const Registry& registry, const std::string& path, std::ostream& out) {
     if (!path.empty()) {
         out << "\n[HKEY_CURRENT_USER\\" << path << "]\n";
-        for (const auto& v : registry.Values(path)) out << Quoted(v.name) << "=" << Rendered(v) << "\n";
+        std::vector<Registry::RawValue> values;
+        if (Status s = registry.Values(path, values); !s) return s;
+        for (const auto& v : values) out << Quoted(v.name) << "=" << Rendered(v) << "\n";
     }
-    for (const auto& child : registry.SubkeyNames(path))
-        ExportKey(registry, path.empty() ? child : path + "\\" + child, out);
+    std::vector<std::string> children;
+    if (Status s = registry.SubkeyNames(path, children); !s) return s;
+    for (const auto& child : children)
+        if (Status s = ExportKey(registry, path.empty() ? child : path + "\\" + child, out); !s) return s;
+    return Status::Ok();
 }
 
 }  // namespace
 
-bool ExportRegedit4(const Registry& registry, std::string_view path, std::ostream& out) {
+Status ExportRegedit4(const Registry& registry, std::string_view path, std::ostream& out) {
     out << "REGEDIT4\n";
     Registry::ReadSnapshot snapshot(registry);
-    if (!registry.KeyExists(path)) return false;
+    bool exists = false;
+    if (Status s = registry.KeyExists(path, exists); !s) return s;
+    if (!exists) return Status::NotFound("no key " + std::string(path));
     // Export with the stored spelling of each level, not the caller's.
     std::string stored;
     std::string_view rest = path;
@@ -63,15 +70,16 @@ bool ExportRegedit4(const Registry& registry, std::string_view path, std::ostrea
         const std::string_view part = rest.substr(0, cut);
         rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
         if (part.empty()) continue;
-        for (const auto& name : registry.SubkeyNames(stored)) {
+        std::vector<std::string> names;
+        if (Status s = registry.SubkeyNames(stored, names); !s) return s;
+        for (const auto& name : names) {
             if (codepage::LoweredAnsi(name) == codepage::LoweredAnsi(part)) {
                 stored = stored.empty() ? name : stored + "\\" + name;
                 break;
             }
         }
     }
-    ExportKey(registry, stored, out);
-    return true;
+    return ExportKey(registry, stored, out);
 }
 
 }  // namespace morvel

@@ -105,20 +105,23 @@ std::vector<Named> InEditorOrder(const std::vector<std::string>& names) {
     return sorted;
 }
 
-// The base key's path as the store spells it (the program's spelling when missing).
-std::string StoredBasePath(const Registry& registry) {
-    std::string stored;
+// stored: the base key's path as the store spells it (the program's
+// spelling when missing).
+Status StoredBasePath(const Registry& registry, std::string& stored) {
+    stored.clear();
+    std::vector<std::string> children;
     std::string_view rest = kBaseKey;
     while (!rest.empty()) {
         const auto cut = rest.find('\\');
         const std::string_view part = rest.substr(0, cut);
         rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
         std::string name(part);
-        for (const auto& child : registry.SubkeyNames(stored))
+        if (Status s = registry.SubkeyNames(stored, children); !s) return s;
+        for (const auto& child : children)
             if (codepage::LoweredAnsi(child) == codepage::LoweredAnsi(part)) name = child;
         stored = stored.empty() ? name : stored + "\\" + name;
     }
-    return stored;
+    return Status::Ok();
 }
 
 }  // namespace
@@ -127,13 +130,16 @@ Status ExportRegFile(const Registry& registry, std::ostream& out) {
     const Registry::ReadSnapshot snapshot(registry);
     out << "REGEDIT4\r\n";
     // Depth first without recursion: the keys still to write, the next on top.
-    std::vector<std::string> pending = {StoredBasePath(registry)};
+    std::vector<std::string> pending(1);
+    if (Status s = StoredBasePath(registry, pending.back()); !s) return s;
     std::string line;
+    std::vector<Registry::RawValue> values;
+    std::vector<std::string> children;
     while (!pending.empty()) {
         const std::string path = std::move(pending.back());
         pending.pop_back();
         out << "\r\n[HKEY_CURRENT_USER\\" << codepage::ToAnsi(path) << "]\r\n";
-        const auto values = registry.Values(path);
+        if (Status s = registry.Values(path, values); !s) return s;
         std::vector<std::string> names;
         for (const auto& v : values) names.push_back(v.name);
         for (const Named& name : InEditorOrder(names)) {
@@ -145,7 +151,7 @@ Status ExportRegFile(const Registry& registry, std::ostream& out) {
             AppendData(line, v.type, v.bytes);
             out << line;
         }
-        const auto children = registry.SubkeyNames(path);
+        if (Status s = registry.SubkeyNames(path, children); !s) return s;
         const auto sorted = InEditorOrder(children);
         for (auto child = sorted.rbegin(); child != sorted.rend(); ++child) {
             if (!IsLoadableKeyName(child->ansi))

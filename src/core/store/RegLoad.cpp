@@ -156,24 +156,28 @@ class Planner {
 // The one place where a load writes: the keys in the file's order (so a
 // level named twice keeps the spelling the file gives it first), then the
 // values with their exact types and bytes.
+// Writes a plan's keys and values inside the caller's write group. A failed
+// write also fails the group's Commit (Registry), so the writer only keeps
+// the first failure to stop writing after it.
 class PlanWriter {
   public:
     explicit PlanWriter(Registry& registry) : registry_(registry) {}
     void Key(const std::string& path) {
-        registry_.OpenKey(path);
+        if (status_) status_ = registry_.OpenKey(path);
         ++keys;
     }
     void Value(const std::string& path, const LoadValue& v) {
-        registry_.SetKeyValue(path, v.name, v.type, v.bytes);
+        if (status_) status_ = registry_.SetKeyValue(path, v.name, v.type, v.bytes);
         ++values;
     }
     void Number(const std::string& path, std::string_view name, std::int32_t number) {
-        registry_.SetKeyNumber(path, name, number);
+        if (status_) status_ = registry_.SetKeyNumber(path, name, number);
     }
     std::size_t keys = 0, values = 0;
 
   private:
     Registry& registry_;
+    Status status_;
 };
 
 // The values of a plan as the store's reads would see them once written.
@@ -242,7 +246,7 @@ std::string Difference(const std::string& what, const std::vector<Row>& file, co
 Status CheckSameTables(const Registry& registry, const PlanReader& file) {
     ConfigTables fileState, storeState;
     TablesOf(file, fileState);
-    LoadConfigurationTables(registry, storeState);
+    if (Status s = LoadConfigurationTables(registry, storeState); !s) return s;
     std::string why = Difference("search sequences", SequenceList(fileState), SequenceList(storeState),
                                  [](const std::string& s) { return Quote(s); });
     if (why.empty())
@@ -289,12 +293,16 @@ Status AppendExamples(Registry& registry, const LoadPlan& plan, LoadOutcome& out
                                         " of Examples is not its \"Count\"; only examples can be appended");
 
     // Read under the write lock: no other program takes these numbers meanwhile.
-    const std::int32_t stored = std::max(registry.GetKeyNumber(examples, "Count"), 0);
+    std::int32_t stored = 0;
+    if (Status s = registry.GetKeyNumber(examples, "Count", stored); !s) return s;
+    stored = std::max(stored, 0);
     if (fileCount > std::numeric_limits<std::int32_t>::max() - stored)
         return Status::InvalidInput("the store cannot number that many more examples");
     // A key above "Count" left by an earlier program would mix its old values
     // into an appended example; such a store is refused rather than changed.
-    for (const std::string& name : registry.SubkeyNames(examples)) {
+    std::vector<std::string> names;
+    if (Status s = registry.SubkeyNames(examples, names); !s) return s;
+    for (const std::string& name : names) {
         const std::int64_t n = ExampleNumberOf(codepage::LoweredAnsi(name));
         if (n > stored && n <= static_cast<std::int64_t>(stored) + fileCount)
             return Status::InvalidInput("the store already holds a key " + name +
@@ -350,12 +358,18 @@ Status ApplyLoad(Registry& registry, const LoadPlan& plan, LoadMode mode, LoadOu
     } else {
         const std::string examples = ExamplesKeyPath();
         // Checked under the write lock, so no example can arrive in between.
-        if (mode == LoadMode::kIntoStoreWithoutExamples &&
-            (registry.GetKeyNumber(examples, "Count") > 0 || !registry.SubkeyNames(examples).empty())) {
-            outcome.storeHasExamples = true;
-            return Status::InvalidInput("the store already holds examples");
+        if (mode == LoadMode::kIntoStoreWithoutExamples) {
+            std::int32_t count = 0;
+            std::vector<std::string> names;
+            if (Status s = registry.GetKeyNumber(examples, "Count", count); !s) return s;
+            if (Status s = registry.SubkeyNames(examples, names); !s) return s;
+            if (count > 0 || !names.empty()) {
+                outcome.storeHasExamples = true;
+                return Status::InvalidInput("the store already holds examples");
+            }
         }
-        if (mode == LoadMode::kReplace) registry.DeleteKeyTree(kBaseKey);
+        if (mode == LoadMode::kReplace)
+            if (Status s = registry.DeleteKeyTree(kBaseKey); !s) return group.Commit();
         PlanWriter writer(registry);
         for (const auto& key : plan.keys) writer.Key(key.path);
         for (const auto& v : plan.values) writer.Value(plan.keys[v.key].path, v);

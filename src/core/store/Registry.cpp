@@ -261,9 +261,14 @@ Status Registry::Open(const std::string& path, Access access) {
             how + 1 == kSnapshot && stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0)
             return fail(why + "; its folder cannot be written and its log holds writes not yet in the file");
     }
-    if (rc != SQLITE_ROW)
-        return opened ? fail("the file is not a Morvel store (" + why + ")", Status::Kind::kCorrupt)
-                      : fail(why);
+    if (rc != SQLITE_ROW) {
+        // A file that is no database is not ours; one the system could not
+        // read may well be, and says so.
+        const int code = rc & 0xFF;
+        if (opened && (code == SQLITE_NOTADB || code == SQLITE_CORRUPT))
+            return fail("the file is not a Morvel store (" + why + ")", Status::Kind::kCorrupt);
+        return fail(opened ? "it could not be read (" + why + ")" : why);
+    }
     if (appId != kApplicationId && (appId != 0 || tables != 0))
         return fail("the file is a database of another program", Status::Kind::kCorrupt);
 
@@ -300,8 +305,12 @@ Status Registry::Open(const std::string& path, Access access) {
     }
     statements_.resize(kStatementCount);
     for (int slot = 0; slot < kStatementCount; ++slot)
-        if (const auto& statement = Prepare(slot); !statement.valid())
+        if (const auto& statement = Prepare(slot); !statement.valid()) {
+            const int code = sqlite3_errcode(db_) & 0xFF;
+            if (code == SQLITE_IOERR || code == SQLITE_BUSY || code == SQLITE_NOMEM || code == SQLITE_FULL)
+                return fail("it could not be read (" + statement.error() + ")");
             return fail("its tables are damaged (" + statement.error() + ")", Status::Kind::kCorrupt);
+        }
     // From here on the rest of the program keeps its hands off the store's files.
     if (const char* file = sqlite3_db_filename(db_, "main")) RegisterOpenStore(this, file);
     return Status::Ok();
@@ -341,24 +350,33 @@ SqlStatement& Registry::Prepare(int slot) const {
     return s->Reset();
 }
 
-std::int64_t Registry::FindKey(std::string_view path) const {
-    if (!Connected()) return -1;
+Status Registry::FindKey(std::string_view path, std::int64_t& id) const {
+    id = -1;
+    // A store that could not be opened reads as empty (see Open).
+    if (!Connected()) return Status::NotFound("the store is not open");
     const std::string lowered = codepage::LoweredAnsi(path);
-    if (auto it = keyCache_.find(lowered); it != keyCache_.end()) return it->second;
-    std::int64_t id = 0;
+    if (auto it = keyCache_.find(lowered); it != keyCache_.end()) {
+        id = it->second;
+        return Status::Ok();
+    }
+    std::int64_t found = 0;
     for (auto part : Components(lowered)) {
         auto& s = Prepare(kFindChild);
-        if (!s.valid()) return -1;
-        s.Bind(1, id);
+        s.Bind(1, found);
         s.Bind(2, part);
-        const bool found = s.Step() == SQLITE_ROW;
-        if (found) id = s.Int(0);
+        Status step = s.Lookup("the key " + std::string(path));
+        if (step) found = s.Int(0);
         s.Reset();
-        if (!found) return -1;
+        if (!step) return step.IsNotFound() ? step : ReadFailure(step);
     }
-    if (id == 0) return -1;  // the root itself holds no values
-    keyCache_.emplace(lowered, id);
-    return id;
+    if (found == 0) return Status::NotFound("the store's root holds no values");
+    keyCache_.emplace(lowered, found);
+    id = found;
+    return Status::Ok();
+}
+
+Status Registry::ReadFailure(const Status& failure) const {
+    return failure.Prefixed("The store " + path_ + " could not be read: ");
 }
 
 Status Registry::CheckText(std::string_view what, std::string_view text) {
@@ -406,11 +424,12 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
         id = lastKeyId_;
         return Status::Ok();
     }
-    id = FindKey(path);
-    if (id >= 0) {
+    if (Status found = FindKey(path, id); found) {
         lastKeyPath_ = path;
         lastKeyId_ = id;
         return Status::Ok();
+    } else if (!found.IsNotFound()) {
+        return found;
     }
     if (!db_) return Status::IOError("the store is not open");
     if (readOnly_) return ReadOnlyFailure();
@@ -424,16 +443,16 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
         const std::string name = codepage::ToAnsi(part);
         const std::string lname = codepage::LowerAnsi(name);
         auto& find = Prepare(kFindChild);
-        if (!find.valid()) {
-            result = Status::IOError("the store cannot be read: " + find.error());
-            break;
-        }
         find.Bind(1, id);
         find.Bind(2, lname);
-        const bool found = find.Step() == SQLITE_ROW;
+        Status found = find.Lookup("the key " + std::string(path));
         if (found) id = find.Int(0);
         find.Reset();
         if (found) continue;
+        if (!found.IsNotFound()) {
+            result = ReadFailure(found);
+            break;
+        }
         auto& insert = Prepare(kInsertKey);
         if (!insert.valid()) {
             result = Status::IOError("the store cannot be written: " + insert.error());
@@ -442,7 +461,7 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
         insert.Bind(1, id);
         insert.Bind(2, name);
         insert.Bind(3, lname);
-        const bool inserted = insert.Step() == SQLITE_DONE;
+        const bool inserted = insert.Step() == SqlStatement::Stepped::kDone;
         if (!inserted) result = SqliteFailure("the key could not be created");
         insert.Reset();
         if (!inserted) break;
@@ -479,7 +498,7 @@ Status Registry::OpenKey(std::string_view path) {
 Status Registry::Write(std::string_view path, std::string_view name, std::int32_t type,
                        std::string_view bytes) {
     // Said before SQLite would refuse it in its own words.
-    if (db_ && readOnly_) return Failed(ReadOnlyFailure());
+    if (Connected() && readOnly_) return Failed(ReadOnlyFailure());
     std::string ansiName;
     if (!codepage::ToAnsiExact(name, ansiName) || ansiName.size() > kMaxValueBytes)
         return Failed(CheckText("the value name", name));
@@ -492,8 +511,7 @@ Status Registry::Write(std::string_view path, std::string_view name, std::int32_
     s.Bind(3, ansiName);
     s.Bind(4, type);
     s.Bind(5, bytes);
-    const int rc = s.Step();
-    if (rc == SQLITE_DONE) {
+    if (s.Step() == SqlStatement::Stepped::kDone) {
         s.Reset();
         return Status::Ok();
     }
@@ -544,7 +562,7 @@ Status Registry::CreateKeyWithValues(std::string_view parent, const EncodedName&
     insert.Bind(1, parentId);
     insert.Bind(2, name.name);
     insert.Bind(3, name.lname);
-    const bool inserted = insert.Step() == SQLITE_DONE;
+    const bool inserted = insert.Step() == SqlStatement::Stepped::kDone;
     insert.Reset();
     if (!inserted)
         return Failed(SqliteFailure("the key " + codepage::FromAnsi(name.name) + " could not be created"));
@@ -561,9 +579,9 @@ Status Registry::CreateKeyWithValues(std::string_view parent, const EncodedName&
             s.Bind(parameter++, values[i].type);
             s.BindView(parameter++, values[i].bytes);
         }
-        const int rc = s.Step();
+        const bool done = s.Step() == SqlStatement::Stepped::kDone;
         sqlite3_reset(s.get());
-        if (rc != SQLITE_DONE)
+        if (!done)
             return Failed(
                 SqliteFailure("the values of " + codepage::FromAnsi(name.name) + " could not be written"));
     }
@@ -592,9 +610,17 @@ Status Registry::SetKeyValue(std::string_view path, std::string_view name, std::
 }
 
 Status Registry::DeleteKeyTree(std::string_view path) {
-    const std::int64_t key = FindKey(path);
-    if (!db_) return Failed(Status::IOError("the store is not open"));
-    if (key < 0) return Status::Ok();
+    if (!Connected()) return Failed(Status::IOError("the store is not open"));
+    // A group whose transaction is gone (its lock was never taken, or SQLite
+    // rolled it back on an I/O error) must not remove anything on its own.
+    if (groupDepth_ > 0 && sqlite3_get_autocommit(db_))
+        return Failed(groupError_ ? Status::IOError("the write group's transaction was lost") : groupError_);
+    std::int64_t key = -1;
+    if (Status found = FindKey(path, key); found.IsNotFound()) {
+        return Status::Ok();
+    } else if (!found) {
+        return Failed(found);
+    }
     if (readOnly_) return Failed(ReadOnlyFailure());
     const bool own = groupDepth_ == 0;
     if (own && !Exec("SAVEPOINT deletetree")) return SqliteFailure("the key could not be removed");
@@ -602,7 +628,7 @@ Status Registry::DeleteKeyTree(std::string_view path) {
     for (const int slot : {kDeleteTreeValues, kDeleteTreeKeys}) {
         auto& s = Prepare(slot);
         s.Bind(1, key);
-        if (s.Step() != SQLITE_DONE) result = SqliteFailure("the key could not be removed");
+        if (s.Step() != SqlStatement::Stepped::kDone) result = SqliteFailure("the key could not be removed");
         s.Reset();
         if (!result) break;
     }
@@ -645,36 +671,43 @@ std::int32_t Registry::NumberOf(std::int32_t type, std::string_view data) {
     return static_cast<std::int32_t>(v);
 }
 
-bool Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
-    if (const std::int64_t key = FindKey(path); key >= 0) {
-        auto& s = Prepare(kReadValue);
-        s.Bind(1, key);
-        s.Bind(2, codepage::LoweredAnsi(name));
-        bool found = false;
-        if (s.Step() == SQLITE_ROW) found = TextOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1), text);
-        s.Reset();
-        if (found) return true;
+Status Registry::ReadValue(std::string_view path, std::string_view name, std::int32_t& type,
+                           std::string& data) const {
+    std::int64_t key = -1;
+    if (Status found = FindKey(path, key); !found) return found;
+    auto& s = Prepare(kReadValue);
+    s.Bind(1, key);
+    s.Bind(2, codepage::LoweredAnsi(name));
+    Status step = s.Lookup("the value " + std::string(name));
+    if (step) {
+        type = static_cast<std::int32_t>(s.Int(0));
+        data = s.Blob(1);
     }
+    s.Reset();
+    return step || step.IsNotFound() ? step : ReadFailure(step);
+}
+
+Status Registry::GetKeyText(std::string_view path, std::string_view name, std::string& text) const {
+    std::int32_t type = 0;
+    std::string data;
+    Status read = ReadValue(path, name, type, data);
+    if (read && TextOf(type, data, text)) return read;
     text.clear();
-    return false;
+    return read ? Status::NotFound("the value " + std::string(name) + " is empty or too long") : read;
 }
 
-std::int32_t Registry::GetKeyNumber(std::string_view path, std::string_view name) const {
-    std::int32_t v = 0;
-    if (const std::int64_t key = FindKey(path); key >= 0) {
-        auto& s = Prepare(kReadValue);
-        s.Bind(1, key);
-        s.Bind(2, codepage::LoweredAnsi(name));
-        if (s.Step() == SQLITE_ROW) v = NumberOf(static_cast<std::int32_t>(s.Int(0)), s.Blob(1));
-        s.Reset();
-    }
-    return v;
+Status Registry::GetKeyNumber(std::string_view path, std::string_view name, std::int32_t& value) const {
+    std::int32_t type = 0;
+    std::string data;
+    Status read = ReadValue(path, name, type, data);
+    value = read ? NumberOf(type, data) : 0;
+    return read.IsNotFound() ? Status::Ok() : read;
 }
 
-void Registry::StreamSubkeyValues(std::string_view path, void* context,
-                                  void (*visit)(void*, const StreamedValue&)) const {
-    const std::int64_t key = FindKey(path);
-    if (key < 0) return;
+Status Registry::StreamSubkeyValues(std::string_view path, void* context,
+                                    void (*visit)(void*, const StreamedValue&)) const {
+    std::int64_t key = -1;
+    if (Status found = FindKey(path, key); !found) return found.IsNotFound() ? Status::Ok() : found;
     struct Subkey {
         std::int64_t id;
         std::string lname;
@@ -682,12 +715,13 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
     std::vector<Subkey> subkeys;
     {
         auto& s = Prepare(kListSubkeyIds);
-        if (!s.valid()) return;
         s.Bind(1, key);
-        while (s.Step() == SQLITE_ROW) subkeys.push_back({s.Int(0), std::string(s.Blob(1))});
-        s.Reset();
+        Status listed = s.EachRow("the keys below " + std::string(path), [&] {
+            subkeys.push_back({s.Int(0), std::string(s.Blob(1))});
+        });
+        if (!listed) return ReadFailure(listed);
     }
-    if (subkeys.empty()) return;
+    if (subkeys.empty()) return Status::Ok();
 
     StreamedValue value;
     auto emit = [&](SqlStatement& s, const Subkey& subkey) {
@@ -698,6 +732,7 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
         value.data = s.Blob(3);
         visit(context, value);
     };
+    const std::string what = "the values below " + std::string(path);
     // Keys made one after another have neighbouring ids: then one scan of the
     // values table over the id range, skipping values of other keys, is much
     // faster than a query per key.
@@ -708,22 +743,20 @@ void Registry::StreamSubkeyValues(std::string_view path, void* context,
         for (std::size_t i = 0; i < subkeys.size(); ++i)
             index[subkeys[i].id - first] = static_cast<std::int32_t>(i);
         auto& s = Prepare(kStreamValueRange);
-        if (!s.valid()) return;
         s.Bind(1, first);
         s.Bind(2, last);
-        while (s.Step() == SQLITE_ROW)
+        Status read = s.EachRow(what, [&] {
             if (const std::int32_t i = index[s.Int(0) - first]; i >= 0) emit(s, subkeys[i]);
-        s.Reset();
-        return;
+        });
+        return read ? read : ReadFailure(read);
     }
     for (const Subkey& subkey : subkeys) {
         auto& s = Prepare(kStreamValueRange);
-        if (!s.valid()) return;
         s.Bind(1, subkey.id);
         s.Bind(2, subkey.id);
-        while (s.Step() == SQLITE_ROW) emit(s, subkey);
-        s.Reset();
+        if (Status read = s.EachRow(what, [&] { emit(s, subkey); }); !read) return ReadFailure(read);
     }
+    return Status::Ok();
 }
 
 bool Registry::BeginGroup() {
@@ -763,7 +796,8 @@ Status Registry::EndGroup(bool commit) {
 Registry::WriteGroup::WriteGroup(Registry& registry) : registry_(registry) { registry_.BeginGroup(); }
 
 Registry::WriteGroup::~WriteGroup() {
-    if (!done_) registry_.EndGroup(false);
+    // Rolling back reports nothing: the group's writes are simply not kept.
+    if (!done_) static_cast<void>(registry_.EndGroup(false));
 }
 
 Status Registry::WriteGroup::Commit() {
@@ -787,32 +821,41 @@ Registry::ReadSnapshot::~ReadSnapshot() {
     }
 }
 
-bool Registry::KeyExists(std::string_view path) const {
-    return FindKey(path) >= 0 || Components(path).empty();
+Status Registry::KeyExists(std::string_view path, bool& exists) const {
+    exists = Components(path).empty();
+    if (exists) return Status::Ok();
+    std::int64_t key = -1;
+    Status found = FindKey(path, key);
+    exists = found.ok();
+    return found.IsNotFound() ? Status::Ok() : found;
 }
 
-std::vector<std::string> Registry::SubkeyNames(std::string_view path) const {
-    std::vector<std::string> names;
-    const std::int64_t key = Components(path).empty() ? 0 : FindKey(path);
-    if (key < 0 || !Connected()) return names;
+Status Registry::SubkeyNames(std::string_view path, std::vector<std::string>& names) const {
+    names.clear();
+    std::int64_t key = 0;
+    if (!Components(path).empty())
+        if (Status found = FindKey(path, key); !found) return found.IsNotFound() ? Status::Ok() : found;
+    if (!Connected()) return Status::Ok();
     auto& s = Prepare(kListChildren);
     s.Bind(1, key);
-    while (s.Step() == SQLITE_ROW) names.push_back(codepage::FromAnsi(s.Blob(0)));
-    s.Reset();
-    return names;
+    Status read = s.EachRow("the keys below " + std::string(path),
+                            [&] { names.push_back(codepage::FromAnsi(s.Blob(0))); });
+    if (!read) names.clear();
+    return read ? read : ReadFailure(read);
 }
 
-std::vector<Registry::RawValue> Registry::Values(std::string_view path) const {
-    std::vector<RawValue> values;
-    const std::int64_t key = FindKey(path);
-    if (key < 0) return values;
+Status Registry::Values(std::string_view path, std::vector<RawValue>& values) const {
+    values.clear();
+    std::int64_t key = -1;
+    if (Status found = FindKey(path, key); !found) return found.IsNotFound() ? Status::Ok() : found;
     auto& s = Prepare(kListValues);
     s.Bind(1, key);
-    while (s.Step() == SQLITE_ROW)
+    Status read = s.EachRow("the values of " + std::string(path), [&] {
         values.push_back(
             {codepage::FromAnsi(s.Blob(0)), static_cast<std::int32_t>(s.Int(1)), std::string(s.Blob(2))});
-    s.Reset();
-    return values;
+    });
+    if (!read) values.clear();
+    return read ? read : ReadFailure(read);
 }
 
 }  // namespace morvel

@@ -147,14 +147,19 @@ class Registry {
     // makes the group's Commit fail.
     Status DeleteKeyTree(std::string_view path);
 
+    // Every read says whether it could read: a read the store refused (an
+    // I/O error, a lock held past the wait, a damaged file) fails with the
+    // store's reason, and never reads as a missing key or a shorter list.
+
     // Reads a value. Not found when the key or value is missing, its stored size
     // is 0 or over 1024 bytes. Exactly one trailing zero byte is dropped. Text
     // is decoded from Windows-1251; a number reads as "&h" and its hex digits;
-    // any other type is found and leaves *text as it was. When not found, *text
-    // becomes empty and the result is false.
-    bool GetKeyText(std::string_view path, std::string_view name, std::string& text) const;
-    // The stored number (signed), or 0 when not found or not a number.
-    std::int32_t GetKeyNumber(std::string_view path, std::string_view name) const;
+    // any other type is found and leaves text as it was. Ok when found;
+    // NotFound (text empty) when not; otherwise the failure (text empty).
+    Status GetKeyText(std::string_view path, std::string_view name, std::string& text) const;
+    // value: the stored number (signed), or 0 when not found or not a number
+    // (both Ok). On a failure value is 0.
+    Status GetKeyNumber(std::string_view path, std::string_view name, std::int32_t& value) const;
 
     // The writes made while a WriteGroup lives commit together on Commit, or
     // not at all. Groups nest; only the outermost one commits. A group that is
@@ -202,10 +207,11 @@ class Registry {
     // after another. visit must not use this Registry. Decode what it meets
     // with NumberOf and TextOf, which apply exactly the read rules of
     // GetKeyNumber and GetKeyText, so that a bulk reader sees what those reads
-    // would see. Meets nothing when path is missing.
+    // would see. Meets nothing when path is missing. On a failure visit has
+    // met only part of the values, and the result says why.
     template <typename Visit>
-    void ForEachSubkeyValue(std::string_view path, Visit&& visit) const {
-        StreamSubkeyValues(path, &visit, [](void* v, const StreamedValue& value) {
+    Status ForEachSubkeyValue(std::string_view path, Visit&& visit) const {
+        return StreamSubkeyValues(path, &visit, [](void* v, const StreamedValue& value) {
             (*static_cast<std::remove_reference_t<Visit>*>(v))(value);
         });
     }
@@ -221,18 +227,25 @@ class Registry {
         std::int32_t type = 0;
         std::string bytes;  // as stored
     };
-    bool KeyExists(std::string_view path) const;
-    // Subkey names (UTF-8) of path, in case-insensitive order.
-    std::vector<std::string> SubkeyNames(std::string_view path) const;
-    // Values of path, in case-insensitive name order.
-    std::vector<RawValue> Values(std::string_view path) const;
+    // On a failure the answer is false or empty and the result says why.
+    Status KeyExists(std::string_view path, bool& exists) const;
+    // Subkey names (UTF-8) of path, in case-insensitive order (none when missing).
+    Status SubkeyNames(std::string_view path, std::vector<std::string>& names) const;
+    // Values of path, in case-insensitive name order (none when missing).
+    Status Values(std::string_view path, std::vector<RawValue>& values) const;
 
   private:
     // Whether the store is connected, after connecting it again when it was released.
     bool Connected() const;
-    void StreamSubkeyValues(std::string_view path, void* context,
-                            void (*visit)(void*, const StreamedValue&)) const;
-    std::int64_t FindKey(std::string_view path) const;  // -1 when missing
+    Status StreamSubkeyValues(std::string_view path, void* context,
+                              void (*visit)(void*, const StreamedValue&)) const;
+    // The id of the key at path; NotFound when missing (id -1).
+    Status FindKey(std::string_view path, std::int64_t& id) const;
+    // The type and bytes of a value; NotFound when it or its key is missing.
+    Status ReadValue(std::string_view path, std::string_view name, std::int32_t& type,
+                     std::string& data) const;
+    // A failed read of the store, naming its file.
+    Status ReadFailure(const Status& failure) const;
     Status CreateKey(std::string_view path, std::int64_t& id);
     Status Write(std::string_view path, std::string_view name, std::int32_t type, std::string_view bytes);
     // Remembers the first failure of a group for its Commit; returns status.

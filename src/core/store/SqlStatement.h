@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/Status.h"
+
 namespace morvel {
 
 // One prepared SQLite statement, finalized when it goes out of scope. The
@@ -60,14 +62,68 @@ class SqlStatement {
         return *this;
     }
 
-    int Step() { return sqlite3_step(stmt_); }
-    // Steps to the next row; false at the end or on an error.
-    bool Row() { return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW; }
+    // What one step of a statement gave: a row, the end, or an error (the
+    // connection's message and code say which). A loop that stops at anything
+    // but a row must still tell the end from an error.
+    enum class [[nodiscard]] Stepped{kRow, kDone, kError};
+    Stepped Step() {
+        if (!stmt_) return Stepped::kError;
+        switch (sqlite3_step(stmt_)) {
+            case SQLITE_ROW:
+                return Stepped::kRow;
+            case SQLITE_DONE:
+                return Stepped::kDone;
+            default:
+                return Stepped::kError;
+        }
+    }
+    // Calls row() for every row, then makes the statement ready for the next
+    // use. Ok at the end; on an error, the failure (`what` in front of the
+    // connection's message), after the rows met before it.
+    template <typename Row>
+    Status EachRow(const std::string& what, Row&& row) {
+        Stepped stepped;
+        while ((stepped = Step()) == Stepped::kRow) row();
+        Status result = stepped == Stepped::kDone ? Status::Ok() : Failure(what);
+        if (stmt_) sqlite3_reset(stmt_);
+        return result;
+    }
+    // Steps to the one row a lookup may give: Ok with the row at hand,
+    // NotFound at the end, or the failure. The caller resets the statement.
+    Status Lookup(const std::string& what) {
+        switch (Step()) {
+            case Stepped::kRow:
+                return Status::Ok();
+            case Stepped::kDone:
+                return Status::NotFound(what);
+            default:
+                return Failure(what);
+        }
+    }
     // Runs a statement that returns no rows and makes it ready for the next use.
-    bool Done() {
-        const bool done = stmt_ && sqlite3_step(stmt_) == SQLITE_DONE;
-        sqlite3_reset(stmt_);
-        return done;
+    Status Run(const std::string& what) {
+        const Stepped stepped = Step();
+        Status result = stepped == Stepped::kDone ? Status::Ok() : Failure(what);
+        if (stmt_) sqlite3_reset(stmt_);
+        return result;
+    }
+
+    // The failure of the last step (or of preparing), of the kind SQLite's
+    // result code says, with what in front of its message.
+    Status Failure(const std::string& what) const {
+        if (!stmt_) return Status::IOError(what + ": " + (error_.empty() ? "no statement" : error_));
+        sqlite3* db = sqlite3_db_handle(stmt_);
+        const std::string message = what + ": " + sqlite3_errmsg(db);
+        switch (sqlite3_errcode(db) & 0xFF) {
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED:
+                return Status::Busy(message);
+            case SQLITE_CORRUPT:
+            case SQLITE_NOTADB:
+                return Status::Corrupt(message);
+            default:
+                return Status::IOError(message);
+        }
     }
 
     std::int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }

@@ -12,8 +12,9 @@ namespace morvel {
 
 // Takes the platform version, loads the configuration tables, takes the
 // arguments after the program's name (joined by one blank, quotes kept) as
-// CurrentFile and computes its attributes into AttributesValid.
-void StartUp(const Registry& registry, ConfigTables& state, FileExaminer& examiner,
-             const std::vector<std::string>& args);
+// CurrentFile and computes its attributes into AttributesValid. Fails when
+// the store could not be read; the tables must not be used then.
+Status StartUp(const Registry& registry, ConfigTables& state, FileExaminer& examiner,
+               const std::vector<std::string>& args);
 
 }  // namespace morvel

@@ -4,6 +4,7 @@
 
 #include "LiteralClassify.h"
 #include "RandomExamples.h"
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/TrainingSet.h"
@@ -22,7 +23,7 @@ class ExampleStoreTest : public ::testing::Test {
         ASSERT_TRUE(SaveTargetTable(registry, state,
                                     {{"kind", "Kind", "ID3-based"}, {"Род", "Family", "Naive Bayes"}})
                         .ok());
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
     }
     // Writes one example key with raw values: name -> (type, bytes).
     void WriteExample(const std::string& keyName,
@@ -59,7 +60,7 @@ class ExampleStoreTest : public ::testing::Test {
 
 TEST_F(ExampleStoreTest, AnEmptyStoreLoadsNothing) {
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     EXPECT_EQ(classes.Examples()->storedCount, 0);
     classes.LoadExamples(state, 1);
     EXPECT_EQ(classes.LoadedCount(), 0);
@@ -93,7 +94,7 @@ TEST_F(ExampleStoreTest, OddKeysAndValuesReadAsTheValueReadsSeeThem) {
     SetCount(7);
 
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     EXPECT_EQ(classes.Examples()->storedCount, 7);
     ExpectSameAsReadingValueByValue(classes, 1);
     ExpectSameAsReadingValueByValue(classes, 2);
@@ -132,7 +133,7 @@ TEST_F(ExampleStoreTest, RandomStoresReadAsTheValueReadsSeeThem) {
         ASSERT_TRUE(group.Commit().ok());
     }
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     ExpectSameAsReadingValueByValue(classes, 1);
     ExpectSameAsReadingValueByValue(classes, 2);
     ExpectSameAsReadingValueByValue(classes, 1);  // a target can be served again
@@ -140,9 +141,9 @@ TEST_F(ExampleStoreTest, RandomStoresReadAsTheValueReadsSeeThem) {
     // Sequences renamed since: the slots follow the names.
     ConfigTables renamed = state;
     ASSERT_TRUE(SaveSequenceTable(registry, renamed, {"Вирус", "new", "MZ"}).ok());
-    LoadConfigurationTables(registry, renamed);
+    test::LoadTables(registry, renamed);
     std::swap(state, renamed);
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     ExpectSameAsReadingValueByValue(classes, 2);
 }
 
@@ -152,7 +153,7 @@ TEST_F(ExampleStoreTest, AHugeCountReadsTheExamplesThereAreAndRememberSaysItIsFu
     WriteExample("Example1", {{"TargetKind", Registry::kTypeText, "exe"}});
     SetCount(2147483647);
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     classes.LoadExamples(state, 1);
     EXPECT_EQ(classes.LoadedCount(), 1);
     ExampleStore store(registry);
@@ -167,7 +168,7 @@ TEST_F(ExampleStoreTest, ATargetWithAnUnknownMethodGetsAnEmptyEnabledBox) {
     SetCount(1);
     state.TargetTable[1].Method = "id3-based";  // compared exactly
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     ClassificationRun run;
     RecordingBox unknown, naive;
     unknown.AddItem("old");
@@ -196,7 +197,7 @@ class RememberTest : public ExampleStoreTest {
         registry.GetKeyText(ExamplesKeyPath() + "\\Example" + std::to_string(example), name, text);
         return text;
     }
-    std::int32_t Count() { return registry.GetKeyNumber(ExamplesKeyPath(), "Count"); }
+    std::int32_t Count() { return test::Number(registry, ExamplesKeyPath(), "Count"); }
 };
 
 TEST_F(RememberTest, AFreshVectorTakesTheNextNumberAndTheSameFileAgainRewritesIt) {
@@ -206,11 +207,11 @@ TEST_F(RememberTest, AFreshVectorTakesTheNextNumberAndTheSameFileAgainRewritesIt
     EXPECT_EQ(number, 1);
     EXPECT_EQ(Count(), 1);
     const std::string key = ExamplesKeyPath() + "\\Example1";
-    EXPECT_EQ(registry.GetKeyNumber(key, "Standard1"), 4);
-    EXPECT_EQ(registry.GetKeyNumber(key, "ContainMZ"), 1);
-    EXPECT_EQ(registry.GetKeyNumber(key, "ContainВирус"), 2);
-    EXPECT_FALSE(registry.Values(key).empty());
-    EXPECT_EQ(registry.Values(key).size(), 4u);  // no zero slot, no empty value
+    EXPECT_EQ(test::Number(registry, key, "Standard1"), 4);
+    EXPECT_EQ(test::Number(registry, key, "ContainMZ"), 1);
+    EXPECT_EQ(test::Number(registry, key, "ContainВирус"), 2);
+    EXPECT_FALSE(test::ValuesOf(registry, key).empty());
+    EXPECT_EQ(test::ValuesOf(registry, key).size(), 4u);  // no zero slot, no empty value
 
     // Again without a new computation: the same example; an empty box keeps the old value.
     ASSERT_TRUE(store.Remember(state, Vector(5), false, {{"kind", ""}, {"Род", "кот"}}, &number).ok());
@@ -218,14 +219,14 @@ TEST_F(RememberTest, AFreshVectorTakesTheNextNumberAndTheSameFileAgainRewritesIt
     EXPECT_EQ(Count(), 1);
     EXPECT_EQ(Text(1, "TargetKind"), "exe");
     EXPECT_EQ(Text(1, "TargetРод"), "кот");
-    EXPECT_EQ(registry.GetKeyNumber(key, "Standard1"), 5);
+    EXPECT_EQ(test::Number(registry, key, "Standard1"), 5);
 
     ASSERT_TRUE(store.Remember(state, Vector(4), true, {}, &number).ok());
     EXPECT_EQ(number, 2);
     EXPECT_EQ(Count(), 2);
     // An example without class values is loaded for no target.
     TrainingSet classes;
-    classes.UseExamples(ExampleStore::Read(registry, state));
+    classes.UseExamples(test::Examples(registry, state));
     classes.LoadExamples(state, 1);
     EXPECT_EQ(classes.LoadedCount(), 1);
 }
@@ -236,8 +237,8 @@ TEST_F(RememberTest, TwoProgramsRememberingAtOnceNeverShareAnExample) {
     Registry other;
     ASSERT_TRUE(other.Open(dir.Store()).ok());
     // Both read the examples first, as a classification run does.
-    EXPECT_EQ(ExampleStore::Read(registry, state)->storedCount, 0);
-    EXPECT_EQ(ExampleStore::Read(other, state)->storedCount, 0);
+    EXPECT_EQ(test::Examples(registry, state)->storedCount, 0);
+    EXPECT_EQ(test::Examples(other, state)->storedCount, 0);
     ExampleStore first(registry), second(other);
     std::int32_t n1 = 0, n2 = 0;
     ASSERT_TRUE(first.Remember(state, Vector(1), true, {{"kind", "one"}}, &n1).ok());
@@ -261,7 +262,7 @@ TEST_F(RememberTest, AFailedRememberStoresNothingAndSaysSo) {
         store.Remember(state, Vector(1), true, {{"kind", "ok"}, {"Род", std::string(1025, 'x')}});
     EXPECT_FALSE(tooLong.ok());
     EXPECT_NE(tooLong.message().find("Род"), std::string::npos);
-    EXPECT_FALSE(registry.KeyExists(ExamplesKeyPath()));
+    EXPECT_FALSE(test::Exists(registry, ExamplesKeyPath()));
 
     // A store that could not be opened refuses every write.
     const std::string notAStore = dir / "not-a-store.sqlite";

@@ -60,7 +60,12 @@ struct Classes {
         ExampleTable.assign(1, ExampleRecord());
         LoadedCount = 0;
         const std::string examples = ExamplesKeyPath();
-        const std::int32_t count = registry.GetKeyNumber(examples, "Count");
+        // The literal procedure reads value by value; a read that fails reads as 0 here.
+        auto number = [&](const std::string& path, std::string_view name) {
+            std::int32_t value = 0;
+            return registry.GetKeyNumber(path, name, value) ? value : 0;
+        };
+        const std::int32_t count = number(examples, "Count");
         const std::string name = "Target" + state.TargetTable[k].Id;
         for (std::int32_t n = 1; n <= count; ++n) {
             const std::string path = examples + "\\Example" + std::to_string(n);
@@ -70,7 +75,7 @@ struct Classes {
             record.Active = true;
             record.TargetValue = text;
             for (std::int32_t s = 1; s <= state.AttributeCount; ++s)
-                record.AttributeValues[s] = registry.GetKeyNumber(path, state.AttributeNames[s]);
+                record.AttributeValues[s] = number(path, state.AttributeNames[s]);
             ExampleTable.push_back(record);
             ++LoadedCount;
         }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "SameExamples.h"
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/store/CompactExamples.h"
 #include "core/store/ConfigTables.h"
@@ -24,14 +25,14 @@ class CompactExamplesTest : public ::testing::Test {
         ASSERT_TRUE(SaveTargetTable(registry, state,
                                     {{"kind", "Kind", "ID3-based"}, {"Род", "Family", "Naive Bayes"}})
                         .ok());
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
     }
     void WriteRandom(std::int32_t first, std::int32_t n) {
         test::WriteRandomExamples(registry, state, {"kind", "Род", "gone"}, first, n, random);
     }
     // The compact read against the read of the values, for state.
     std::string Difference() {
-        return test::FirstDifference(*ReadCompactExamples(registry, state),
+        return test::FirstDifference(*test::CompactRead(registry, state),
                                      test::ReadFromValues(registry, state));
     }
     // Runs SQL on the store file through a connection of its own, as the
@@ -52,7 +53,7 @@ class CompactExamplesTest : public ::testing::Test {
 TEST_F(CompactExamplesTest, RandomStoresReadAsTheValuesBeforeDuringAndAfterRefresh) {
     for (int round = 0; round < 8; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const std::int32_t stored = registry.GetKeyNumber(ExamplesKeyPath(), "Count");
+        const std::int32_t stored = test::Number(registry, ExamplesKeyPath(), "Count");
         WriteRandom(stored + 1, 1 + static_cast<std::int32_t>(random() % 150));
         EXPECT_EQ(Difference(), "");  // new rows read from the values (or no rows built yet)
         ASSERT_TRUE(RefreshCompactExamples(registry).ok());
@@ -67,11 +68,11 @@ TEST_F(CompactExamplesTest, RandomStoresReadAsTheValuesBeforeDuringAndAfterRefre
             auto st = SaveSequenceTable(registry, other, texts);
             ASSERT_TRUE(st.ok()) << st.message();
         }
-        LoadConfigurationTables(registry, other);
+        test::LoadTables(registry, other);
         std::swap(state, other);
         EXPECT_EQ(Difference(), "");
     }
-    EXPECT_GT(ReadCompactExamples(registry, state)->Rows(), 300);
+    EXPECT_GT(test::CompactRead(registry, state)->Rows(), 300);
 }
 
 TEST_F(CompactExamplesTest, HandEditsOfTheStoreFileAreSeenByTheNextRead) {
@@ -149,9 +150,9 @@ TEST_F(CompactExamplesTest, AStoreMadeBeforeCompactRowsGetsThemOnFirstUseInOneGr
         test::ReadOnlyFile readOnly(dir.Store());
         if (readOnly.ok()) {
             ASSERT_TRUE(reader.Open(dir.Store()).ok());
-            EXPECT_EQ(test::FirstDifference(*ExampleStore::Read(reader, state),
-                                            test::ReadFromValues(reader, state)),
-                      "");
+            EXPECT_EQ(
+                test::FirstDifference(*test::Examples(reader, state), test::ReadFromValues(reader, state)),
+                "");
             EXPECT_FALSE(RefreshCompactExamples(reader).ok());
         }
     }
@@ -165,14 +166,13 @@ TEST_F(CompactExamplesTest, AStoreMadeBeforeCompactRowsGetsThemOnFirstUseInOneGr
     }
     EXPECT_EQ(CheckCompactExamples(upgraded).stale, -1);
     // The first read that can write builds them.
-    EXPECT_EQ(
-        test::FirstDifference(*ExampleStore::Read(upgraded, state), test::ReadFromValues(upgraded, state)),
-        "");
+    EXPECT_EQ(test::FirstDifference(*test::Examples(upgraded, state), test::ReadFromValues(upgraded, state)),
+              "");
     const auto check = CheckCompactExamples(upgraded);
     EXPECT_EQ(check.stale, 0);
     EXPECT_EQ(check.dirty, 0);
     EXPECT_EQ(
-        test::FirstDifference(*ReadCompactExamples(upgraded, state), test::ReadFromValues(upgraded, state)),
+        test::FirstDifference(*test::CompactRead(upgraded, state), test::ReadFromValues(upgraded, state)),
         "");
     // And the upgraded store sees hand edits: a reader that cannot write takes
     // the examples edited from their values, and leaves them marked.
@@ -184,16 +184,15 @@ TEST_F(CompactExamplesTest, AStoreMadeBeforeCompactRowsGetsThemOnFirstUseInOneGr
         if (readOnly.ok()) {
             ASSERT_TRUE(upgraded.Open(dir / "other.sqlite").ok());
             ASSERT_TRUE(reader.Open(dir.Store()).ok());
-            EXPECT_EQ(test::FirstDifference(*ExampleStore::Read(reader, state),
-                                            test::ReadFromValues(reader, state)),
-                      "");
+            EXPECT_EQ(
+                test::FirstDifference(*test::Examples(reader, state), test::ReadFromValues(reader, state)),
+                "");
             EXPECT_GT(CheckCompactExamples(reader).dirty, 0);
         }
     }
     ASSERT_TRUE(upgraded.Open(dir.Store()).ok());
-    EXPECT_EQ(
-        test::FirstDifference(*ExampleStore::Read(upgraded, state), test::ReadFromValues(upgraded, state)),
-        "");
+    EXPECT_EQ(test::FirstDifference(*test::Examples(upgraded, state), test::ReadFromValues(upgraded, state)),
+              "");
     EXPECT_EQ(CheckCompactExamples(upgraded).dirty, 0);
 }
 
@@ -204,9 +203,8 @@ TEST_F(CompactExamplesTest, RowsKeptWithoutTheirTriggersAreBuiltAgain) {
     Sql("DROP TRIGGER compact_vals_update_new; UPDATE vals SET data=x'05000000' WHERE type=4");
     EXPECT_EQ(CheckCompactExamples(registry).stale, -1);
     EXPECT_EQ(Difference(), "");
-    EXPECT_EQ(
-        test::FirstDifference(*ExampleStore::Read(registry, state), test::ReadFromValues(registry, state)),
-        "");
+    EXPECT_EQ(test::FirstDifference(*test::Examples(registry, state), test::ReadFromValues(registry, state)),
+              "");
     ExpectRowsEqualValues(0);
 }
 
@@ -229,14 +227,14 @@ TEST_F(CompactExamplesTest, RememberKeepsTheRowsInItsOwnGroup) {
         Registry::WriteGroup group(registry);
         ASSERT_TRUE(store.Remember(state, vector, true, {{"kind", "exe"}}).ok());
     }
-    EXPECT_EQ(ReadCompactExamples(registry, state)->Rows(), 0);
+    EXPECT_EQ(test::CompactRead(registry, state)->Rows(), 0);
     ASSERT_TRUE(store.Remember(state, vector, true, {{"kind", "exe"}}).ok());
     ExpectRowsEqualValues(0);
     vector[1] = 4;  // the same file again rewrites its example
     ASSERT_TRUE(store.Remember(state, vector, false, {{"Род", "кот"}}).ok());
     ExpectRowsEqualValues(0);
     EXPECT_EQ(Difference(), "");
-    EXPECT_EQ(ReadCompactExamples(registry, state)->Rows(), 1);
+    EXPECT_EQ(test::CompactRead(registry, state)->Rows(), 1);
 }
 
 TEST_F(CompactExamplesTest, AppendWritesTheRowsOfItsExamplesAndTheTriggersMarkOlderOnesAfterwards) {
@@ -263,16 +261,15 @@ TEST_F(CompactExamplesTest, AppendWritesTheRowsOfItsExamplesAndTheTriggersMarkOl
     WriteRandom(2, 10);
     EXPECT_EQ(CheckCompactExamples(registry).stale, 0);
     EXPECT_EQ(Difference(), "");
-    EXPECT_EQ(
-        test::FirstDifference(*ExampleStore::Read(registry, state), test::ReadFromValues(registry, state)),
-        "");
+    EXPECT_EQ(test::FirstDifference(*test::Examples(registry, state), test::ReadFromValues(registry, state)),
+              "");
     ExpectRowsEqualValues(0);
 
     // A name given twice (in another case) is refused before anything is written.
-    const std::int32_t count = registry.GetKeyNumber(ExamplesKeyPath(), "Count");
+    const std::int32_t count = test::Number(registry, ExamplesKeyPath(), "Count");
     batch.numberNames[3] = "STANDARD1";
     EXPECT_TRUE(store.Append(batch).IsInvalidInput());
-    EXPECT_EQ(registry.GetKeyNumber(ExamplesKeyPath(), "Count"), count);
+    EXPECT_EQ(test::Number(registry, ExamplesKeyPath(), "Count"), count);
     ExpectRowsEqualValues(0);
 }
 

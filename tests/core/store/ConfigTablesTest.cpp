@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
@@ -29,7 +30,7 @@ TEST_F(SaveSequenceTableTest, WritesCountAndValuesAndLeavesHigherValuesInPlace) 
     EXPECT_EQ(state.SequenceCount, 2);
     EXPECT_EQ(state.SequenceTable[2], "y");
     const std::string key = ContainKeyPath();
-    EXPECT_EQ(registry.GetKeyNumber(key, "Count"), 2);
+    EXPECT_EQ(test::Number(registry, key, "Count"), 2);
     std::string text;
     registry.GetKeyText(key, "Value2", text);
     EXPECT_EQ(text, "y");
@@ -57,8 +58,8 @@ TEST_F(SaveSequenceTableTest, TheAttributeNamesFollowTheSavedTable) {
 TEST_F(SaveSequenceTableTest, AnEmptyListWritesCountZero) {
     ASSERT_TRUE(SaveSequenceTable(registry, state, {}).ok());
     EXPECT_EQ(state.SequenceCount, 0);
-    EXPECT_TRUE(registry.KeyExists(ContainKeyPath()));
-    EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 0);
+    EXPECT_TRUE(test::Exists(registry, ContainKeyPath()));
+    EXPECT_EQ(test::Number(registry, ContainKeyPath(), "Count"), 0);
 }
 
 TEST_F(SaveSequenceTableTest, MoreThanAHundredDistinctTextsAreRefusedAndNothingChanges) {
@@ -70,7 +71,7 @@ TEST_F(SaveSequenceTableTest, MoreThanAHundredDistinctTextsAreRefusedAndNothingC
     EXPECT_FALSE(s.ok());
     EXPECT_NE(s.message().find("100"), std::string::npos);
     EXPECT_EQ(state.SequenceCount, 1);
-    EXPECT_EQ(registry.GetKeyNumber(ContainKeyPath(), "Count"), 1);
+    EXPECT_EQ(test::Number(registry, ContainKeyPath(), "Count"), 1);
     rows.resize(100);
     EXPECT_TRUE(SaveSequenceTable(registry, state, rows).ok());
     EXPECT_EQ(state.SequenceCount, 100);

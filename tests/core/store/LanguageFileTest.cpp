@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
@@ -45,7 +46,7 @@ TEST_F(LanguageFileTest, Regedit4InWindows1251SetsTextsWithTheirTrailingZero) {
     EXPECT_EQ(parsed.skippedLines, 0u);
     EXPECT_EQ(Text("mnFile"), "Файл");
     EXPECT_EQ(Text("MNOPEN"), "Открыть \"файл\" \\ 2");
-    const auto values = registry.Values(InterfaceKeyPath());
+    const auto values = test::ValuesOf(registry, InterfaceKeyPath());
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0].type, Registry::kTypeText);
     EXPECT_EQ(values[0].bytes, codepage::ToAnsi("Файл") + std::string(1, '\0'));
@@ -151,7 +152,7 @@ TEST_F(LanguageFileTest, TenMegabytesOfJunkLinesAreCountedButOnlyAHundredListed)
     EXPECT_EQ(parsed.problems.size(), kMaxReportedProblems);
     EXPECT_GT(parsed.skippedLines, 100000u);
     EXPECT_EQ(Text("mnFile"), "last");
-    EXPECT_EQ(registry.SubkeyNames(std::string(kBaseKey)), std::vector<std::string>{"Interface"});
+    EXPECT_EQ(test::Subkeys(registry, std::string(kBaseKey)), std::vector<std::string>{"Interface"});
 }
 
 TEST_F(LanguageFileTest, FilesThatCannotBeReadAreReportedAndTheTooLargeRefused) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
@@ -73,12 +74,12 @@ class RegLoadTest : public ::testing::Test {
     // Every key and value of a store with its type and exact bytes.
     static std::string Everything(const Registry& r, const std::string& path = "") {
         std::string all = path + "\n";
-        for (const auto& v : r.Values(path)) {
+        for (const auto& v : test::ValuesOf(r, path)) {
             all += "  " + v.name + " " + std::to_string(v.type) + ":";
             for (const char c : v.bytes) all += std::to_string(static_cast<std::uint8_t>(c)) + ",";
             all += "\n";
         }
-        for (const auto& child : r.SubkeyNames(path))
+        for (const auto& child : test::Subkeys(r, path))
             all += Everything(r, path.empty() ? child : path + "\\" + child);
         return all;
     }
@@ -103,13 +104,13 @@ TEST_F(RegLoadTest, AFileAsTheRegistryEditorWritesItLoadsAndIsWrittenBackByteFor
     ASSERT_TRUE(Load(registry, kEditorFile).ok());
     std::string text;
     // A text line gives the text's bytes, as the program stores texts; hex(1) gives exact bytes.
-    EXPECT_EQ(registry.Values(kBase + "\\Attributes\\Contain")[1].bytes, "C:\\Windows\\");
+    EXPECT_EQ(test::ValuesOf(registry, kBase + "\\Attributes\\Contain")[1].bytes, "C:\\Windows\\");
     EXPECT_TRUE(registry.GetKeyText(kBase + "\\Interface", "mnFile", text));
     EXPECT_EQ(text, "File");
-    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), -1);
+    EXPECT_EQ(test::Number(registry, kBase, "ShowFound"), -1);
     EXPECT_TRUE(registry.GetKeyText(kBase + "\\Examples\\Example10", "TargetРод", text));
     EXPECT_EQ(text, "вирус");
-    EXPECT_TRUE(registry.KeyExists(kBase + "\\Zeta"));
+    EXPECT_TRUE(test::Exists(registry, kBase + "\\Zeta"));
     EXPECT_EQ(outcome.values, 15u);
     EXPECT_EQ(Export(registry), kEditorFile);
 }
@@ -222,7 +223,7 @@ TEST_F(RegLoadTest, AStoreWithExamplesTakesAFileOnlyToReplaceItsKeyOrToAppendExa
     ASSERT_TRUE(Load(registry, other, LoadMode::kAppendExamples).ok());
     EXPECT_EQ(outcome.firstExample, 3);
     EXPECT_EQ(outcome.exampleCount, 3);
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 5);
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples", "Count"), 5);
     std::string text;
     for (int n = 1; n <= 5; ++n) {
         ASSERT_TRUE(
@@ -266,8 +267,8 @@ TEST_F(RegLoadTest, TheShippedStarterConfigurationLoads) {
     ASSERT_TRUE(Load(registry, test::ReadFile(path)).ok())
         << (plan.problems.empty() ? ""
                                   : std::to_string(plan.problems[0].line) + ": " + plan.problems[0].message);
-    EXPECT_GT(registry.GetKeyNumber(kBase + "\\Attributes\\Contain", "Count"), 0);
-    EXPECT_GT(registry.GetKeyNumber(kBase + "\\Attributes\\Target", "Count"), 0);
+    EXPECT_GT(test::Number(registry, kBase + "\\Attributes\\Contain", "Count"), 0);
+    EXPECT_GT(test::Number(registry, kBase + "\\Attributes\\Target", "Count"), 0);
 }
 
 }  // namespace

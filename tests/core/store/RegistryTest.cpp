@@ -5,6 +5,7 @@
 #include <climits>
 #include <sstream>
 
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
@@ -27,7 +28,7 @@ class RegistryTest : public ::testing::Test {
     }
     std::string Text(const std::string& key, const std::string& name, bool* found = nullptr) {
         std::string text = "unchanged";
-        const bool f = registry.GetKeyText(kBase + key, name, text);
+        const bool f = registry.GetKeyText(kBase + key, name, text).ok();
         if (found) *found = f;
         return text;
     }
@@ -40,18 +41,18 @@ TEST_F(RegistryTest, ReadsOfMissingKeysFindNothingAndCreateNothing) {
     bool found = true;
     EXPECT_EQ(Text("\\Examples\\Example1", "Standard1", &found), "");
     EXPECT_FALSE(found);
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 0);
-    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
-    EXPECT_FALSE(registry.KeyExists(kBase));
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples", "Count"), 0);
+    EXPECT_FALSE(test::Exists(registry, kBase + "\\Examples"));
+    EXPECT_FALSE(test::Exists(registry, kBase));
 }
 
 TEST_F(RegistryTest, OpenKeyCreatesEveryMissingLevel) {
     ASSERT_TRUE(registry.OpenKey(kBase + "\\Examples\\Example1"));
-    EXPECT_TRUE(registry.KeyExists("SOFTWARE"));
-    EXPECT_TRUE(registry.KeyExists(kBase + "\\Examples"));
-    EXPECT_TRUE(registry.KeyExists(kBase + "\\Examples\\Example1"));
+    EXPECT_TRUE(test::Exists(registry, "SOFTWARE"));
+    EXPECT_TRUE(test::Exists(registry, kBase + "\\Examples"));
+    EXPECT_TRUE(test::Exists(registry, kBase + "\\Examples\\Example1"));
     ASSERT_TRUE(registry.SetKeyNumber(kBase + "\\Examples\\Example1", "Standard1", 3));
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples\\Example1", "Standard1"), 3);
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples\\Example1", "Standard1"), 3);
 }
 
 TEST_F(RegistryTest, TextKeepsItsBytesAndDropsExactlyOneTrailingZero) {
@@ -99,14 +100,14 @@ TEST_F(RegistryTest, NumbersRoundTripOverTheSigned32BitRange) {
     ASSERT_TRUE(registry.OpenKey(kBase + "\\Numbers"));
     for (std::int32_t v : {0, 255, 256, 65536, 16777216, -1, INT_MIN, INT_MAX}) {
         ASSERT_TRUE(registry.SetKeyNumber(kBase + "\\Numbers", "N", v));
-        EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Numbers", "N"), v);
+        EXPECT_EQ(test::Number(registry, kBase + "\\Numbers", "N"), v);
     }
     ASSERT_TRUE(registry.SetKeyNumber(kBase + "\\Numbers", "N", 255));
     bool found = false;
     EXPECT_EQ(Text("\\Numbers", "N", &found), "&hFF");
     EXPECT_TRUE(found);
     ASSERT_TRUE(registry.SetKeyText(kBase + "\\Numbers", "T", "12"));
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Numbers", "T"), 0);
+    EXPECT_EQ(test::Number(registry, kBase + "\\Numbers", "T"), 0);
 }
 
 TEST_F(RegistryTest, OtherTypesAreFoundAndLeaveTheTextAlone) {
@@ -122,10 +123,10 @@ TEST_F(RegistryTest, NamesCompareCaseInsensitivelyAndKeepTheirFirstSpelling) {
     ASSERT_TRUE(registry.SetKeyText(kBase + "\\Attributes\\Contain", "CONTAINэто программа", "second"));
     EXPECT_EQ(Text("\\ATTRIBUTES\\contain", "containЭТО ПРОГРАММА"), "second");
     ASSERT_TRUE(registry.OpenKey(kBase + "\\attributes\\CONTAIN"));
-    const auto values = registry.Values(kBase + "\\Attributes\\Contain");
+    const auto values = test::ValuesOf(registry, kBase + "\\Attributes\\Contain");
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values[0].name, "ContainЭто Программа");
-    EXPECT_EQ(registry.SubkeyNames(kBase + "\\Attributes"), std::vector<std::string>{"Contain"});
+    EXPECT_EQ(test::Subkeys(registry, kBase + "\\Attributes"), std::vector<std::string>{"Contain"});
 }
 
 TEST_F(RegistryTest, AFailedWriteGroupLeavesNothingHalfWritten) {
@@ -142,11 +143,11 @@ TEST_F(RegistryTest, AFailedWriteGroupLeavesNothingHalfWritten) {
         EXPECT_FALSE(s.ok());
         EXPECT_NE(s.message().find("1024"), std::string::npos);
     }
-    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 0);
+    EXPECT_FALSE(test::Exists(registry, kBase + "\\Examples"));
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples", "Count"), 0);
     // The rolled-back keys are gone from the key cache too: a later write makes them again.
     EXPECT_TRUE(registry.SetKeyNumber(kBase + "\\Examples\\Example1", "Stray", 1));
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples\\Example1", "Stray"), 1);
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples\\Example1", "Stray"), 1);
 
     {
         Registry::WriteGroup group(registry);
@@ -154,7 +155,7 @@ TEST_F(RegistryTest, AFailedWriteGroupLeavesNothingHalfWritten) {
         registry.SetKeyNumber(kBase + "\\Examples", "Count", 7);
         EXPECT_TRUE(group.Commit().ok());
     }
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 7);
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples", "Count"), 7);
 }
 
 TEST_F(RegistryTest, AGroupDestroyedWithoutCommitRollsBack) {
@@ -163,7 +164,7 @@ TEST_F(RegistryTest, AGroupDestroyedWithoutCommitRollsBack) {
         registry.OpenKey(kBase + "\\Interface");
         registry.SetKeyText(kBase + "\\Interface", "mnFile", "File");
     }
-    EXPECT_FALSE(registry.KeyExists(kBase + "\\Interface"));
+    EXPECT_FALSE(test::Exists(registry, kBase + "\\Interface"));
 }
 
 // The fault pinned: a group whose lock another program held let its writes
@@ -182,7 +183,7 @@ TEST_F(RegistryTest, AGroupThatCannotTakeTheLockWritesNothing) {
         EXPECT_TRUE(s.IsBusy()) << s.message();
     }
     sqlite3_close(other);
-    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
+    EXPECT_FALSE(test::Exists(registry, kBase + "\\Examples"));
 }
 
 TEST_F(RegistryTest, AKeyMadeWithItsValuesReadsAsOneMadeValueByValue) {
@@ -204,9 +205,9 @@ TEST_F(RegistryTest, AKeyMadeWithItsValuesReadsAsOneMadeValueByValue) {
                         &id)
                     .ok());
     EXPECT_GT(id, 0);
-    EXPECT_EQ(registry.GetKeyNumber(parent + "\\example1", "standard1"), 7);
+    EXPECT_EQ(test::Number(registry, parent + "\\example1", "standard1"), 7);
     EXPECT_EQ(Text("\\Examples\\Example1", "TargetРОД"), "кот");
-    EXPECT_EQ(registry.SubkeyNames(parent), std::vector<std::string>{"Example1"});
+    EXPECT_EQ(test::Subkeys(registry, parent), std::vector<std::string>{"Example1"});
 
     // A key that exists (in any case) is refused, and nothing of the group stays.
     {
@@ -216,14 +217,14 @@ TEST_F(RegistryTest, AKeyMadeWithItsValuesReadsAsOneMadeValueByValue) {
             registry.CreateKeyWithValues(parent, again, {{&standard, Registry::kTypeNumber, number}}).ok());
         EXPECT_FALSE(group.Commit().ok());
     }
-    EXPECT_EQ(registry.GetKeyNumber(parent, "Count"), 0);
+    EXPECT_EQ(test::Number(registry, parent, "Count"), 0);
     // Two values of one name are refused as well.
     EXPECT_FALSE(registry
                      .CreateKeyWithValues(parent, again,
                                           {{&standard, Registry::kTypeNumber, number},
                                            {&standard, Registry::kTypeNumber, number}})
                      .ok());
-    EXPECT_EQ(registry.Values(parent + "\\Example1").size(), 2u);
+    EXPECT_EQ(test::ValuesOf(registry, parent + "\\Example1").size(), 2u);
 }
 
 TEST_F(RegistryTest, WritesAreSeenAtOnceByAnotherInstanceAndSurviveReopening) {
@@ -231,13 +232,13 @@ TEST_F(RegistryTest, WritesAreSeenAtOnceByAnotherInstanceAndSurviveReopening) {
     ASSERT_TRUE(other.Open(dir.Store()).ok());
     ASSERT_TRUE(registry.OpenKey(kBase + "\\Examples"));
     ASSERT_TRUE(registry.SetKeyNumber(kBase + "\\Examples", "Count", 5));
-    EXPECT_EQ(other.GetKeyNumber(kBase + "\\Examples", "Count"), 5);
+    EXPECT_EQ(test::Number(other, kBase + "\\Examples", "Count"), 5);
     ASSERT_TRUE(registry.SetKeyNumber(kBase + "\\Examples", "Count", 6));
-    EXPECT_EQ(other.GetKeyNumber(kBase + "\\examples", "count"), 6);
+    EXPECT_EQ(test::Number(other, kBase + "\\examples", "count"), 6);
 
     Registry reopened;
     ASSERT_TRUE(reopened.Open(dir.Store()).ok());
-    EXPECT_EQ(reopened.GetKeyNumber(kBase + "\\Examples", "Count"), 6);
+    EXPECT_EQ(test::Number(reopened, kBase + "\\Examples", "Count"), 6);
 }
 
 TEST(RegistryFileTest, CreatesItsFolder0700AndFile0600) {
@@ -266,7 +267,7 @@ TEST(RegistryFileTest, AFileThatIsNotAStoreIsLeftByteForByte) {
     EXPECT_FALSE(registry.IsOpen());
     EXPECT_EQ(test::ReadFile(path), noise);
     // A closed store reads empty and refuses writes.
-    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), 0);
+    EXPECT_EQ(test::Number(registry, kBase, "ShowFound"), 0);
     EXPECT_FALSE(registry.OpenKey(kBase));
     EXPECT_FALSE(registry.SetKeyNumber(kBase, "ShowFound", 1));
     EXPECT_EQ(test::ReadFile(path), noise);
@@ -335,14 +336,14 @@ TEST(RegistryFileTest, AReadOnlyStoreReadsButRefusesWrites) {
     if (!readOnly.ok()) GTEST_SKIP() << "cannot make a file read-only here";
     Registry registry;
     ASSERT_TRUE(registry.Open(dir.Store()).ok());
-    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), 1);
+    EXPECT_EQ(test::Number(registry, kBase, "ShowFound"), 1);
     Registry::WriteGroup group(registry);
     registry.OpenKey(kBase);
     registry.SetKeyNumber(kBase, "ShowFound", 2);
     const Status s = group.Commit();
     EXPECT_FALSE(s.ok());
     EXPECT_NE(s.message().find(dir.Store()), std::string::npos);
-    EXPECT_EQ(registry.GetKeyNumber(kBase, "ShowFound"), 1);
+    EXPECT_EQ(test::Number(registry, kBase, "ShowFound"), 1);
 }
 
 TEST_F(RegistryTest, ExportWritesRegedit4Text) {
@@ -385,21 +386,21 @@ TEST_F(RegistryTest, DeleteKeyTreeRemovesEverythingBelowAndRollsBackWithItsGroup
         // A group that does not commit takes the removal back.
         Registry::WriteGroup group(registry);
         ASSERT_TRUE(registry.DeleteKeyTree(kBase + "\\EXAMPLES"));
-        EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples\\Example1"));
+        EXPECT_FALSE(test::Exists(registry, kBase + "\\Examples\\Example1"));
     }
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples\\Example1", "Standard1"), 1);
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples\\Example1", "Standard1"), 1);
     EXPECT_EQ(Text("\\Examples\\Example1\\Deeper", "x"), "y");
 
     ASSERT_TRUE(registry.DeleteKeyTree(kBase + "\\Examples"));
-    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples"));
-    EXPECT_FALSE(registry.KeyExists(kBase + "\\Examples\\Example1\\Deeper"));
-    EXPECT_EQ(registry.GetKeyNumber(kBase + "\\Examples", "Count"), 0);
+    EXPECT_FALSE(test::Exists(registry, kBase + "\\Examples"));
+    EXPECT_FALSE(test::Exists(registry, kBase + "\\Examples\\Example1\\Deeper"));
+    EXPECT_EQ(test::Number(registry, kBase + "\\Examples", "Count"), 0);
     EXPECT_EQ(Text("\\Interface", "mnFile"), "File");           // a neighbour stays
     EXPECT_TRUE(registry.DeleteKeyTree(kBase + "\\Examples"));  // a missing key is nothing to do
     // The key can be made again, and the store holds nothing of the old one.
     Put("\\Examples\\Example1", "Standard2", 4, "\x02\0\0\0");
-    EXPECT_EQ(registry.Values(kBase + "\\Examples\\Example1").size(), 1u);
-    EXPECT_TRUE(registry.SubkeyNames(kBase + "\\Examples\\Example1").empty());
+    EXPECT_EQ(test::ValuesOf(registry, kBase + "\\Examples\\Example1").size(), 1u);
+    EXPECT_TRUE(test::Subkeys(registry, kBase + "\\Examples\\Example1").empty());
 }
 
 // A window releases the connection whenever it waits for the user; a group

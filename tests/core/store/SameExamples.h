@@ -36,7 +36,10 @@ inline std::string FirstDifference(const StoredExamples& a, const StoredExamples
 
 // What a read of the values alone gives, for comparing.
 inline StoredExamples ReadFromValues(const Registry& registry, const ConfigTables& state) {
-    return *ReadExamplesFromValues(registry, state);
+    std::shared_ptr<const StoredExamples> examples;
+    const Status read = ReadExamplesFromValues(registry, state, examples);
+    EXPECT_TRUE(read.ok()) << read.message();
+    return examples ? *examples : StoredExamples();
 }
 
 inline std::string Number(std::uint32_t v) {

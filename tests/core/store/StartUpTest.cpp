@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
@@ -19,7 +20,7 @@ class StartUpTest : public ::testing::Test {
     }
     ConfigTables Loaded() {
         ConfigTables state;
-        LoadConfigurationTables(registry, state);
+        test::LoadTables(registry, state);
         return state;
     }
 
