@@ -11,7 +11,7 @@
 #include "core/store/Registry.h"
 #include "core/store/StartUp.h"
 #include "ui/InterfaceLanguage.h"
-#include "ui/Messages.h"
+#include "ui/ProgramStore.h"
 #include "ui/ProgramWindows.h"
 #include "ui/frmMain.h"
 #include "ui/toolkit.h"
@@ -32,12 +32,10 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(morvel::toolkit::ProgramIcon());
 
     morvel::Registry registry;
-    const morvel::Status opened = registry.Open(morvel::Registry::DefaultPath());
-    // Qt's own texts in the language of the interface texts.
+    // Qt's own texts in Russian until the store names the interface's language.
     morvel::ApplyInterfaceLocale(registry);
-    if (!opened)
-        morvel::toolkit::ShowMessage(nullptr, morvel::Text(registry, morvel::msg::kStoreUnavailable,
-                                                           {QString::fromStdString(opened.message())}));
+    if (!morvel::OpenProgramStore(registry, morvel::Registry::DefaultPath())) return 1;
+    morvel::ApplyInterfaceLocale(registry);
     morvel::ConfigTables tables;
     morvel::FileExaminer examiner;
     morvel::StartUp(registry, tables, examiner, args);

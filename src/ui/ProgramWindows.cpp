@@ -62,7 +62,7 @@ void ProgramWindows::ReloadAttributes() {
 }
 
 void ProgramWindows::RefreshAttributes() {
-    if (frmAttributes* window = Attributes()) window->Form_Load();
+    if (frmAttributes* window = Attributes()) window->ShowNewVector();
 }
 
 void ProgramWindows::ShowClassification() {
@@ -71,7 +71,7 @@ void ProgramWindows::ShowClassification() {
 }
 
 void ProgramWindows::ShowTest() {
-    if (!test_) test_ = new frmTest(tables_, examiner_);
+    if (!test_) test_ = new frmTest(tables_);
     Front(*test_);
 }
 

@@ -184,12 +184,15 @@ void frmMain::OpenFile(const QString& path) {
     state_.CurrentFile.clear();
     RefreshCaption();
     toolkit::Yield();  // paints the bare title before the examination
-    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_).ok();
+    const Status examined = examiner_.ComputeFileAttributes(path.toStdString(), state_);
+    state_.AttributesValid = examined.ok();
     state_.CurrentFile = state_.AttributesValid ? path.toStdString() : previous;
     opening_ = false;
     RefreshCaption();
     // The attributes window would show the earlier file.
     windows_.UnloadAttributes();
+    // The file commands are disabled now: the user is told why.
+    if (!examined) toolkit::ShowMessage(this, ExamineFailureText(registry_, path, examined));
 }
 
 void frmMain::ReexamineCurrentFile() {

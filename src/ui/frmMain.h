@@ -55,8 +55,9 @@ class frmMain : public QMainWindow {
     void mnLang_Click(int Index);
 
     // Open's work after the dialog: examines path and takes it as the current
-    // file when that succeeds; otherwise the previous file stays named and the
-    // file commands are disabled. Also used for a file dropped on the window.
+    // file when that succeeds; otherwise the previous file stays named, the
+    // file commands are disabled and a message says why. Also used for a file
+    // dropped on the window.
     void OpenFile(const QString& path);
 
   protected:

@@ -43,8 +43,7 @@ constexpr int kPrintedLines = static_cast<int>(std::size(kPrinted));
 
 }  // namespace
 
-frmTest::frmTest(const ConfigTables& state, FileExaminer& examiner, QWidget* parent)
-    : QDialog(parent), state_(state), examiner_(examiner) {
+frmTest::frmTest(const ConfigTables& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName("frmTest");
     setWindowTitle("Атрибуты EXE-файла");
     setWindowIcon(toolkit::ProgramIcon());
