@@ -11,6 +11,7 @@
 #include "core/store/Registry.h"
 #include "core/store/StartUp.h"
 #include "ui/InterfaceLanguage.h"
+#include "ui/Messages.h"
 #include "ui/ProgramStore.h"
 #include "ui/ProgramWindows.h"
 #include "ui/frmMain.h"
@@ -39,11 +40,22 @@ int main(int argc, char** argv) {
     morvel::ConfigTables tables;
     morvel::FileExaminer examiner;
     morvel::StartUp(registry, tables, examiner, args);
+    // A file named that could not be examined: its commands stay disabled,
+    // and the user is told why once the window shows.
+    morvel::Status notExamined;
+    if (!tables.AttributesValid && !tables.CurrentFile.empty()) {
+        notExamined = examiner.ComputeFileAttributes(tables.CurrentFile, tables);
+        tables.AttributesValid = notExamined.ok();
+    }
 
     morvel::ExampleStore examples(registry);
     morvel::ProgramWindows windows(registry, tables, examiner, examples);
     morvel::frmMain window(registry, tables, examiner, windows);
     window.show();
+    if (!notExamined)
+        morvel::toolkit::ShowMessage(
+            &window,
+            morvel::ExamineFailureText(registry, QString::fromStdString(tables.CurrentFile), notExamined));
     // The diagnostic test window has no menu command.
     if (qEnvironmentVariable("MORVEL_TEST_WINDOW") == "1") windows.ShowTest();
     return app.exec();
