@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <memory>
@@ -167,6 +169,10 @@ QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request) {
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setProxyModel(new InterfaceSizesAndDates(dialog));
+    // Sizes and dates are read whole, not cut to the columns' first widths.
+    if (auto* list = dialog->findChild<QTreeView*>("treeView"))
+        for (int column : {InterfaceSizesAndDates::kSizeColumn, InterfaceSizesAndDates::kDateColumn})
+            list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     dialog->setNameFilters(request.filters);
     if (!request.filters.isEmpty()) dialog->selectNameFilter(request.filters.first());
     return dialog;
