@@ -1,5 +1,6 @@
 #include "ui/Messages.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 #include "core/platform/CodePage.h"
@@ -72,6 +73,18 @@ QString ExamineFailureText(const Registry& registry, const QString& path, const 
                           : status.IsInvalidInput() ? msg::kFileNotRegular
                                                     : msg::kFileUnreadable;
     return Text(registry, msg::kFileNotExamined, {path}) + "\n" + Text(registry, kind) + "\n" +
+           Text(registry, msg::kDetail, {QString::fromStdString(status.message())});
+}
+
+QString LanguageFailureText(const Registry& registry, const QString& path, const Status& status) {
+    const QString failed = Text(registry, msg::kLanguageFailed, {path}) + "\n";
+    // A file that can be read failed in the store's write.
+    if (status.IsBusy() || (status.IsIOError() && QFileInfo(path).isReadable()))
+        return failed + ReasonText(registry, status);
+    const Message& kind = status.IsNotFound()  ? msg::kFileMissing
+                          : status.IsIOError() ? msg::kFileUnreadable
+                                               : msg::kLanguageNotLanguage;
+    return failed + Text(registry, kind) + "\n" +
            Text(registry, msg::kDetail, {QString::fromStdString(status.message())});
 }
 

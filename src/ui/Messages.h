@@ -75,10 +75,14 @@ inline constexpr Message kRunMissing{"MsgRunMissing", "Файл %1 не найд
 inline constexpr Message kRunFailed{
     "MsgRunFailed",
     "Файл %1 нельзя запустить: это не программа для этой системы, и программа для его открытия не задана."};
-// A language file: %1 the file, %2 how many lines were skipped or why it was refused.
+// A language file: %1 the file, %2 how many lines were skipped. A refused
+// file's message gives why on a line of its own.
 inline constexpr Message kLanguageSkipped{"MsgLanguageSkipped",
                                           "Языковой файл %1 загружен, но пропущено строк: %2."};
-inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен: %2"};
+inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен."};
+inline constexpr Message kLanguageNotLanguage{
+    "MsgLanguageNotLanguage",
+    "Это не языковой файл: он должен быть текстом редактора реестра (REGEDIT4 или версии 5.00)."};
 // One skipped line: %1 its number, %2 why (one of the kLanguage... below).
 inline constexpr Message kLanguageLine{"MsgLanguageLine", "строка %1: %2"};
 inline constexpr Message kLanguageOtherKey{"MsgLanguageOtherKey",
@@ -92,14 +96,18 @@ inline constexpr Message kLanguageNotText{"MsgLanguageNotText", "берутся 
 inline constexpr Message kLanguageTooLong{"MsgLanguageTooLong", "значение «%1» длиннее, чем может храниться"};
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
-inline constexpr Message kAll[] = {
-    kSequencesNotSaved,    kTargetsNotSaved, kOptionsNotSaved,  kNotRemembered,    kTooManySequences,
-    kCannotHold,           kTooLong,         kFieldSequence,    kFieldTargetId,    kFieldTargetName,
-    kFieldTargetValue,     kFieldFindText,   kStoreBusy,        kStoreReadOnly,    kStoreRefused,
-    kStoreCorrupt,         kStoreFailed,     kDetail,           kFileNotExamined,  kFileMissing,
-    kFileUnreadable,       kFileNotRegular,  kRunMissing,       kRunFailed,        kLanguageSkipped,
-    kLanguageFailed,       kLanguageLine,    kLanguageOtherKey, kLanguageDeletion, kLanguageMalformed,
-    kLanguageDefaultValue, kLanguageNotText, kLanguageTooLong};
+inline constexpr Message kAll[] = {kSequencesNotSaved, kTargetsNotSaved,      kOptionsNotSaved,
+                                   kNotRemembered,     kTooManySequences,     kCannotHold,
+                                   kTooLong,           kFieldSequence,        kFieldTargetId,
+                                   kFieldTargetName,   kFieldTargetValue,     kFieldFindText,
+                                   kStoreBusy,         kStoreReadOnly,        kStoreRefused,
+                                   kStoreCorrupt,      kStoreFailed,          kDetail,
+                                   kFileNotExamined,   kFileMissing,          kFileUnreadable,
+                                   kFileNotRegular,    kRunMissing,           kRunFailed,
+                                   kLanguageSkipped,   kLanguageFailed,       kLanguageNotLanguage,
+                                   kLanguageLine,      kLanguageOtherKey,     kLanguageDeletion,
+                                   kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText,
+                                   kLanguageTooLong};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has
@@ -116,6 +124,10 @@ QString ReasonText(const Registry& registry, const Status& status);
 // The words for why the file at path could not be examined (status from the
 // examiner): the file, the kind of failure, and the system's words as a detail.
 QString ExamineFailureText(const Registry& registry, const QString& path, const Status& status);
+
+// The words for why the language file at path was not imported (status from
+// the import): the file, why, and the system's words as a detail.
+QString LanguageFailureText(const Registry& registry, const QString& path, const Status& status);
 
 // The message for a text with characters the store's code page lacks, naming
 // them, or an empty text when it has none: field names the box (already in

@@ -249,9 +249,9 @@ void frmMain::mnLang_Click(int Index) {
     ApplyInterfaceLocale(registry_);
 
     if (imported && parsed.skippedLines == 0) return;
-    QString text =
-        imported ? Text(registry_, msg::kLanguageSkipped, {path, QString::number(parsed.skippedLines)})
-                 : Text(registry_, msg::kLanguageFailed, {path, QString::fromStdString(imported.message())});
+    QString text = imported
+                       ? Text(registry_, msg::kLanguageSkipped, {path, QString::number(parsed.skippedLines)})
+                       : LanguageFailureText(registry_, path, imported);
     const std::size_t listed = std::min(parsed.problems.size(), kListedProblems);
     for (std::size_t i = 0; i < listed; ++i)
         text += "\n" +

@@ -315,6 +315,21 @@ TEST_F(frmMainTest, AHostileLanguageWritesOnlyInterfaceTextsAndItsProblemsAreSho
                   kInterfaceKey + "\n\"mnFile\"=\"Fichier\"\n");
 }
 
+// The fault pinned: why a language file was refused came in English words
+// inside the Russian message.
+TEST_F(frmMainTest, ARefusedLanguageFileIsToldInTheInterfacesWords) {
+    WriteLanguage("Notes.lng", "These are notes, not interface texts.\n");
+    Start("");
+    ChooseLanguage(0);
+    ASSERT_EQ(messages.size(), 1);
+    const QString file = QString::fromStdString(dir / "Interfaces/Notes.lng");
+    const QStringList lines = messages[0].split('\n');
+    ASSERT_EQ(lines.size(), 3) << messages[0].toStdString();
+    EXPECT_EQ(lines[0], Text(registry, msg::kLanguageFailed, {file}));
+    EXPECT_EQ(lines[1], Text(registry, msg::kLanguageNotLanguage));
+    EXPECT_TRUE(lines[2].startsWith(Text(registry, msg::kDetail, {""}))) << lines[2].toStdString();
+}
+
 // The fault pinned: an item rebuilt its file's path from its caption, so
 // FRENCH.LNG ("…/FRENCH.lng is not a file") and English.old.lng ("English")
 // could never be imported.
