@@ -12,6 +12,7 @@
 #include "core/store/StartUp.h"
 #include "ui/InterfaceLanguage.h"
 #include "ui/Messages.h"
+#include "ui/ProgramStore.h"
 #include "ui/ProgramWindows.h"
 #include "ui/frmMain.h"
 #include "ui/toolkit.h"
@@ -32,12 +33,10 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(morvel::toolkit::ProgramIcon());
 
     morvel::Registry registry;
-    const morvel::Status opened = registry.Open(morvel::Registry::DefaultPath());
-    // Qt's own texts in the language of the interface texts.
+    // Qt's own texts in Russian until the store names the interface's language.
     morvel::ApplyInterfaceLocale(registry);
-    if (!opened)
-        morvel::toolkit::ShowMessage(nullptr, morvel::Text(registry, morvel::msg::kStoreUnavailable,
-                                                           {QString::fromStdString(opened.message())}));
+    if (!morvel::OpenProgramStore(registry, morvel::Registry::DefaultPath())) return 1;
+    morvel::ApplyInterfaceLocale(registry);
     morvel::ConfigTables tables;
     morvel::FileExaminer examiner;
     // Tables read in part would store examples under the wrong names: a store
@@ -46,11 +45,22 @@ int main(int argc, char** argv) {
         morvel::toolkit::ShowMessage(nullptr, QString::fromStdString(started.message()));
         return 1;
     }
+    // A file named that could not be examined: its commands stay disabled,
+    // and the user is told why once the window shows.
+    morvel::Status notExamined;
+    if (!tables.AttributesValid && !tables.CurrentFile.empty()) {
+        notExamined = examiner.ComputeFileAttributes(tables.CurrentFile, tables);
+        tables.AttributesValid = notExamined.ok();
+    }
 
     morvel::ExampleStore examples(registry);
     morvel::ProgramWindows windows(registry, tables, examiner, examples);
     morvel::frmMain window(registry, tables, examiner, windows);
     window.show();
+    if (!notExamined)
+        morvel::toolkit::ShowMessage(
+            &window,
+            morvel::ExamineFailureText(registry, QString::fromStdString(tables.CurrentFile), notExamined));
     // The diagnostic test window has no menu command.
     if (qEnvironmentVariable("MORVEL_TEST_WINDOW") == "1") windows.ShowTest();
     return app.exec();

@@ -1,5 +1,8 @@
 #include "ui/Messages.h"
 
+#include <QFileInfo>
+#include <algorithm>
+
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/StoreFiles.h"
@@ -57,7 +60,13 @@ QString ProblemText(const Registry& registry, const LanguageProblem& problem) {
 
 QString ReasonText(const Registry& registry, const Status& status) {
     if (status.IsBusy()) return Text(registry, msg::kStoreBusy);
-    return Text(registry, msg::kStoreFailed, {QString::fromStdString(status.message())});
+    if (registry.IsOpen() && registry.IsReadOnly())
+        return Text(registry, msg::kStoreReadOnly, {QString::fromStdString(registry.Path())});
+    const Message& kind = status.IsInvalidInput() ? msg::kStoreRefused
+                          : status.IsCorrupt()    ? msg::kStoreCorrupt
+                                                  : msg::kStoreFailed;
+    return Text(registry, kind) + "\n" +
+           Text(registry, msg::kDetail, {QString::fromStdString(status.message())});
 }
 
 QString StoreFileText(const Registry& registry, const QString& path) {
@@ -65,16 +74,43 @@ QString StoreFileText(const Registry& registry, const QString& path) {
     return Text(registry, msg::kStoreFile, {path});
 }
 
-QString CannotHoldText(const Registry& registry, const QString& field, const QString& text) {
-    const std::string utf8 = text.toStdString();
-    const auto missing = codepage::MissingCharacters(utf8);
-    if (missing.empty()) {
-        if (codepage::ToAnsi(utf8).size() <= Registry::kMaxValueBytes) return QString();
-        return Text(registry, msg::kTooLong, {field, QString::number(Registry::kMaxValueBytes)});
-    }
+QString ExamineFailureText(const Registry& registry, const QString& path, const Status& status) {
+    const Message& kind = status.IsNotFound()       ? msg::kFileMissing
+                          : status.IsInvalidInput() ? msg::kFileNotRegular
+                                                    : msg::kFileUnreadable;
+    return Text(registry, msg::kFileNotExamined, {path}) + "\n" + Text(registry, kind) + "\n" +
+           Text(registry, msg::kDetail, {QString::fromStdString(status.message())});
+}
+
+QString LanguageFailureText(const Registry& registry, const QString& path, const Status& status) {
+    const QString failed = Text(registry, msg::kLanguageFailed, {path}) + "\n";
+    // A file that can be read failed in the store's write.
+    if (status.IsBusy() || (status.IsIOError() && QFileInfo(path).isReadable()))
+        return failed + ReasonText(registry, status);
+    const Message& kind = status.IsNotFound()  ? msg::kFileMissing
+                          : status.IsIOError() ? msg::kFileUnreadable
+                                               : msg::kLanguageNotLanguage;
+    return failed + Text(registry, kind) + "\n" +
+           Text(registry, msg::kDetail, {QString::fromStdString(status.message())});
+}
+
+QString LackedCharactersText(const Registry& registry, const QString& field, const QString& text) {
+    const auto missing = codepage::MissingCharacters(text.toStdString());
+    if (missing.empty()) return QString();
     QStringList characters;
     for (const auto& c : missing) characters << QString::fromStdString(c);
     return Text(registry, msg::kCannotHold, {field, text, characters.join(' ')});
+}
+
+QString CannotHoldText(const Registry& registry, const QString& field, const QString& text,
+                       std::size_t maxBytes) {
+    if (QString lacked = LackedCharactersText(registry, field, text); !lacked.isEmpty()) return lacked;
+    const std::size_t most = std::min(maxBytes, Registry::kMaxValueBytes);
+    if (codepage::ToAnsi(text.toStdString()).size() <= most) return QString();
+    // The start of the text tells the user which one it is.
+    constexpr qsizetype kShown = 40;
+    const QString start = text.size() <= kShown ? text : text.left(kShown) + QChar(0x2026);
+    return Text(registry, msg::kTooLong, {field, QString::number(most), start});
 }
 
 }  // namespace morvel

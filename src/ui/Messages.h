@@ -38,20 +38,38 @@ inline constexpr Message kTooManySequences{
 // A text the store cannot hold: %1 the field, %2 the text, %3 the characters.
 inline constexpr Message kCannotHold{"MsgCannotHold",
                                      "%1 «%2» содержит символы, которые нельзя сохранить: %3"};
-// A text longer than the store holds: %1 the field, %2 the most characters.
-inline constexpr Message kTooLong{"MsgTooLong", "%1 длиннее %2 символов."};
+// A text longer than the store holds: %1 the field, %2 the most characters,
+// %3 the text's start.
+inline constexpr Message kTooLong{"MsgTooLong", "%1 «%3» длиннее %2 символов."};
 // The fields %1 of kCannotHold and kTooLong name.
 inline constexpr Message kFieldSequence{"MsgFieldSequence", "Последовательность"};
 inline constexpr Message kFieldTargetId{"MsgFieldTargetId", "Идентификатор"};
 inline constexpr Message kFieldTargetName{"MsgFieldTargetName", "Название"};
 inline constexpr Message kFieldTargetValue{"MsgFieldTargetValue", "Значение атрибута «%1»"};
-// Why a store write failed: another program held it, or the system refused (%1 its words).
+inline constexpr Message kFieldFindText{"MsgFieldFindText", "Текст для поиска"};
+// Why a store write failed, one text per kind of failure; the system's own
+// words follow as a detail. %1 of kStoreReadOnly: the store's file.
 inline constexpr Message kStoreBusy{
     "MsgStoreBusy", "Хранилище занято другой запущенной программой; повторите попытку позже."};
-inline constexpr Message kStoreFailed{"MsgStoreFailed", "Не удалось записать хранилище: %1"};
-// The store could not be opened at start (%1 why); the program runs without it.
-inline constexpr Message kStoreUnavailable{
-    "MsgStoreUnavailable", "%1\n\nMorvel работает без своих настроек; ничего не будет сохранено."};
+inline constexpr Message kStoreReadOnly{"MsgStoreReadOnly",
+                                        "Хранилище %1 открыто только для чтения: записать в него нельзя."};
+inline constexpr Message kStoreRefused{"MsgStoreRefused", "Хранилище не может принять эти данные."};
+inline constexpr Message kStoreCorrupt{"MsgStoreCorrupt", "Хранилище повреждено."};
+inline constexpr Message kStoreFailed{"MsgStoreFailed", "Не удалось записать хранилище."};
+// A technical detail under a message, in the system's words (%1).
+inline constexpr Message kDetail{"MsgDetail", "Подробности: %1"};
+// A file that cannot be examined: %1 the file; the kind of failure follows.
+inline constexpr Message kFileNotExamined{"MsgFileNotExamined", "Файл %1 нельзя исследовать."};
+inline constexpr Message kFileMissing{"MsgFileMissing", "Такого файла нет."};
+inline constexpr Message kFileUnreadable{"MsgFileUnreadable",
+                                         "Файл нельзя прочитать: нет прав на чтение, или система отказала."};
+inline constexpr Message kFileNotRegular{
+    "MsgFileNotRegular", "Исследуются только обычные файлы, в имени которых есть расширение."};
+// The store could not be opened at start (%1 its file); the program stops.
+// Shown before any store is read, so always in Russian.
+inline constexpr Message kStoreUnavailable{"MsgStoreUnavailable",
+                                           "Хранилище %1 нельзя открыть как хранилище Morvel; файл оставлен "
+                                           "как есть.\n\nMorvel завершает работу."};
 // Run: %1 the file.
 inline constexpr Message kRunMissing{"MsgRunMissing", "Файл %1 не найден."};
 inline constexpr Message kRunFailed{
@@ -63,10 +81,14 @@ inline constexpr Message kStoreFile{
     "MsgStoreFile",
     "Файл %1 — один из файлов хранилища Morvel. Программа не открывает его сама: иначе записанное в "
     "хранилище могло бы пропасть."};
-// A language file: %1 the file, %2 how many lines were skipped or why it was refused.
+// A language file: %1 the file, %2 how many lines were skipped. A refused
+// file's message gives why on a line of its own.
 inline constexpr Message kLanguageSkipped{"MsgLanguageSkipped",
                                           "Языковой файл %1 загружен, но пропущено строк: %2."};
-inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен: %2"};
+inline constexpr Message kLanguageFailed{"MsgLanguageFailed", "Языковой файл %1 не загружен."};
+inline constexpr Message kLanguageNotLanguage{
+    "MsgLanguageNotLanguage",
+    "Это не языковой файл: он должен быть текстом редактора реестра (REGEDIT4 или версии 5.00)."};
 // One skipped line: %1 its number, %2 why (one of the kLanguage... below).
 inline constexpr Message kLanguageLine{"MsgLanguageLine", "строка %1: %2"};
 inline constexpr Message kLanguageOtherKey{"MsgLanguageOtherKey",
@@ -80,12 +102,18 @@ inline constexpr Message kLanguageNotText{"MsgLanguageNotText", "берутся 
 inline constexpr Message kLanguageTooLong{"MsgLanguageTooLong", "значение «%1» длиннее, чем может храниться"};
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
-inline constexpr Message kAll[] = {
-    kSequencesNotSaved, kTargetsNotSaved,   kOptionsNotSaved,      kNotRemembered,   kTooManySequences,
-    kCannotHold,        kTooLong,           kFieldSequence,        kFieldTargetId,   kFieldTargetName,
-    kFieldTargetValue,  kStoreBusy,         kStoreFailed,          kStoreFile,       kRunMissing,
-    kRunFailed,         kLanguageSkipped,   kLanguageFailed,       kLanguageLine,    kLanguageOtherKey,
-    kLanguageDeletion,  kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText, kLanguageTooLong};
+inline constexpr Message kAll[] = {kSequencesNotSaved, kTargetsNotSaved,      kOptionsNotSaved,
+                                   kNotRemembered,     kTooManySequences,     kCannotHold,
+                                   kTooLong,           kFieldSequence,        kFieldTargetId,
+                                   kFieldTargetName,   kFieldTargetValue,     kFieldFindText,
+                                   kStoreBusy,         kStoreReadOnly,        kStoreRefused,
+                                   kStoreCorrupt,      kStoreFailed,          kStoreFile,          kDetail,
+                                   kFileNotExamined,   kFileMissing,          kFileUnreadable,
+                                   kFileNotRegular,    kRunMissing,           kRunFailed,
+                                   kLanguageSkipped,   kLanguageFailed,       kLanguageNotLanguage,
+                                   kLanguageLine,      kLanguageOtherKey,     kLanguageDeletion,
+                                   kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText,
+                                   kLanguageTooLong};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has
@@ -95,17 +123,31 @@ QString Text(const Registry& registry, const Message& message, const QStringList
 // Why a language file's line was skipped, in the interface's words.
 QString ProblemText(const Registry& registry, const LanguageProblem& problem);
 
-// The words for what a failed store write says: busy, or the system's reason.
+// The words for why a store write failed: a text for its kind of failure,
+// then the system's own words as a detail where they tell more.
 QString ReasonText(const Registry& registry, const Status& status);
 
 // The message for a file that the windows refuse because it is one of the
 // store's own files, or an empty text for any other file. Looks with stat
 // only, so asking opens nothing.
 QString StoreFileText(const Registry& registry, const QString& path);
+// The words for why the file at path could not be examined (status from the
+// examiner): the file, the kind of failure, and the system's words as a detail.
+QString ExamineFailureText(const Registry& registry, const QString& path, const Status& status);
+
+// The words for why the language file at path was not imported (status from
+// the import): the file, why, and the system's words as a detail.
+QString LanguageFailureText(const Registry& registry, const QString& path, const Status& status);
+
+// The message for a text with characters the store's code page lacks, naming
+// them, or an empty text when it has none: field names the box (already in
+// words), text is what it holds.
+QString LackedCharactersText(const Registry& registry, const QString& field, const QString& text);
 
 // The message for a text the store cannot hold (a character its code page
-// lacks, or too long), or an empty text when it can: field names the box
-// (already in words), text is what it holds.
-QString CannotHoldText(const Registry& registry, const QString& field, const QString& text);
+// lacks, or more than maxBytes in it), or an empty text when it can: field
+// names the box (already in words), text is what it holds.
+QString CannotHoldText(const Registry& registry, const QString& field, const QString& text,
+                       std::size_t maxBytes = Registry::kMaxValueBytes);
 
 }  // namespace morvel

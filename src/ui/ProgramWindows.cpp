@@ -72,7 +72,7 @@ void ProgramWindows::ReloadAttributes() {
 }
 
 void ProgramWindows::RefreshAttributes() {
-    if (frmAttributes* window = Attributes()) window->Form_Load();
+    if (frmAttributes* window = Attributes()) window->ShowNewVector();
 }
 
 void ProgramWindows::ShowClassification() {
@@ -81,7 +81,7 @@ void ProgramWindows::ShowClassification() {
 }
 
 void ProgramWindows::ShowTest() {
-    if (!test_) test_ = new frmTest(registry_, tables_, examiner_);
+    if (!test_) test_ = new frmTest(registry_, tables_);
     Front(*test_);
 }
 

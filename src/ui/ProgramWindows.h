@@ -51,12 +51,13 @@ class ProgramWindows {
     // its lines the current vector. Loads it without showing it when it was
     // not loaded.
     virtual void ReloadAttributes();
-    // Loads the attributes window again when it is loaded; nothing otherwise.
+    // Shows the current vector in the attributes window when it is loaded,
+    // keeping the choices made in it; nothing otherwise.
     virtual void RefreshAttributes();
     // Opens the classification window, which then runs; while it is open,
     // only brings it to the front.
     virtual void ShowClassification();
-    // Shows the test window.
+    // Shows the test window, which examines with an examiner of its own.
     virtual void ShowTest();
     // The search-sequence editor, modal over owner. True when OK stored a
     // sequence table that differs from the one before.

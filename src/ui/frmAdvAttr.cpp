@@ -120,12 +120,14 @@ QString frmAdvAttr::RefusalOf(const std::vector<std::string>& rows) const {
     if (sequences.size() > static_cast<std::size_t>(ConfigTables::kMaxSequences))
         return Text(registry_, msg::kTooManySequences,
                     {QString::number(ConfigTables::kMaxSequences), QString::number(sequences.size())});
+    // Every refused row at once, so that one OK shows all there is to mend.
+    QStringList refused;
     for (const auto& row : sequences) {
-        const QString refused =
-            CannotHoldText(registry_, Text(registry_, msg::kFieldSequence), QString::fromStdString(row));
-        if (!refused.isEmpty()) return refused;
+        const QString why = CannotHoldText(registry_, Text(registry_, msg::kFieldSequence),
+                                           QString::fromStdString(row), kMaxSequenceBytes);
+        if (!why.isEmpty()) refused << why;
     }
-    return QString();
+    return refused.join('\n');
 }
 
 void frmAdvAttr::Command1_Click() {
@@ -140,7 +142,10 @@ void frmAdvAttr::Command1_Click() {
 void frmAdvAttr::Command2_Click() {
     // Taken exactly as typed: a text of blanks is a sequence too.
     const QString text = toolkit::InputBox(this, kAddPrompt, toolkit::kProgramTitle, QString());
-    if (!text.isEmpty()) List1->addItem(text);
+    if (text.isEmpty()) return;
+    List1->addItem(text);
+    // The new row is the last, often below the visible rows: brought into sight and selected.
+    toolkit::SelectRow(*List1, List1->count() - 1);
 }
 
 void frmAdvAttr::Command3_Click() {

@@ -63,8 +63,8 @@ class frmAdvAttr : public QDialog {
 
   private:
     void Form_Load();
-    // Why rows cannot be the sequence table (in the interface's words), or an
-    // empty text when they can.
+    // Why rows cannot be the sequence table (in the interface's words, one
+    // line per refused row), or an empty text when they can.
     QString RefusalOf(const std::vector<std::string>& rows) const;
     // The row selected in List1, or -1.
     int SelectedRow() const;

@@ -16,6 +16,7 @@
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
 #include "ui/Messages.h"
+#include "ui/PathBox.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -85,6 +86,8 @@ void frmAttributes::BuildControls() {
 
     frame(Frame1, "Frame1", kFrameLeft, 120, kFrameWidth, 2175);
     label(Label1, Frame1, "Label1", 360);
+    txtFullName = new PathBox(Frame1);
+    txtFullName->setObjectName("txtFullName");
     label(Label4, Frame1, "Label4", 720);
     label(Label2, Frame1, "Label2", 1080);
     label(Label3, Frame1, "Label3", 1440);
@@ -185,8 +188,8 @@ void frmAttributes::Form_Load() {
     Check4->setChecked(true);
     Check5->setChecked(false);
 
-    // 3. Full name.
-    SetLabel(Label1, Label1->text() + " " + Q(state_.CurrentFile));
+    // 3. Full name, beside the caption (placed by FitCaptions).
+    txtFullName->SetPath(Q(state_.CurrentFile));
 
     // 4. Size.
     SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize()));
@@ -245,6 +248,16 @@ void frmAttributes::Form_Load() {
     FitCaptions();
 }
 
+void frmAttributes::ShowNewVector() {
+    const int shown = Option1[1]->isChecked() ? 1 : 0;
+    const bool raised = Check6->isChecked();
+    Form_Load();
+    Option1[shown]->setChecked(true);
+    FillList(shown);
+    Check6->setChecked(raised);
+    Check6_Click();
+}
+
 void frmAttributes::FitCaptions() {
     // A caption longer than its designed control (a language, a font) widens
     // the control; the frames and the window grow to hold it, never shrink.
@@ -262,6 +275,11 @@ void frmAttributes::FitCaptions() {
     setFixedSize(width, height());
     // Close stays under the right edge of the frames.
     Command1->move(Frame2->geometry().right() + 1 - Command1->width(), Command1->y());
+    // The full name takes the rest of its line, up to the frame's margin.
+    const int left = Label1->geometry().right() + 1 + toolkit::Pixels(60);
+    const int boxHeight = txtFullName->sizeHint().height();
+    txtFullName->setGeometry(left, Label1->y() + (Label1->height() - boxHeight) / 2,
+                             std::max(frameWidth - toolkit::Pixels(kFrameMargin) - left, 0), boxHeight);
 }
 
 void frmAttributes::FillList(int Index) {
@@ -307,6 +325,15 @@ bool frmAttributes::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmAttributes::cmdFind_Click() {
+    // The contents are searched as Windows-1251 bytes, where a character the
+    // code page lacks would become "?" and find that instead.
+    const QString lacked =
+        LackedCharactersText(registry_, Text(registry_, msg::kFieldFindText), txtFind->text());
+    if (!lacked.isEmpty()) {
+        toolkit::ShowMessage(this, lacked);
+        txtFind->setFocus();
+        return;
+    }
     const std::string pattern = PatternBytes(txtFind->text().toStdString());
     const std::int32_t offset = FindPattern(pattern, examiner_.LoweredWindow(), examiner_.WindowLength());
     toolkit::ShowMessage(this, QString::number(offset));

@@ -28,6 +28,8 @@ class QRadioButton;
 
 namespace morvel {
 
+class PathBox;
+
 class frmAttributes : public QDialog {
     Q_OBJECT
 
@@ -39,6 +41,10 @@ class frmAttributes : public QDialog {
     // Reads the captions and the file's attributes again, as when the window
     // loaded (after the interface language changed).
     void Form_Load();
+
+    // Reads the file's attributes again (after the sequence table changed),
+    // keeping the list and the look the user chose in the window, saved or not.
+    void ShowNewVector();
 
     // True once the window has been closed; it is deleted soon after and must
     // not be shown again.
@@ -75,6 +81,8 @@ class frmAttributes : public QDialog {
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
+    // The full name after Label1's caption: a long path is elided, never cut off.
+    PathBox* txtFullName = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;

@@ -193,12 +193,15 @@ void frmMain::OpenFile(const QString& path) {
     state_.CurrentFile.clear();
     RefreshCaption();
     toolkit::Yield();  // paints the bare title before the examination
-    state_.AttributesValid = examiner_.ComputeFileAttributes(path.toStdString(), state_).ok();
+    const Status examined = examiner_.ComputeFileAttributes(path.toStdString(), state_);
+    state_.AttributesValid = examined.ok();
     state_.CurrentFile = state_.AttributesValid ? path.toStdString() : previous;
     opening_ = false;
     RefreshCaption();
     // The attributes window would show the earlier file.
     windows_.UnloadAttributes();
+    // The file commands are disabled now: the user is told why.
+    if (!examined) toolkit::ShowMessage(this, ExamineFailureText(registry_, path, examined));
 }
 
 void frmMain::ReexamineCurrentFile() {
@@ -258,9 +261,9 @@ void frmMain::mnLang_Click(int Index) {
     ApplyInterfaceLocale(registry_);
 
     if (imported && parsed.skippedLines == 0) return;
-    QString text =
-        imported ? Text(registry_, msg::kLanguageSkipped, {path, QString::number(parsed.skippedLines)})
-                 : Text(registry_, msg::kLanguageFailed, {path, QString::fromStdString(imported.message())});
+    QString text = imported
+                       ? Text(registry_, msg::kLanguageSkipped, {path, QString::number(parsed.skippedLines)})
+                       : LanguageFailureText(registry_, path, imported);
     const std::size_t listed = std::min(parsed.problems.size(), kListedProblems);
     for (std::size_t i = 0; i < listed; ++i)
         text += "\n" +

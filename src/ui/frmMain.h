@@ -55,9 +55,9 @@ class frmMain : public QMainWindow {
     void mnLang_Click(int Index);
 
     // Open's work after the dialog: examines path and takes it as the current
-    // file when that succeeds; otherwise the previous file stays named and the
-    // file commands are disabled. One of the store's own files is refused
-    // unopened, with a message, and nothing changes. Also used for a file
+    // file when that succeeds; otherwise the previous file stays named, the
+    // file commands are disabled and a message says why. One of the store's
+    // own files is refused unopened, with a message, and nothing changes. Also used for a file
     // dropped on the window.
     void OpenFile(const QString& path);
 

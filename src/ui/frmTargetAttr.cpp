@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "core/store/ConfigTables.h"
@@ -152,6 +153,8 @@ void frmTargetAttr::Command1_Click() {
     ++state_.TargetCount;
     state_.TargetTable[state_.TargetCount] = properties_;
     UpdateList();
+    // The new row is the last, often below the visible rows: brought into sight and selected.
+    toolkit::SelectRow(*List1, state_.TargetCount - 1);
 }
 
 void frmTargetAttr::Command2_Click() {
@@ -181,10 +184,11 @@ void frmTargetAttr::Command3_Click() {
     // when a text cannot be stored (a table read from a hand-edited store) or
     // the save fails.
     for (const TargetEntry& target : TargetList(state_)) {
-        for (const auto& [field, text] :
-             {std::pair{msg::kFieldTargetId, &target.Id}, std::pair{msg::kFieldTargetName, &target.Name}}) {
-            const QString refused =
-                CannotHoldText(registry_, morvel::Text(registry_, field), QString::fromStdString(*text));
+        for (const auto& [field, text, most] :
+             {std::tuple{msg::kFieldTargetId, &target.Id, kMaxTargetIdBytes},
+              std::tuple{msg::kFieldTargetName, &target.Name, Registry::kMaxValueBytes}}) {
+            const QString refused = CannotHoldText(registry_, morvel::Text(registry_, field),
+                                                   QString::fromStdString(*text), most);
             if (refused.isEmpty()) continue;
             toolkit::ShowMessage(this, morvel::Text(registry_, msg::kTargetsNotSaved) + "\n\n" + refused);
             return;

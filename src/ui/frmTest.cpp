@@ -44,8 +44,8 @@ constexpr int kPrintedLines = static_cast<int>(std::size(kPrinted));
 
 }  // namespace
 
-frmTest::frmTest(const Registry& registry, const ConfigTables& state, FileExaminer& examiner, QWidget* parent)
-    : QDialog(parent), registry_(registry), state_(state), examiner_(examiner) {
+frmTest::frmTest(const Registry& registry, const ConfigTables& state, QWidget* parent)
+    : QDialog(parent), registry_(registry), state_(state) {
     setObjectName("frmTest");
     setWindowTitle("Атрибуты EXE-файла");
     setWindowIcon(toolkit::ProgramIcon());

@@ -2,10 +2,10 @@
 // a file's path and presses Test; the window prints fifteen of the file's
 // general attributes as labelled numbers.
 //
-// Testing a file examines it with the program's examiner, so on success the
-// attribute vector and the content window describe the tested file until the
-// next examination (the current file's name and validity stay as they were).
-// Used on the user-interface thread; the state and the examiner outlive it.
+// The window examines with an examiner of its own: what it tests never
+// becomes the vector that the other windows show, classify and remember for
+// the file the main window names. Used on the user-interface thread; the
+// state outlives it.
 #pragma once
 
 #include <QDialog>
@@ -25,8 +25,7 @@ class frmTest : public QDialog {
     Q_OBJECT
 
   public:
-    frmTest(const Registry& registry, const ConfigTables& state, FileExaminer& examiner,
-            QWidget* parent = nullptr);
+    frmTest(const Registry& registry, const ConfigTables& state, QWidget* parent = nullptr);
 
     // The printed lines, in order; empty when nothing was printed.
     const QStringList& PrintedLines() const { return lines_; }
@@ -42,7 +41,7 @@ class frmTest : public QDialog {
 
     const Registry& registry_;
     const ConfigTables& state_;
-    FileExaminer& examiner_;
+    FileExaminer examiner_;
     QLabel* Label1 = nullptr;
     QLineEdit* txtFN = nullptr;
     QPushButton* Command1 = nullptr;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <tuple>
 
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
@@ -96,9 +97,10 @@ void prpTarget::Form_Load(bool idEditable) {
 void prpTarget::Command3_Click() {
     // A text the store cannot hold is refused here, where it can be mended:
     // the dialog stays open with the boxes as they are.
-    for (const auto& [field, box] :
-         {std::pair{msg::kFieldTargetId, Text1}, std::pair{msg::kFieldTargetName, Text2}}) {
-        const QString refused = CannotHoldText(registry_, Text(registry_, field), box->text());
+    for (const auto& [field, box, most] :
+         {std::tuple{msg::kFieldTargetId, Text1, kMaxTargetIdBytes},
+          std::tuple{msg::kFieldTargetName, Text2, Registry::kMaxValueBytes}}) {
+        const QString refused = CannotHoldText(registry_, Text(registry_, field), box->text(), most);
         if (refused.isEmpty()) continue;
         toolkit::ShowMessage(this, refused);
         box->setFocus();

@@ -5,9 +5,13 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPainter>
@@ -16,6 +20,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <memory>
@@ -131,6 +136,14 @@ class ArrowSelects : public QObject {
 
 void SelectFirstOnArrow(QListWidget& list) { list.installEventFilter(new ArrowSelects(list)); }
 
+void SelectRow(QListWidget& list, int row) {
+    QListWidgetItem* item = list.item(row);
+    if (!item) return;
+    list.setCurrentItem(item);
+    item->setSelected(true);
+    list.scrollToItem(item, QAbstractItemView::EnsureVisible);
+}
+
 void Yield() { QCoreApplication::processEvents(); }
 
 void Beep() {
@@ -153,6 +166,29 @@ QString InputBox(QWidget* parent, const QString& prompt, const QString& title, c
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
+// The open dialog's list as the file system model gives it, but with sizes and
+// dates written the way of the interface's language: the model writes them
+// the way of the system's locale, whatever the interface speaks.
+class InterfaceSizesAndDates : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    // The file system model's columns.
+    static constexpr int kSizeColumn = 1;
+    static constexpr int kDateColumn = 3;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || role != Qt::DisplayRole ||
+            (index.column() != kSizeColumn && index.column() != kDateColumn))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex file = mapToSource(index);
+        const QLocale language;
+        if (index.column() == kSizeColumn)
+            return files->isDir(file) ? QString() : language.formattedDataSize(files->size(file));
+        return language.toString(files->lastModified(file), QLocale::ShortFormat);
+    }
+};
+
 QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request) {
     auto* dialog = new QFileDialog(parent, request.title, request.folder);
     dialog->setObjectName("OpenDialog");
@@ -163,6 +199,11 @@ QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request) {
     dialog->setIconProvider(&names);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setProxyModel(new InterfaceSizesAndDates(dialog));
+    // Sizes and dates are read whole, not cut to the columns' first widths.
+    if (auto* list = dialog->findChild<QTreeView*>("treeView"))
+        for (int column : {InterfaceSizesAndDates::kSizeColumn, InterfaceSizesAndDates::kDateColumn})
+            list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     dialog->setNameFilters(request.filters);
     if (!request.filters.isEmpty()) dialog->selectNameFilter(request.filters.first());
     return dialog;

@@ -47,6 +47,9 @@ void PlaceNear(QWidget& dialog, const QWidget* owner);
 // does, instead of stepping past it.
 void SelectFirstOnArrow(QListWidget& list);
 
+// Selects row of list (made current) and scrolls it wholly into sight.
+void SelectRow(QListWidget& list, int row);
+
 // Lets the window system process pending events once.
 void Yield();
 

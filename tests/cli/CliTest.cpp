@@ -8,6 +8,7 @@
 #include "CliRunner.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
+#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {
@@ -80,6 +81,47 @@ TEST_F(CliTest, TextTheStoreCannotHoldIsRefusedNamingTheCharactersAndNothingIsSt
     EXPECT_EQ(Run({"remember", file, "kind=Ёлка «ёж» №1"}), 0);
     EXPECT_EQ(Run({"dump", "Examples\\Example1"}), 0);
     EXPECT_TRUE(OutHas("\"Targetkind\"=\"Ёлка «ёж» №1\"")) << out.str();
+}
+
+// The fault pinned: a search sequence or target identifier of 1,018 to 1,024
+// characters was accepted, and from then on no file could be remembered: its
+// example's value name ("Contain..." or "Target...") was longer than the store
+// holds. The longest one each accepted still lets a file be remembered; one
+// character more is refused by every command that takes it, naming it.
+TEST_F(CliTest, SequencesAndTargetIdsAreRefusedWhereTheyWouldMakeAnExampleUnstorable) {
+    const std::string file = Put("setup.exe", "MZ");
+    const std::string sequence(kMaxSequenceBytes, 's');
+    const std::string id(kMaxTargetIdBytes, 'i');
+    ASSERT_EQ(Run({"sequences", "set", sequence}), 0) << err.str();
+    ASSERT_EQ(Run({"targets", "add", id, "Kind", "ID3-based"}), 0) << err.str();
+    EXPECT_EQ(Run({"remember", file, id + "=installer"}), 0) << err.str();
+
+    ASSERT_EQ(Run({"dump"}), 0);
+    const std::string before = out.str();
+    const std::string reg = dir / "long.reg";
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"sequences", "set", "MZ", sequence + "t"},
+             {"targets", "add", id + "j", "Kind", "Naive Bayes"},
+             {"load", "--replace", reg},
+         }) {
+        if (args.front() == "load")
+            test::WriteFile(reg,
+                            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Attributes\\"
+                            "Target]\r\n\"Count\"=dword:00000001\r\n\"Id1\"=\"" +
+                                id + "j\"\r\n");
+        EXPECT_EQ(Run(args), 1) << args.front();
+        EXPECT_TRUE(
+            ErrHas(std::to_string(args.front() == "sequences" ? kMaxSequenceBytes : kMaxTargetIdBytes)))
+            << err.str();
+        // Named by its start, or by its value name and line in a file.
+        EXPECT_TRUE(ErrHas(args.front() == "sequences" ? "sss"
+                           : args.front() == "targets" ? "iii"
+                                                       : ":5: the value \"Id1\""))
+            << err.str();
+        ASSERT_EQ(Run({"dump"}), 0);
+        EXPECT_EQ(out.str(), before) << args.front();
+    }
+    EXPECT_EQ(Run({"remember", file, id + "=installer"}), 0) << err.str();
 }
 
 TEST_F(CliTest, UsageErrorsAndVersion) {

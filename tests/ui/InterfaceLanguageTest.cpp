@@ -4,6 +4,8 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <algorithm>
+#include <set>
+#include <vector>
 
 #include "GuiSupport.h"
 #include "core/store/KeyPaths.h"
@@ -79,6 +81,34 @@ TEST_F(InterfaceLanguageGuiTest, QtsOwnTextsFollowTheLanguageOfTheInterfaceTexts
     // And the program's own messages with them.
     EXPECT_EQ(Text(registry, msg::kSequencesNotSaved).toStdString(),
               ValueOf(Shipped("English.lng"), msg::kSequencesNotSaved.name));
+}
+
+// The fault pinned: the reasons of the store and the examiner reached the
+// user in English inside Russian messages ("...: the store is not open").
+// Each kind of failure has its own text; the system's words only follow it.
+TEST_F(InterfaceLanguageGuiTest, FailuresAreToldInTheInterfacesWordsWithTheSystemsWordsAfter) {
+    const auto hasLatin = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](QChar c) { return c.script() == QChar::Script_Latin; });
+    };
+    const std::string detail = "the value name is longer than 1024 characters";
+    const QString detailLine = Text(registry, msg::kDetail, {QString::fromStdString(detail)});
+    std::vector<QString> told;
+    for (const Status& failure :
+         {Status::InvalidInput(detail), Status::Corrupt(detail), Status::IOError(detail)})
+        told.push_back(ReasonText(registry, failure));
+    for (const Status& failure :
+         {Status::NotFound(detail), Status::IOError(detail), Status::InvalidInput(detail)})
+        told.push_back(ExamineFailureText(registry, "/папка/файл", failure));
+    for (const QString& text : told) {
+        const QStringList lines = text.split('\n');
+        ASSERT_GE(lines.size(), 2) << text.toStdString();
+        EXPECT_EQ(lines.last(), detailLine);
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            EXPECT_FALSE(hasLatin(lines[i])) << text.toStdString();
+    }
+    // One text per kind: the user can tell the failures apart.
+    EXPECT_EQ(std::set<QString>(told.begin(), told.end()).size(), told.size());
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 #include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <memory>
 
@@ -10,6 +12,7 @@
 #include "ui/frmAttributes.h"
 #include "ui/frmClass.h"
 #include "ui/frmMain.h"
+#include "ui/frmTest.h"
 
 namespace morvel {
 namespace {
@@ -111,6 +114,38 @@ TEST_F(ProgramWindowsTest, RememberStoresTheVectorOfTheFileTheWindowClassified) 
     EXPECT_EQ(value, "packed");
     // The second file is still fresh: remembering it makes a new example.
     EXPECT_TRUE(examiner.AttributesFresh());
+}
+
+// The fault pinned: the test window examined with the program's examiner, so
+// after testing one file File > Classification classified and remembered
+// that file's attributes under the name of the file the main window named.
+TEST_F(ProgramWindowsTest, TheTestWindowLeavesTheCurrentFilesAttributesAlone) {
+    ASSERT_TRUE(SaveSequenceTable(registry, state, {"needle"}).ok());
+    test::WriteFile(first, "MZ needle");
+    ASSERT_TRUE(examiner.ComputeFileAttributes(first, state).ok());
+    main = std::make_unique<frmMain>(registry, state, examiner, *files);
+    main->show();
+    frmClass* opening = files->Classification();
+    ASSERT_NE(opening, nullptr);
+    opening->close();
+
+    files->ShowTest();
+    QWidget* test = files->Test();
+    ASSERT_NE(test, nullptr);
+    auto* path = test->findChild<QLineEdit*>("txtFN");
+    path->setText(QString::fromStdString(second));  // no needle in it
+    QTest::keyClick(path, Qt::Key_Return);
+    ASSERT_FALSE(files->Test()->PrintedLines().isEmpty());
+
+    test::ChooseMenuItem(main->menuBar(), main->findChild<QMenu*>("mnFile"),
+                         main->findChild<QAction*>("mnFileClass"));
+    frmClass* classification = files->Classification();
+    ASSERT_NE(classification, nullptr);
+    auto* remember = classification->findChild<QPushButton*>("Command3");
+    ASSERT_TRUE(test::Eventually([&] { return remember->isEnabled(); }));
+    QTest::mouseClick(remember, Qt::LeftButton);
+    EXPECT_EQ(test::Number(registry, ExampleKeyPath(1), "Containneedle"), 1);  // the first file's
+    EXPECT_EQ(state.CurrentFile, first);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <QCheckBox>
+#include <QDate>
 #include <QDialog>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QInputDialog>
 #include <QLabel>
@@ -7,6 +9,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <memory>
 
 #include "GuiSupport.h"
 #include "core/store/KeyPaths.h"
@@ -75,6 +80,38 @@ TEST_F(ToolkitDialogTest, TheInputBoxReturnsTheTextOrEmptyOnCancel) {
     test::WhenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); }, &ran);
     EXPECT_EQ(toolkit::InputBox(nullptr, "Prompt", "Morvel", "kept?"), "");
     EXPECT_TRUE(ran);
+}
+
+// The fault pinned: in the Russian interface the open dialog wrote sizes and
+// dates the English way ("158.23 KiB", "8 Dec 2026"), as the system's locale has them.
+TEST_F(ToolkitDialogTest, TheOpenDialogWritesSizesAndDatesTheWayOfTheInterfacesLanguage) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    test::WriteFile(dir / "big.exe", std::string(162000, 'x'));
+    std::unique_ptr<QFileDialog> dialog(
+        toolkit::MakeOpenDialog(nullptr, {"Open", QString::fromStdString(dir.path()), {"All (*)"}}));
+    dialog->setViewMode(QFileDialog::Detail);
+    dialog->show();
+    auto* view = dialog->findChild<QTreeView*>("treeView");
+    ASSERT_NE(view, nullptr);
+    QModelIndex size, date;
+    ASSERT_TRUE(test::Eventually([&] {
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            if (view->model()->index(row, 0, root).data().toString() == "big.exe") {
+                size = view->model()->index(row, 1, root);
+                date = view->model()->index(row, 3, root);
+                return true;
+            }
+        return false;
+    }));
+    const QString sizeText = size.data().toString();
+    const QString dateText = date.data().toString();
+    QLocale::setDefault(before);
+    EXPECT_TRUE(sizeText.contains(QLocale(QLocale::Russian).decimalPoint())) << sizeText.toStdString();
+    EXPECT_FALSE(std::any_of(dateText.begin(), dateText.end(), [](QChar c) { return c.isLetter(); }))
+        << dateText.toStdString();
+    EXPECT_TRUE(dateText.contains(QString::number(QDate::currentDate().year()))) << dateText.toStdString();
 }
 
 TEST_F(ToolkitDialogTest, StartingAMissingOrUnopenableFileFailsWithAReason) {

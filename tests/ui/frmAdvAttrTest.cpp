@@ -1,7 +1,9 @@
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 
 #include "EditorSupport.h"
@@ -162,7 +164,7 @@ TEST_F(frmAdvAttrTest, TheInputBoxAddsWhatIsTypedAndNothingWhenCancelledOrEmpty)
         Add(window, "This program cannot be run in DOS mode");
         Add(window, "This program cannot be run in DOS mode");  // repeats are kept until OK
         EXPECT_EQ(List(window)->count(), 2);
-        EXPECT_EQ(test::SelectedRow(List(window)), -1);
+        EXPECT_EQ(test::SelectedRow(List(window)), 1);  // the row just added
         Click(window, "Command3");
     }));
     EXPECT_EQ(Table(), Texts{"This program cannot be run in DOS mode"});
@@ -278,7 +280,7 @@ TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
         Click(window, "Command3");
         ASSERT_EQ(messages.size(), 2);
         EXPECT_TRUE(messages[1].startsWith(Text(registry, msg::kSequencesNotSaved)));
-        EXPECT_TRUE(messages[1].contains("1024"));
+        EXPECT_TRUE(messages[1].contains(QString::number(kMaxSequenceBytes)));
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(List(window)->count(), 100);
         EXPECT_EQ(state.SequenceTable[1], "s1");
@@ -293,6 +295,61 @@ TEST_F(frmAdvAttrTest, ARefusedOrFailedSaveIsShownAndTheWindowKeepsItsList) {
     EXPECT_EQ(state.SequenceTable[99], "one too many");
     EXPECT_EQ(Stored("Value99"), "one too many");
     EXPECT_EQ(Stored("Value100"), "s100");
+}
+
+// The fault pinned: a text of 1,018 to 1,024 characters was taken, and from
+// then on no file could be remembered, as "Contain" and the text make a value
+// name longer than the store holds. Such a text is refused at OK, naming it.
+TEST_F(frmAdvAttrTest, ATextTooLongForAnExamplesValueNameIsRefused) {
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        Add(window, "MZ");
+        Add(window, QString(kMaxSequenceBytes + 1, 'y'));
+        Click(window, "Command3");
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QString::number(kMaxSequenceBytes))) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains("yyyy"));
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(state.SequenceCount, 0);
+
+        test::ClickRow(List(window), 1);
+        Edit1(window)->setFocus();
+        QTest::keyClick(Edit1(window), Qt::Key_End);
+        QTest::keyClick(Edit1(window), Qt::Key_Backspace);
+        Click(window, "Command3");
+    }));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Table(), (Texts{"MZ", std::string(kMaxSequenceBytes, 'y')}));
+}
+
+// The fault pinned: a refusal named only the first refused row, and the next
+// one only after another OK.
+TEST_F(frmAdvAttrTest, OneRefusalNamesEveryRefusedRow) {
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        AddAll(window, {"✓check", "MZ", "日本"});
+        Click(window, "Command3");
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains("✓check") && messages[0].contains("日本"))
+            << messages[0].toStdString();
+        EXPECT_FALSE(messages[0].contains("MZ"));
+        EXPECT_EQ(state.SequenceCount, 0);
+        Click(window, "Command4");
+    }));
+}
+
+// The fault pinned: a row added to a long list was out of sight, or cut in half.
+TEST_F(frmAdvAttrTest, AnAddedRowIsSelectedAndWhollyInSight) {
+    Texts many;
+    for (int i = 1; i < ConfigTables::kMaxSequences; ++i) many.push_back("s" + std::to_string(i));
+    Sequences(many);
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        Add(window, "the new one");
+        QListWidget* list = List(window);
+        const int last = list->count() - 1;
+        EXPECT_EQ(test::SelectedRow(list), last);
+        EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(last))));
+        EXPECT_EQ(Edit1(window)->text(), "the new one");
+        Click(window, "Command4");
+    }));
 }
 
 // The editor opened from the main window, as the program wires it.
@@ -376,6 +433,32 @@ TEST_F(frmAdvAttrFromMainTest, AfterOKTheNamesFollowTheTableAndTheFileIsExamined
     EXPECT_EQ(windows->Attributes(), attributes);
     EXPECT_EQ(AttributesList(), QStringList{"pe"});
     EXPECT_EQ(main->windowTitle(), "Morvel - setup.exe");
+}
+
+// The fault pinned: a changed table brought the open attributes window back
+// with its saved options, throwing away the list and the look chosen in it.
+TEST_F(frmAdvAttrFromMainTest, AChangedTableKeepsTheChoicesMadeInTheAttributesWindow) {
+    windows->ShowAttributes();
+    frmAttributes* attributes = windows->Attributes();
+    ASSERT_NE(attributes, nullptr);
+    QRadioButton* notFound = nullptr;
+    for (QRadioButton* b : attributes->findChildren<QRadioButton*>("Option1"))
+        if (b->property("Index").toInt() == 1) notFound = b;
+    ASSERT_NE(notFound, nullptr);
+    QTest::mouseClick(notFound, Qt::LeftButton);
+    auto* look = attributes->findChild<QCheckBox*>("Check6");
+    QTest::mouseClick(look, Qt::LeftButton, {}, QPoint(4, look->height() / 2));
+    ASSERT_TRUE(look->isChecked());
+
+    EXPECT_TRUE(EditFromMenu([&](QDialog& window) {
+        Add(window, "absent");
+        Click(window, "Command3");
+    }));
+    EXPECT_EQ(windows->Attributes(), attributes);
+    EXPECT_TRUE(notFound->isChecked());
+    EXPECT_TRUE(look->isChecked());
+    EXPECT_EQ(AttributesList(), QStringList{"absent"});
+    EXPECT_EQ(test::Number(registry, kBaseKey, kShowFoundValue), 0);  // chosen, not saved
 }
 
 // The fault pinned: the editor opened at the screen's top left corner,

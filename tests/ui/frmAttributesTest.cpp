@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <filesystem>
 
 #include "GuiSupport.h"
 #include "StoreReads.h"
@@ -16,6 +17,7 @@
 #include "core/store/KeyPaths.h"
 #include "core/store/LanguageFile.h"
 #include "ui/Messages.h"
+#include "ui/PathBox.h"
 #include "ui/frmAttributes.h"
 
 namespace morvel {
@@ -112,7 +114,8 @@ TEST_F(frmAttributesTest, InEnglishTheLinesDescribeTheFileAndTheFoundSequencesAr
     EXPECT_EQ(window->windowTitle(), "File attributes");
     EXPECT_EQ(Find<QGroupBox>("Frame1")->title(), "General attributes");
     EXPECT_EQ(Find<QGroupBox>("Frame2")->title(), "Advanced attributes");
-    EXPECT_EQ(Text("Label1"), QString::fromStdString("Full file name: " + file));
+    EXPECT_EQ(Text("Label1"), "Full file name:");
+    EXPECT_EQ(Find<PathBox>("txtFullName")->Path(), QString::fromStdString(file));
     EXPECT_EQ(Text("Label2"), "File size: 117 bytes");
     EXPECT_EQ(Text("Label3"), "Platform: DOS");
     EXPECT_EQ(Text("Label4"), "Modified: 5.03.2003, Wednesday, morning");
@@ -254,6 +257,55 @@ TEST_F(frmAttributesTest, EnterSearchesWhileTheBoxHoldsTextAndClosesWhenItIsEmpt
     ASSERT_TRUE(Gone());
     EXPECT_EQ(messages.size(), 3);
     EXPECT_EQ(Option("ShowFound"), 0);  // it closed as Close does
+}
+
+// The fault pinned: a long path was cut off at the frame's edge, with no way
+// to read or copy it. It is elided in the middle within the frame, shown
+// whole on hover, and whole where it can be selected once clicked.
+TEST_F(frmAttributesTest, ALongPathIsElidedInTheMiddleAndCanBeReadAndCopiedWhole) {
+    const std::string deep =
+        dir / (std::string(60, 'a') + "/" + std::string(60, 'b') + "/" + std::string(60, 'c'));
+    std::filesystem::create_directories(deep);
+    const std::string longFile = deep + "/the-end.exe";
+    test::WriteFile(longFile, "MZ");
+    Open(longFile);
+    auto* path = Find<PathBox>("txtFullName");
+    const QString whole = QString::fromStdString(longFile);
+    EXPECT_LE(path->geometry().right(), Find<QGroupBox>("Frame1")->width());
+    EXPECT_GT(path->geometry().left(), Find<QLabel>("Label1")->geometry().right());
+    EXPECT_LE(path->fontMetrics().horizontalAdvance(path->text()), path->width());
+    EXPECT_TRUE(path->text().startsWith(QString::fromStdString(dir.path()).left(5)))
+        << path->text().toStdString();
+    EXPECT_TRUE(path->text().endsWith("the-end.exe")) << path->text().toStdString();
+    EXPECT_NE(path->text(), whole);
+    EXPECT_EQ(path->toolTip(), whole);
+
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::mouseClick(path, Qt::LeftButton);
+    ASSERT_TRUE(path->hasFocus());
+    QTest::keyClick(path, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(path->selectedText(), whole);
+    EXPECT_TRUE(path->isReadOnly());
+}
+
+// The fault pinned: a text with characters Windows-1251 lacks was searched
+// for as "?" ("日本" found the "??" of a file); it is refused, naming them.
+TEST_F(frmAttributesTest, ATextTheCodePageLacksIsRefusedNamingItsCharacters) {
+    test::WriteFile(file, "MZ" + std::string(100, '\0') + "what?? ZETA");
+    Open(file);
+    QLineEdit* find = Find<QLineEdit>("txtFind");
+    find->setText("日本");
+    QTest::mouseClick(Find<QPushButton>("cmdFind"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("日") && messages[0].contains("本")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(morvel::Text(registry, msg::kFieldFindText)));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(find->text(), "日本");
+    // What the code page has is searched as before.
+    find->setText("zeta");
+    QTest::keyClick(find, Qt::Key_Return);
+    EXPECT_EQ(messages.last(), QString::number(102 + 7));
 }
 
 TEST_F(frmAttributesTest, LoadingAgainFollowsTheNewLanguageWithoutRepeatingValues) {

@@ -1,8 +1,12 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QUrl>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
@@ -171,13 +175,47 @@ TEST_F(frmMainTest, OpenOfASecondFileThatFailsKeepsTheFirstNamedAndDisablesTheCo
     EXPECT_FALSE(state.AttributesValid);
     EXPECT_FALSE(FileCommandsEnabled());
     EXPECT_EQ(calls["unloadAttributes"], 2);
-    EXPECT_TRUE(messages.isEmpty());
+    // The fault pinned: the commands were disabled with no word why.
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromStdString(dir / "gone.exe")));
+    EXPECT_TRUE(messages[0].contains(Text(registry, msg::kFileMissing))) << messages[0].toStdString();
 
     // Cancelling the dialog changes nothing.
     Choose("mnFile", "mnOpen");
     EXPECT_EQ(window->windowTitle(), "Morvel - other.com");
     EXPECT_EQ(calls["unloadAttributes"], 2);
     EXPECT_EQ(calls["classification"], 1);  // only at start: Open does not open it
+}
+
+// The fault pinned: a file that could not be read (no permission, a folder)
+// left the file commands disabled with no word why. The reason comes in the
+// interface's language.
+TEST_F(frmMainTest, AFileThatCannotBeReadIsRefusedSayingWhyInTheInterfacesLanguage) {
+    const std::string locked = dir / "locked.exe";
+    test::WriteFile(locked, "MZ");
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    const std::string folder = dir / "folder.exe";
+    std::filesystem::create_directory(folder);
+    const bool root = geteuid() == 0;  // reads whatever the mode says
+    WriteLanguage("English.lng", test::ReadFile(std::string(MORVEL_SOURCE_DIR) + "/Interfaces/English.lng"));
+    Start(setupExe);
+    for (const std::string& file : root ? std::vector{folder} : std::vector{locked, folder}) {
+        window->OpenFile(QString::fromStdString(file));
+        EXPECT_FALSE(FileCommandsEnabled());
+        EXPECT_EQ(state.CurrentFile, setupExe);
+    }
+    ASSERT_EQ(messages.size(), root ? 1 : 2);
+    EXPECT_TRUE(messages.last().contains(QString::fromStdString(folder)));
+    EXPECT_TRUE(messages.last().contains(Text(registry, msg::kFileNotRegular)));
+    if (!root) {
+        EXPECT_TRUE(messages[0].contains(Text(registry, msg::kFileUnreadable)));
+    }
+
+    ChooseLanguage(0);
+    window->OpenFile(QString::fromStdString(folder));
+    ASSERT_EQ(messages.size(), root ? 2 : 3);
+    EXPECT_TRUE(messages.last().contains(Text(registry, msg::kFileNotRegular)));
+    EXPECT_FALSE(messages.last().contains(QString::fromUtf8(msg::kFileNotRegular.russian)));
 }
 
 TEST_F(frmMainTest, TheOpenDialogShowsTheFiltersTheMenuCaptionAndTheCurrentFolder) {
@@ -276,6 +314,21 @@ TEST_F(frmMainTest, AHostileLanguageWritesOnlyInterfaceTextsAndItsProblemsAreSho
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n\n" +
                   kInterfaceKey + "\n\"mnFile\"=\"Fichier\"\n");
+}
+
+// The fault pinned: why a language file was refused came in English words
+// inside the Russian message.
+TEST_F(frmMainTest, ARefusedLanguageFileIsToldInTheInterfacesWords) {
+    WriteLanguage("Notes.lng", "These are notes, not interface texts.\n");
+    Start("");
+    ChooseLanguage(0);
+    ASSERT_EQ(messages.size(), 1);
+    const QString file = QString::fromStdString(dir / "Interfaces/Notes.lng");
+    const QStringList lines = messages[0].split('\n');
+    ASSERT_EQ(lines.size(), 3) << messages[0].toStdString();
+    EXPECT_EQ(lines[0], Text(registry, msg::kLanguageFailed, {file}));
+    EXPECT_EQ(lines[1], Text(registry, msg::kLanguageNotLanguage));
+    EXPECT_TRUE(lines[2].startsWith(Text(registry, msg::kDetail, {""}))) << lines[2].toStdString();
 }
 
 // The fault pinned: an item rebuilt its file's path from its caption, so

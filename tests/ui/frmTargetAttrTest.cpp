@@ -410,5 +410,39 @@ TEST_F(frmTargetAttrTest, TextTheStoreCannotHoldIsRefusedAndTheWindowKeepsTheTab
     EXPECT_EQ(Stored("Name1"), "Операционная система");
 }
 
+// The fault pinned: a row added to a long list was out of sight, or cut in half.
+TEST_F(frmTargetAttrTest, AnAddedRowIsSelectedAndWhollyInSight) {
+    std::vector<TargetEntry> many;
+    for (int i = 1; i < ConfigTables::kMaxTargets; ++i)
+        many.push_back({"t" + std::to_string(i), "T", "ID3-based"});
+    Targets(many);
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        ThroughProperties(window, "Command1", {"new", "New", 0});
+        QListWidget* list = List(window);
+        const int last = list->count() - 1;
+        ASSERT_EQ(last, ConfigTables::kMaxTargets - 1);
+        EXPECT_EQ(test::SelectedRow(list), last);
+        EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(last))));
+        window.reject();
+    }));
+}
+
+// The fault pinned: an identifier of 1,019 to 1,024 characters was taken, and
+// from then on no file could be remembered, as "Target" and the identifier
+// make a value name longer than the store holds.
+TEST_F(frmTargetAttrTest, AnIdentifierTooLongForAnExamplesValueNameIsRefused) {
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        ThroughProperties(window, "Command1", {QString(kMaxTargetIdBytes + 1, 'i'), "Kind", 0});
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(QString::number(kMaxTargetIdBytes))) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains("iiii"));
+        EXPECT_EQ(List(window)->count(), 0);
+        ThroughProperties(window, "Command1", {QString(kMaxTargetIdBytes, 'i'), "Kind", 0});
+        Click(window, "Command3");
+    }));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Stored("Id1"), std::string(kMaxTargetIdBytes, 'i'));
+}
+
 }  // namespace
 }  // namespace morvel

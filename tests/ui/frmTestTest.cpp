@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "GuiSupport.h"
-#include "ui/frmAttributes.h"
 #include "ui/frmTest.h"
 
 namespace morvel {
@@ -17,7 +16,7 @@ class frmTestTest : public test::GuiTest {
     void SetUp() override {
         GuiTest::SetUp();
         state.PlatformVersion = ConfigTables::kNtPlatformVersion;
-        window = std::make_unique<frmTest>(registry, state, examiner);
+        window = std::make_unique<frmTest>(registry, state);
         window->show();
     }
     void TearDown() override {
@@ -33,7 +32,6 @@ class frmTestTest : public test::GuiTest {
     QString Output() { return window->findChild<QLabel*>("pctTest")->text(); }
 
     ConfigTables state;
-    FileExaminer examiner;
     std::unique_ptr<frmTest> window;
 };
 
@@ -63,19 +61,10 @@ TEST_F(frmTestTest, EnterPrintsEighteenLinesForAFileAndNothingForABadPath) {
     EXPECT_EQ(window->PrintedLines(), expected);
     EXPECT_EQ(Output(), expected.join('\n'));
 
-    // The program's vector now describes the tested file; the attributes
-    // window shows it beside the current file's name.
-    state.CurrentFile = "/elsewhere/current.exe";
-    Registry registry;
-    frmAttributes attributes(registry, state, examiner);
-    EXPECT_EQ(attributes.findChild<QLabel*>("Label1")->text(), "Полное имя файла: /elsewhere/current.exe");
-    EXPECT_EQ(attributes.findChild<QLabel*>("Label2")->text(), "Размер файла: 102");
-
     // A path that cannot be examined clears the output and prints nothing.
     Test(dir / "missing.exe");
     EXPECT_TRUE(window->PrintedLines().isEmpty());
     EXPECT_TRUE(Output().isEmpty());
-    EXPECT_EQ(examiner.CappedFileSize(), 102);
 }
 
 }  // namespace

@@ -1,15 +1,27 @@
 #include "core/store/ConfigTables.h"
 
 #include <algorithm>
+#include <tuple>
 #include <unordered_set>
 
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
+#include "core/store/RegFile.h"
 
 namespace morvel {
 namespace {
 
 std::int32_t ClampCount(std::int32_t count, std::int32_t capacity) { return std::clamp(count, 0, capacity); }
+
+// As Registry::CheckText, with a limit of most bytes for a text that an
+// example's value name carries; a text over it is named by its start.
+Status CheckTableText(const std::string& what, std::string_view text, std::size_t most) {
+    if (Status s = Registry::CheckText(what, text); !s) return s;
+    if (codepage::ToAnsi(text).size() > most)
+        return Status::InvalidInput(what + " \"" + Excerpt(text) + "\" is longer than " +
+                                    std::to_string(most) + " characters");
+    return Status::Ok();
+}
 
 }  // namespace
 
@@ -77,7 +89,7 @@ Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::ve
                                     std::to_string(sequences.size()) + ".");
     // Refused before anything is written, and named as the user knows it.
     for (const auto& text : sequences)
-        if (Status s = Registry::CheckText("the search sequence", text); !s) return s;
+        if (Status s = CheckTableText("the search sequence", text, kMaxSequenceBytes); !s) return s;
     Registry::WriteGroup group(registry);
     const std::string contain = ContainKeyPath();
     // A failed write fails the group's Commit: writing stops at it.
@@ -98,10 +110,10 @@ Status SaveTargetTable(Registry& registry, ConfigTables& tables, const std::vect
                                     std::to_string(rows.size()) + ".");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string which = " of target " + std::to_string(i + 1);
-        for (auto [what, text] :
-             {std::pair{"the identifier", &rows[i].Id}, std::pair{"the name", &rows[i].Name},
-              std::pair{"the method", &rows[i].Method}})
-            if (Status s = Registry::CheckText(what + which, *text); !s) return s;
+        for (auto [what, text, limit] : {std::tuple{"the identifier", &rows[i].Id, kMaxTargetIdBytes},
+                                         std::tuple{"the name", &rows[i].Name, Registry::kMaxValueBytes},
+                                         std::tuple{"the method", &rows[i].Method, Registry::kMaxValueBytes}})
+            if (Status s = CheckTableText(what + which, *text, limit); !s) return s;
     }
     Registry::WriteGroup group(registry);
     const std::string target = TargetKeyPath();

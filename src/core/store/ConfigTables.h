@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/platform/Status.h"
+#include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
 namespace morvel {
@@ -48,6 +49,13 @@ struct ConfigTables {
     bool AttributesValid = false;
 };
 
+// The longest search sequence and target identifier, in code-page bytes. An
+// example keeps each under a value name of its prefix and the text
+// ("Containsetup", "Targetkind"), and a value name holds at most 1024 bytes:
+// a longer text would make every later Remember fail.
+inline constexpr std::size_t kMaxSequenceBytes = Registry::kMaxValueBytes - kContainPrefix.size();
+inline constexpr std::size_t kMaxTargetIdBytes = Registry::kMaxValueBytes - kTargetPrefix.size();
+
 // Builds AttributeNames and AttributeCount from the sequence table:
 // Standard1 ... Standard16, then "Contain" and the text of each sequence.
 void BuildAttributeNames(ConfigTables& tables);
@@ -70,8 +78,8 @@ std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows)
 
 // Cleans rows as DistinctSequences does and stores them as the sequence table:
 // "Count" and Value1..ValueN in one write group (values above N stay in place).
-// More than 100 distinct rows, or a row the store cannot hold unchanged, are
-// refused (InvalidInput) and nothing is written. On success the tables'
+// More than 100 distinct rows, or a row the store cannot hold unchanged or
+// longer than kMaxSequenceBytes, are refused (InvalidInput) and nothing is written. On success the tables'
 // SequenceTable and SequenceCount hold the new table, and AttributeNames and
 // AttributeCount follow it, as the next start builds them: a vector computed
 // with the new table is then stored and classified under the names of its own
@@ -90,8 +98,9 @@ inline constexpr std::array<std::string_view, 3> kTargetMethods = {kMethodId3, k
 // Stores rows as the target table, as the target editor's Close does: "Count"
 // and Id1, Name1, Method1, ... in order, in one write group (values of
 // positions above the count stay in place). Refused, with nothing written:
-// more than 32 rows, or a text the store cannot hold unchanged (InvalidInput,
-// naming the target and the field). On success the tables' TargetTable and
+// more than 32 rows, or a text the store cannot hold unchanged or an
+// identifier longer than kMaxTargetIdBytes (InvalidInput, naming the target
+// and the field). On success the tables' TargetTable and
 // TargetCount hold the rows; on failure they are unchanged.
 Status SaveTargetTable(Registry& registry, ConfigTables& tables, const std::vector<TargetEntry>& rows);
 

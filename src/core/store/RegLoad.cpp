@@ -145,7 +145,35 @@ class Planner {
             return Refuse(s.line, name() + " holds " + std::to_string(s.bytes.size()) +
                                       " bytes; the store keeps at most " +
                                       std::to_string(Registry::kMaxValueBytes));
+        if (const std::size_t limit = TableTextLimit(s); limit != 0 && TextBytes(s) > limit)
+            return Refuse(s.line, name() + " is longer than " + std::to_string(limit) +
+                                      " characters: an example keeps it within a value name of at most " +
+                                      std::to_string(Registry::kMaxValueBytes));
         plan_.values.push_back({s.line, key_, std::string(s.name), s.type, std::string(s.bytes)});
+    }
+
+    // The most bytes a text may have when it is a search sequence (a "Value..."
+    // of the sequences' key) or a target identifier (an "Id..." of the
+    // targets' key), whose examples' value names carry it; else 0.
+    std::size_t TableTextLimit(const RegStatement& s) const {
+        const std::string key = codepage::LoweredAnsi(plan_.keys[key_].path);
+        const std::string name = codepage::LoweredAnsi(s.name);
+        auto numbered = [&](std::string_view word) {
+            return name.size() > word.size() && name.starts_with(word) &&
+                   std::all_of(name.begin() + static_cast<std::ptrdiff_t>(word.size()), name.end(),
+                               [](char c) { return c >= '0' && c <= '9'; });
+        };
+        static const std::string contain = codepage::LoweredAnsi(ContainKeyPath());
+        static const std::string target = codepage::LoweredAnsi(TargetKeyPath());
+        if (key == contain && numbered("value")) return kMaxSequenceBytes;
+        if (key == target && numbered("id")) return kMaxTargetIdBytes;
+        return 0;
+    }
+
+    // The length a text value reads as (one trailing zero dropped); 0 for other types.
+    static std::size_t TextBytes(const RegStatement& s) {
+        if (s.type != Registry::kTypeText || s.bytes.empty()) return 0;
+        return s.bytes.size() - (s.bytes.back() == '\0' ? 1 : 0);
     }
 
     LoadPlan& plan_;

@@ -332,10 +332,10 @@ bool Registry::Connected() const {
     if (db_ || !released_ || groupDepth_ > 0) return db_ != nullptr;
     // Reads are const to their callers: connecting again changes nothing they
     // can see. A store that cannot be opened now is tried again by the next
-    // operation, and reads as empty and refuses writes meanwhile.
+    // operation; meanwhile reads fail with the reason and writes are refused.
     auto& self = const_cast<Registry&>(*this);
     const std::string path = path_;
-    self.Open(path, access_);
+    self.reopenFailure_ = self.Open(path, access_);
     self.released_ = db_ == nullptr;
     return db_ != nullptr;
 }
@@ -353,7 +353,8 @@ SqlStatement& Registry::Prepare(int slot) const {
 Status Registry::FindKey(std::string_view path, std::int64_t& id) const {
     id = -1;
     // A store that could not be opened reads as empty (see Open).
-    if (!Connected()) return Status::NotFound("the store is not open");
+    if (!Connected())
+        return released_ ? ReadFailure(reopenFailure_) : Status::NotFound("the store is not open");
     const std::string lowered = codepage::LoweredAnsi(path);
     if (auto it = keyCache_.find(lowered); it != keyCache_.end()) {
         id = it->second;
@@ -835,7 +836,7 @@ Status Registry::SubkeyNames(std::string_view path, std::vector<std::string>& na
     std::int64_t key = 0;
     if (!Components(path).empty())
         if (Status found = FindKey(path, key); !found) return found.IsNotFound() ? Status::Ok() : found;
-    if (!Connected()) return Status::Ok();
+    if (!Connected()) return released_ ? ReadFailure(reopenFailure_) : Status::Ok();
     auto& s = Prepare(kListChildren);
     s.Bind(1, key);
     Status read = s.EachRow("the keys below " + std::string(path),

@@ -266,6 +266,7 @@ class Registry {
     Access access_ = Access::kReadWrite;
     std::string readOnlyReason_;  // why a writable file is only read (empty: the file is read-only)
     bool released_ = false;       // Release closed the connection; the next operation opens it
+    Status reopenFailure_;        // why the last connecting again failed
     int groupDepth_ = 0;
     Status groupError_;
     mutable std::vector<std::unique_ptr<SqlStatement>> statements_;
