@@ -13,16 +13,19 @@ namespace {
 // The files SQLite keeps beside a database, by the suffix of their names.
 constexpr const char* kSideFiles[] = {"-wal", "-shm", "-journal"};
 
+// Both are made once and never destroyed: a Registry that is itself a static
+// object unregisters from its destructor, which may run after this file's
+// statics are gone.
 std::mutex& OpenStoresLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex;
+    return *lock;
 }
 
 // Owner -> the database file of its store, as SQLite names it (symbolic
 // links resolved, so the side files lie beside it).
 std::map<const void*, std::string>& OpenStores() {
-    static std::map<const void*, std::string> stores;
-    return stores;
+    static auto* stores = new std::map<const void*, std::string>;
+    return *stores;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
