@@ -12,6 +12,8 @@
 namespace morvel {
 
 class PathBox : public QLineEdit {
+    Q_OBJECT
+
   public:
     explicit PathBox(QWidget* parent);
 
