@@ -1,12 +1,16 @@
+#include <sqlite3.h>
+
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <atomic>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "GuiSupport.h"
 #include "StoreReads.h"
@@ -16,6 +20,7 @@
 #include "core/store/RegExport.h"
 #include "support/FaultVfs.h"
 #include "ui/Messages.h"
+#include "ui/ProgramStore.h"
 #include "ui/frmClass.h"
 
 namespace morvel {
@@ -365,6 +370,45 @@ TEST_F(frmClassTest, AFailedRememberSaysSoAndKeepsTheValues) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(Boxes()[0]->currentText(), "typed");
     EXPECT_TRUE(examiner.AttributesFresh());
+}
+
+// The fault pinned: Remember on a store another writer held froze the whole
+// program until the store's long wait ran out. Here the writer lets go after
+// seconds: a window that waited would have stored the example without a word.
+TEST_F(frmClassTest, AStoreHeldByAnotherWriterIsSaidAtOnceAndRememberCanBeTriedAgain) {
+    StoreWithExamples();
+    Registry store;
+    ASSERT_TRUE(OpenProgramStore(store, dir.Store()));
+    Examine(Put("q0.exe", "alpha"));
+    Open(store);
+    ASSERT_TRUE(WaitForRun());
+    Boxes()[0]->lineEdit()->setText("typed");
+
+    std::atomic<int> holding = -1;  // then 1 while the writer holds the store, 0 when it could not
+    std::thread writer([&, path = dir.Store()] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+        holding = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK ? 1 : 0;
+        holding.notify_all();
+        if (holding) std::this_thread::sleep_for(std::chrono::seconds(3));
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db);
+    });
+    holding.wait(-1);
+    EXPECT_EQ(holding, 1);
+    const std::int32_t before = StoredCount();
+    QTest::mouseClick(Remember(), Qt::LeftButton);
+    writer.join();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(Text(registry, msg::kStoreBusy))) << messages[0].toStdString();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(Boxes()[0]->currentText(), "typed");
+    EXPECT_EQ(StoredCount(), before);
+
+    QTest::mouseClick(Remember(), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(WaitUntilGone());
+    EXPECT_EQ(StoredCount(), before + 1);
 }
 
 TEST_F(frmClassTest, ExamplesThatCannotBeReadAreShownAsAFailureWithNothingToRemember) {

@@ -136,8 +136,8 @@ namespace {
 // application id and table count, without writing anything. Returns
 // SQLITE_ROW on success; otherwise the failing result code, why says why
 // (and opened whether the file opened but could not be read) and db is closed.
-int Connect(const std::string& path, int how, sqlite3*& db, std::int64_t& appId, std::int64_t& tables,
-            std::string& why, bool& opened) {
+int Connect(const std::string& path, int how, int busyTimeout, sqlite3*& db, std::int64_t& appId,
+            std::int64_t& tables, std::string& why, bool& opened) {
     if (db) sqlite3_close_v2(db);
     db = nullptr;
     const int flags = (how == kWritable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
@@ -151,7 +151,7 @@ int Connect(const std::string& path, int how, sqlite3*& db, std::int64_t& appId,
         db = nullptr;
         return rc;
     }
-    sqlite3_busy_timeout(db, 10000);
+    sqlite3_busy_timeout(db, busyTimeout);
     sqlite3_extended_result_codes(db, 1);
     sqlite3_stmt* s = nullptr;
     rc = sqlite3_prepare_v2(db,
@@ -253,7 +253,7 @@ Status Registry::Open(const std::string& path, Access access) {
     int how = access == Access::kReadOnly ? kReadable : kWritable;
     for (;; ++how) {
         // Look before writing anything: a file of another kind must stay as it is.
-        rc = Connect(path, how, db_, appId, tables, why, opened);
+        rc = Connect(path, how, busyTimeout_, db_, appId, tables, why, opened);
         if (rc == SQLITE_ROW || how == kSnapshot) break;
         if ((rc & 0xFF) != SQLITE_READONLY && (rc & 0xFF) != SQLITE_CANTOPEN) break;
         // A snapshot reads the main file alone: writes still in the log would be missed.
@@ -314,6 +314,11 @@ Status Registry::Open(const std::string& path, Access access) {
     // From here on the rest of the program keeps its hands off the store's files.
     if (const char* file = sqlite3_db_filename(db_, "main")) RegisterOpenStore(this, file);
     return Status::Ok();
+}
+
+void Registry::SetBusyTimeout(int milliseconds) {
+    busyTimeout_ = milliseconds;
+    if (db_) sqlite3_busy_timeout(db_, milliseconds);
 }
 
 void Registry::Release() {

@@ -89,6 +89,11 @@ class Registry {
     sqlite3* Connection() const { return Connected() ? db_ : nullptr; }
     // Whether writes are refused (a read-only file, or one without durable syncing).
     bool IsReadOnly() const { return readOnly_; }
+    // How long an operation waits for a store that another program holds
+    // before it fails as busy (10 s unless set; kept when the store is opened
+    // again). A program that must stay responsive sets a short wait and lets
+    // the person try again.
+    void SetBusyTimeout(int milliseconds);
 
     // Creates the key at path with every missing level. Fails when the store
     // cannot be written or a level's name has a character the store lacks.
@@ -264,6 +269,7 @@ class Registry {
     sqlite3* db_ = nullptr;
     bool readOnly_ = true;
     Access access_ = Access::kReadWrite;
+    int busyTimeout_ = 10000;     // milliseconds
     std::string readOnlyReason_;  // why a writable file is only read (empty: the file is read-only)
     bool released_ = false;       // Release closed the connection; the next operation opens it
     Status reopenFailure_;        // why the last connecting again failed
