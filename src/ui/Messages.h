@@ -29,6 +29,11 @@ namespace msg {
 inline constexpr Message kSequencesNotSaved{"MsgSequencesNotSaved",
                                             "Последовательности для поиска не сохранены."};
 inline constexpr Message kTargetsNotSaved{"MsgTargetsNotSaved", "Целевые атрибуты не сохранены."};
+// Asked before a target table with an identifier used twice is stored: %1 the identifier.
+inline constexpr Message kDuplicateTargetId{
+    "MsgDuplicateTargetId",
+    "Идентификатор «%1» встречается в списке несколько раз: значения этих атрибутов будут храниться "
+    "в примерах под одним именем. Всё равно сохранить?"};
 inline constexpr Message kOptionsNotSaved{"MsgOptionsNotSaved", "Параметры этого окна не сохранены."};
 inline constexpr Message kNotRemembered{"MsgNotRemembered",
                                         "Файл не сохранён как пример; ваши значения остались в окне."};
@@ -102,18 +107,24 @@ inline constexpr Message kLanguageNotText{"MsgLanguageNotText", "берутся 
 inline constexpr Message kLanguageTooLong{"MsgLanguageTooLong", "значение «%1» длиннее, чем может храниться"};
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
-inline constexpr Message kAll[] = {kSequencesNotSaved, kTargetsNotSaved,      kOptionsNotSaved,
-                                   kNotRemembered,     kTooManySequences,     kCannotHold,
-                                   kTooLong,           kFieldSequence,        kFieldTargetId,
-                                   kFieldTargetName,   kFieldTargetValue,     kFieldFindText,
-                                   kStoreBusy,         kStoreReadOnly,        kStoreRefused,
-                                   kStoreCorrupt,      kStoreFailed,          kStoreFile,          kDetail,
-                                   kFileNotExamined,   kFileMissing,          kFileUnreadable,
-                                   kFileNotRegular,    kRunMissing,           kRunFailed,
-                                   kLanguageSkipped,   kLanguageFailed,       kLanguageNotLanguage,
-                                   kLanguageLine,      kLanguageOtherKey,     kLanguageDeletion,
-                                   kLanguageMalformed, kLanguageDefaultValue, kLanguageNotText,
-                                   kLanguageTooLong};
+inline constexpr Message kAll[] = {kSequencesNotSaved,   kTargetsNotSaved,
+                                   kDuplicateTargetId,   kOptionsNotSaved,
+                                   kNotRemembered,       kTooManySequences,
+                                   kCannotHold,          kTooLong,
+                                   kFieldSequence,       kFieldTargetId,
+                                   kFieldTargetName,     kFieldTargetValue,
+                                   kFieldFindText,       kStoreBusy,
+                                   kStoreReadOnly,       kStoreRefused,
+                                   kStoreCorrupt,        kStoreFailed,
+                                   kStoreFile,           kDetail,
+                                   kFileNotExamined,     kFileMissing,
+                                   kFileUnreadable,      kFileNotRegular,
+                                   kRunMissing,          kRunFailed,
+                                   kLanguageSkipped,     kLanguageFailed,
+                                   kLanguageNotLanguage, kLanguageLine,
+                                   kLanguageOtherKey,    kLanguageDeletion,
+                                   kLanguageMalformed,   kLanguageDefaultValue,
+                                   kLanguageNotText,     kLanguageTooLong};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has

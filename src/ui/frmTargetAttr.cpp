@@ -6,9 +6,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <algorithm>
+#include <set>
 #include <tuple>
 #include <utility>
 
+#include "core/platform/CodePage.h"
 #include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
@@ -193,6 +195,16 @@ void frmTargetAttr::Command3_Click() {
             toolkit::ShowMessage(this, morvel::Text(registry_, msg::kTargetsNotSaved) + "\n\n" + refused);
             return;
         }
+    }
+    // Two targets with one identifier are allowed, but the examples would keep
+    // both values under one name (names compare without regard to case).
+    std::set<std::string> ids;
+    for (const TargetEntry& target : TargetList(state_)) {
+        if (ids.insert(codepage::LoweredAnsi(target.Id)).second) continue;
+        if (!toolkit::AskYesNo(
+                this, morvel::Text(registry_, msg::kDuplicateTargetId, {QString::fromStdString(target.Id)})))
+            return;
+        break;
     }
     const Status saved = SaveTargetTable(registry_, state_, TargetList(state_));
     if (!saved) {

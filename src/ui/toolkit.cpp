@@ -157,6 +157,13 @@ void ShowMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+bool AskYesNo(QWidget* parent, const QString& text) {
+    if (CurrentHooks().question) return CurrentHooks().question(text);
+    QMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString InputBox(QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText) {
     if (CurrentHooks().input) return CurrentHooks().input(prompt, title, defaultText);
     QInputDialog dialog(parent);

@@ -59,6 +59,10 @@ void Beep();
 // A message box with the text, an OK button only and the title "Morvel".
 void ShowMessage(QWidget* parent, const QString& text);
 
+// A question with Yes and No buttons and the title "Morvel", No the default;
+// true when the answer is Yes.
+bool AskYesNo(QWidget* parent, const QString& text);
+
 // A text input box; returns the text, or an empty text when cancelled.
 QString InputBox(QWidget* parent, const QString& prompt, const QString& title, const QString& defaultText);
 
@@ -111,6 +115,7 @@ void EndProgram();
 // process start or exit.
 struct Hooks {
     std::function<void(const QString& text)> message;
+    std::function<bool(const QString& text)> question;
     std::function<QString(const QString& prompt, const QString& title, const QString& defaultText)> input;
     std::function<QString(const OpenFileRequest&)> openFile;
     std::function<void()> beep;

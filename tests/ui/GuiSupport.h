@@ -28,6 +28,10 @@ class GuiTest : public ::testing::Test {
         std::filesystem::create_directory(dir / "Interfaces");
         hooks.programFolder = QString::fromStdString(dir.path());
         hooks.message = [this](const QString& text) { messages << text; };
+        hooks.question = [this](const QString& text) {
+            questions << text;
+            return answer;
+        };
         hooks.endProgram = [this] { ++endedPrograms; };
         hooks.start = [this](const QString& program, const QStringList& arguments) {
             started << QStringList{program} + arguments;
@@ -53,6 +57,8 @@ class GuiTest : public ::testing::Test {
     Registry registry;
     toolkit::Hooks hooks;
     QStringList messages;
+    QStringList questions;  // asked with Yes and No; each answered with answer
+    bool answer = false;
     int endedPrograms = 0;
     int beeps = 0;
     QList<QStringList> started;

@@ -202,14 +202,37 @@ TEST_F(frmTargetAttrTest, AddAppendsWhatTheDialogGivesAndCancelChangesNothing) {
         // Nothing is validated: the same identifier again, an empty name.
         ThroughProperties(window, "Command1", {{}, "", -1});
         EXPECT_EQ(List(window)->count(), 2);
+        // Storing it is asked first; this answer is Yes.
+        answer = true;
         QTest::keyClick(List(window), Qt::Key_Return);  // Enter is Close
     }));
+    EXPECT_EQ(questions, QStringList{Text(registry, msg::kDuplicateTargetId, {"os"})});
     EXPECT_EQ(Table(), (std::vector<TargetEntry>{{"os", "Операционная система", "ID3-based"},
                                                  {"os", "", "ID3-based"}}));
     EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 2);
     EXPECT_EQ(Stored("Name1"), "Операционная система");
     EXPECT_EQ(Stored("Name2"), "");
     EXPECT_EQ(Stored("Method2"), "ID3-based");
+}
+
+// The fault pinned: a second target with the same identifier (in any case)
+// was stored without a word, and the examples then keep one value for both.
+TEST_F(frmTargetAttrTest, AnIdentifierUsedTwiceIsStoredOnlyAfterTheUserAgrees) {
+    Targets({{"Kind", "Kind", "ID3-based"}, {"b", "B", "Naive Bayes"}});
+    EXPECT_TRUE(Edit([&](QDialog& window) {
+        ThroughProperties(window, "Command1", {"kIND", "Again", 2});
+        Click(window, "Command3");  // answered No: the window stays, nothing is stored
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 2);
+        ASSERT_EQ(questions.size(), 1);
+        EXPECT_EQ(questions[0], Text(registry, msg::kDuplicateTargetId, {"kIND"}));
+
+        answer = true;
+        Click(window, "Command3");
+    }));
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(test::Number(registry, TargetKeyPath(), "Count"), 3);
+    EXPECT_EQ(Stored("Id3"), "kIND");
 }
 
 TEST_F(frmTargetAttrTest, DeleteAtPosition2Of3MovesTheThirdUpWithItsOwnValues) {
