@@ -22,8 +22,8 @@
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/TrainingSet.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel {

@@ -11,7 +11,7 @@
 #include "RatioReporter.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
-#include "core/store/ExampleCsv.h"
+#include "core/examples/ExampleCsv.h"
 
 namespace morvel {
 namespace {

@@ -48,11 +48,11 @@
 #include "TestSupport.h"
 #include "cli/Cli.h"
 #include "core/attributes/FileExaminer.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/CompactExamples.h"
+#include "core/examples/ExampleCsv.h"
+#include "core/examples/ExampleStore.h"
 #include "core/platform/Csv.h"
-#include "core/store/CompactExamples.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleCsv.h"
-#include "core/store/ExampleStore.h"
 
 namespace morvel {
 namespace {

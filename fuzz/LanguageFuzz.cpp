@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/exchange/LanguageFile.h"
+#include "core/exchange/RegFile.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
-#include "core/store/RegFile.h"
 #include "core/store/Registry.h"
 
 namespace {

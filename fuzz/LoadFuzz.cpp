@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/exchange/RegLoad.h"
 #include "core/platform/CodePage.h"
-#include "core/store/RegLoad.h"
 #include "core/store/Registry.h"
 
 namespace {

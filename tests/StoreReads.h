@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/store/CompactExamples.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/CompactExamples.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/Registry.h"
 
 namespace morvel::test {

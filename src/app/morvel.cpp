@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/StartUp.h"
 #include "core/attributes/FileExaminer.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/Registry.h"
-#include "core/store/StartUp.h"
 #include "ui/InterfaceLanguage.h"
 #include "ui/Messages.h"
 #include "ui/ProgramStore.h"

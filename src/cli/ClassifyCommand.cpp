@@ -9,7 +9,7 @@
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/TrainingSet.h"
-#include "core/store/ExampleStore.h"
+#include "core/examples/ExampleStore.h"
 
 namespace morvel {
 namespace {

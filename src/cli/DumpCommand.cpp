@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "cli/Commands.h"
+#include "core/exchange/RegExport.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegExport.h"
 
 namespace morvel {
 namespace {

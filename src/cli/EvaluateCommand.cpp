@@ -6,8 +6,8 @@
 #include "cli/Commands.h"
 #include "cli/Printing.h"
 #include "core/classify/Evaluation.h"
+#include "core/examples/ExampleStore.h"
 #include "core/platform/RunOrdered.h"
-#include "core/store/ExampleStore.h"
 
 namespace morvel {
 namespace {

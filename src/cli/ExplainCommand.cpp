@@ -12,8 +12,8 @@
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/ClassificationRun.h"
 #include "core/classify/TrainingSet.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 
 namespace morvel {
 namespace {

@@ -6,10 +6,10 @@
 
 #include "cli/Commands.h"
 #include "core/attributes/AttributeMeaning.h"
+#include "core/examples/ExampleStore.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/Csv.h"
-#include "core/store/ExampleStore.h"
-#include "core/store/RegFileWriter.h"
 
 namespace morvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli/Commands.h"
-#include "core/store/ExampleCsv.h"
+#include "core/examples/ExampleCsv.h"
 #include "core/store/StoreFiles.h"
 
 namespace morvel {

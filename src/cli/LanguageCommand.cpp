@@ -1,7 +1,7 @@
 // morvel-cli language import: imports a language file into the "\Interface"
 // key; the lines it skipped go to standard error.
 #include "cli/Commands.h"
-#include "core/store/LanguageFile.h"
+#include "core/exchange/LanguageFile.h"
 
 namespace morvel {
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "cli/Commands.h"
-#include "core/store/RegLoad.h"
+#include "core/exchange/RegLoad.h"
 #include "core/store/StoreFiles.h"
 
 namespace morvel {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 namespace morvel {
 

@@ -5,7 +5,7 @@
 #include "cli/Printing.h"
 #include "core/attributes/AttributeMeaning.h"
 #include "core/classify/Ranking.h"
-#include "core/store/ExampleStore.h"
+#include "core/examples/ExampleStore.h"
 
 namespace morvel {
 namespace {

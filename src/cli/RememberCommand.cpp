@@ -15,7 +15,7 @@
 #include "cli/BatchRunner.h"
 #include "cli/Commands.h"
 #include "core/attributes/FileExaminer.h"
-#include "core/store/ExampleStore.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel {

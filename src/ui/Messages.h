@@ -11,8 +11,8 @@
 #include <QStringList>
 #include <string_view>
 
+#include "core/exchange/LanguageFile.h"
 #include "core/platform/Status.h"
-#include "core/store/LanguageFile.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

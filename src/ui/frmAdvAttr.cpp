@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
 #include "ui/Messages.h"

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "core/config/ConfigTables.h"
 #include "core/platform/Status.h"
-#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
 
 class QGroupBox;

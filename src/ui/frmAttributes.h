@@ -15,7 +15,7 @@
 #include <array>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/Registry.h"
 
 class QCheckBox;

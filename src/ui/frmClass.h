@@ -30,8 +30,8 @@
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/Registry.h"
 
 class QComboBox;

@@ -12,8 +12,8 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "core/exchange/LanguageFile.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
 #include "ui/Captions.h"
 #include "ui/InterfaceLanguage.h"
 #include "ui/Messages.h"

@@ -10,8 +10,8 @@
 #include <tuple>
 #include <utility>
 
+#include "core/config/ConfigTables.h"
 #include "core/platform/CodePage.h"
-#include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
 #include "ui/Messages.h"

@@ -17,7 +17,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/Registry.h"
 
 class QGroupBox;

@@ -12,7 +12,7 @@
 #include <QStringList>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/Registry.h"
 
 class QLabel;

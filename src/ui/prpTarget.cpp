@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <tuple>
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
 #include "ui/Messages.h"

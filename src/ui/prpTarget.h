@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/Registry.h"
 
 class QComboBox;

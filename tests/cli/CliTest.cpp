@@ -8,7 +8,7 @@
 #include "CliRunner.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 namespace morvel {
 namespace {

@@ -11,9 +11,9 @@
 #include "core/classify/Evaluation.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleCsv.h"
 #include "core/platform/Csv.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleCsv.h"
 
 namespace morvel {
 namespace {

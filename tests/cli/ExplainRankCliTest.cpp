@@ -8,8 +8,8 @@
 #include "StoreReads.h"
 #include "core/classify/Id3Classifier.h"
 #include "core/classify/TrainingSet.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 
 namespace morvel {
 namespace {

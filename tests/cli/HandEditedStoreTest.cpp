@@ -10,8 +10,8 @@
 #include "core/attributes/FileExaminer.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
+#include "core/examples/SameExamples.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/SameExamples.h"
 
 namespace morvel {
 namespace {

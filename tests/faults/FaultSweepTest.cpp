@@ -14,8 +14,8 @@
 
 #include "TestSupport.h"
 #include "cli/Cli.h"
-#include "core/store/CompactExamples.h"
-#include "core/store/RegFileWriter.h"
+#include "core/examples/CompactExamples.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/store/Registry.h"
 #include "support/FaultVfs.h"
 

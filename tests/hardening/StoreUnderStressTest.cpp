@@ -13,11 +13,11 @@
 #include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/attributes/FileExaminer.h"
-#include "core/store/CompactExamples.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/CompactExamples.h"
+#include "core/examples/SameExamples.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
-#include "core/store/SameExamples.h"
 
 namespace morvel {
 namespace {

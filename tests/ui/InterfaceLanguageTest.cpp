@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "GuiSupport.h"
+#include "core/exchange/LanguageFile.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
 #include "ui/InterfaceLanguage.h"
 #include "ui/Messages.h"
 

@@ -6,7 +6,7 @@
 
 #include "GuiSupport.h"
 #include "StoreReads.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/ProgramWindows.h"
 #include "ui/frmAttributes.h"

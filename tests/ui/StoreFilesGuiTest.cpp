@@ -19,7 +19,7 @@
 
 #include "GuiSupport.h"
 #include "OtherProcess.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Messages.h"
 #include "ui/ProgramWindows.h"

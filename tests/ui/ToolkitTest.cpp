@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "GuiSupport.h"
+#include "core/exchange/LanguageFile.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
 #include "ui/Captions.h"
 #include "ui/toolkit.h"
 

@@ -12,10 +12,10 @@
 
 #include "GuiSupport.h"
 #include "StoreReads.h"
+#include "core/exchange/LanguageFile.h"
+#include "core/exchange/RegExport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
-#include "core/store/RegExport.h"
 #include "ui/Messages.h"
 #include "ui/frmMain.h"
 

@@ -7,9 +7,9 @@
 
 #include "EditorSupport.h"
 #include "StoreReads.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
+#include "core/exchange/LanguageFile.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
 #include "ui/Messages.h"
 #include "ui/frmTargetAttr.h"
 

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "ui/prpTarget.h"
 
 namespace morvel {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 namespace morvel {
 

@@ -15,8 +15,8 @@
 
 #include "core/attributes/AttributeSlots.h"
 #include "core/attributes/SequenceSearch.h"
+#include "core/config/ConfigTables.h"
 #include "core/platform/Status.h"
-#include "core/store/ConfigTables.h"
 
 namespace morvel {
 

@@ -1,6 +1,6 @@
 #include "core/classify/ClassificationRun.h"
 
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 namespace morvel {
 

@@ -14,7 +14,7 @@
 #include "core/classify/Id3Classifier.h"
 #include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 namespace morvel {
 

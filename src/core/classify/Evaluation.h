@@ -9,8 +9,8 @@
 
 #include "core/attributes/AttributeSlots.h"
 #include "core/classify/TrainingSet.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 
 namespace morvel {
 

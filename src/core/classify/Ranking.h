@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/classify/TrainingSet.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 namespace morvel {
 

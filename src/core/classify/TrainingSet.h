@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "core/attributes/AttributeSlots.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 
 namespace morvel {
 

@@ -20,8 +20,8 @@
 #include "core/classify/Id3Classifier.h"
 #include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
+#include "core/config/ConfigTables.h"
 #include "core/platform/CodePage.h"
-#include "core/store/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 

@@ -7,9 +7,9 @@
 
 #include "StoreReads.h"
 #include "TestSupport.h"
+#include "core/exchange/RegExport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegExport.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

@@ -1,4 +1,4 @@
-#include "core/store/StartUp.h"
+#include "app/StartUp.h"
 
 namespace morvel {
 

@@ -2,14 +2,14 @@
 // value; and Remember.
 #include <gtest/gtest.h>
 
-#include "LiteralClassify.h"
-#include "RandomExamples.h"
 #include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/classify/ClassificationRun.h"
+#include "core/classify/LiteralClassify.h"
+#include "core/classify/RandomExamples.h"
 #include "core/classify/TrainingSet.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel {

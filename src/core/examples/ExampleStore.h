@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "core/attributes/AttributeSlots.h"
+#include "core/config/ConfigTables.h"
 #include "core/platform/Status.h"
-#include "core/store/ConfigTables.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

@@ -18,9 +18,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/exchange/RegFile.h"
 #include "core/platform/Status.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegFile.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

@@ -1,4 +1,4 @@
-#include "core/store/RegExport.h"
+#include "core/exchange/RegExport.h"
 
 #include <cstdio>
 #include <string>

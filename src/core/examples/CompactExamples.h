@@ -28,9 +28,9 @@
 #include <memory>
 #include <vector>
 
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
 #include "core/platform/Status.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

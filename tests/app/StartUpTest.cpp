@@ -2,7 +2,7 @@
 
 #include "StoreReads.h"
 #include "TestSupport.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "core/exchange/RegFile.h"
 #include "core/platform/CodePage.h"
-#include "core/store/RegFile.h"
 
 namespace morvel {
 namespace {

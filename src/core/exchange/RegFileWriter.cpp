@@ -1,4 +1,4 @@
-#include "core/store/RegFileWriter.h"
+#include "core/exchange/RegFileWriter.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/exchange/RegLoad.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegLoad.h"
 
 namespace morvel {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "core/classify/RandomExamples.h"
-#include "core/store/CompactExamples.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/CompactExamples.h"
+#include "core/examples/ExampleStore.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel::test {

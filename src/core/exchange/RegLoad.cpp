@@ -1,14 +1,14 @@
-#include "core/store/RegLoad.h"
+#include "core/exchange/RegLoad.h"
 
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
 
+#include "core/config/ConfigTables.h"
+#include "core/examples/ExampleStore.h"
+#include "core/exchange/RegFile.h"
 #include "core/platform/CodePage.h"
-#include "core/store/ConfigTables.h"
-#include "core/store/ExampleStore.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegFile.h"
 
 namespace morvel {
 namespace {

@@ -9,10 +9,10 @@
 #include "SameExamples.h"
 #include "StoreReads.h"
 #include "TestSupport.h"
-#include "core/store/CompactExamples.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
+#include "core/examples/CompactExamples.h"
+#include "core/exchange/RegExport.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegExport.h"
 
 namespace morvel {
 namespace {

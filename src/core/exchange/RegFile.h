@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/Excerpt.h"
 #include "core/platform/Status.h"
 
 namespace morvel {
@@ -74,8 +75,5 @@ struct RegKeyPath {
 };
 RegKeyPath SplitRegKey(std::string_view key);
 
-// At most 80 characters of a text from a file (UTF-8, cut between whole
-// characters, "..." when cut), to quote in a message about it.
-std::string Excerpt(std::string_view text);
 
 }  // namespace morvel

@@ -1,4 +1,4 @@
-#include "core/store/RegFile.h"
+#include "core/exchange/RegFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -347,13 +347,6 @@ Status ReadRegFile(std::string_view bytes, const std::function<void(const RegSta
             std::string(kUnicodeHeader) + "\"");
     Reader(unicode, visit).Run(lines);
     return Status::Ok();
-}
-
-std::string Excerpt(std::string_view s) {
-    if (s.size() <= 80) return std::string(s);
-    std::size_t cut = 77;
-    while (cut > 0 && (static_cast<std::uint8_t>(s[cut]) & 0xC0) == 0x80) --cut;  // whole characters
-    return std::string(s.substr(0, cut)) + "...";
 }
 
 RegKeyPath SplitRegKey(std::string_view key) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

@@ -1,10 +1,10 @@
-#include "core/store/ExampleStore.h"
+#include "core/examples/ExampleStore.h"
 
 #include <algorithm>
 #include <limits>
 
+#include "core/examples/CompactExamples.h"
 #include "core/platform/CodePage.h"
-#include "core/store/CompactExamples.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/examples/ExampleStore.h"
 #include "core/platform/Status.h"
-#include "core/store/ExampleStore.h"
 
 namespace morvel {
 

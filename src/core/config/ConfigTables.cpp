@@ -1,12 +1,12 @@
-#include "core/store/ConfigTables.h"
+#include "core/config/ConfigTables.h"
 
 #include <algorithm>
 #include <tuple>
 #include <unordered_set>
 
 #include "core/platform/CodePage.h"
+#include "core/platform/Excerpt.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegFile.h"
 
 namespace morvel {
 namespace {

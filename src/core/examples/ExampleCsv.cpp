@@ -1,13 +1,13 @@
-#include "core/store/ExampleCsv.h"
+#include "core/examples/ExampleCsv.h"
 
 #include <algorithm>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "core/config/ConfigTables.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/Csv.h"
-#include "core/store/ConfigTables.h"
 
 namespace morvel {
 namespace {

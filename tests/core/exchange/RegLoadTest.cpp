@@ -8,10 +8,10 @@
 
 #include "StoreReads.h"
 #include "TestSupport.h"
+#include "core/exchange/RegFileWriter.h"
+#include "core/exchange/RegLoad.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/RegFileWriter.h"
-#include "core/store/RegLoad.h"
 #include "core/store/Registry.h"
 
 namespace morvel {

@@ -4,10 +4,10 @@
 
 #include "StoreReads.h"
 #include "TestSupport.h"
+#include "core/exchange/LanguageFile.h"
+#include "core/exchange/RegExport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/LanguageFile.h"
-#include "core/store/RegExport.h"
 
 namespace morvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/store/CompactExamples.h"
+#include "core/examples/CompactExamples.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "core/store/LanguageFile.h"
+#include "core/exchange/LanguageFile.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "app/StartUp.h"
 #include "core/store/KeyPaths.h"
-#include "core/store/StartUp.h"
 
 namespace morvel {
 namespace {
