@@ -53,6 +53,7 @@
 #include "core/examples/ExampleCsv.h"
 #include "core/examples/ExampleStore.h"
 #include "core/platform/Csv.h"
+#include "core/store/SqlStatement.h"
 
 namespace morvel {
 namespace {
@@ -454,8 +455,7 @@ int ReadOnce(const std::string& how, const std::string& store) {
                           : how == "all-dirty"
                               ? "INSERT OR IGNORE INTO compact_dirty SELECT key FROM compact_examples"
                               : nullptr;
-    if (prepare && sqlite3_exec(registry.Connection(), prepare, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return 2;
+    if (prepare && !registry.ExecDerived(prepare, "the compact rows")) return 2;
     const auto start = std::chrono::steady_clock::now();
     std::int64_t rows = 0;
     if (how == "values") {
@@ -473,11 +473,8 @@ int ReadOnce(const std::string& how, const std::string& store) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (prepare) {
-        sqlite3_stmt* count = nullptr;
-        sqlite3_prepare_v2(registry.Connection(), "SELECT count(*) FROM compact_examples", -1, &count,
-                           nullptr);
-        if (sqlite3_step(count) == SQLITE_ROW) rows = sqlite3_column_int64(count, 0);
-        sqlite3_finalize(count);
+        auto count = registry.DerivedStatement("SELECT count(*) FROM compact_examples");
+        if (count->Lookup("the compact rows")) rows = count->Int(0);
     }
     std::printf("%.6f %lld\n", seconds, static_cast<long long>(rows));
     return 0;

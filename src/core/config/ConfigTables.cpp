@@ -47,7 +47,7 @@ Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
     if (Status s = registry.GetKeyNumber(contain, kCountValue, count); !s) return s;
     tables.SequenceCount = ClampCount(count, ConfigTables::kMaxSequences);
     for (int i = 1; i <= tables.SequenceCount; ++i)
-        if (Status s = text(contain, "Value" + std::to_string(i), tables.SequenceTable[i]); !s) return s;
+        if (Status s = text(contain, SequenceValueName(i), tables.SequenceTable[i]); !s) return s;
 
     BuildAttributeNames(tables);
 
@@ -55,10 +55,11 @@ Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
     if (Status s = registry.GetKeyNumber(target, kCountValue, count); !s) return s;
     tables.TargetCount = ClampCount(count, ConfigTables::kMaxTargets);
     for (int i = 1; i <= tables.TargetCount; ++i) {
-        const std::string n = std::to_string(i);
         auto& t = tables.TargetTable[i];
-        for (auto [name, into] : {std::pair{"Id", &t.Id}, {"Name", &t.Name}, {"Method", &t.Method}})
-            if (Status s = text(target, name + n, *into); !s) return s;
+        for (auto [name, into] : {std::pair{TargetIdValueName(i), &t.Id},
+                                  {TargetNameValueName(i), &t.Name},
+                                  {TargetMethodValueName(i), &t.Method}})
+            if (Status s = text(target, name, *into); !s) return s;
     }
     return Status::Ok();
 }
@@ -95,7 +96,7 @@ Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::ve
     // A failed write fails the group's Commit: writing stops at it.
     Status written = registry.SetKeyNumber(contain, kCountValue, static_cast<std::int32_t>(sequences.size()));
     for (std::size_t i = 0; i < sequences.size() && written; ++i)
-        written = registry.SetKeyText(contain, "Value" + std::to_string(i + 1), sequences[i]);
+        written = registry.SetKeyText(contain, SequenceValueName(static_cast<std::int32_t>(i + 1)), sequences[i]);
     if (Status s = group.Commit(); !s) return s;
     tables.SequenceCount = static_cast<std::int32_t>(sequences.size());
     for (std::size_t i = 0; i < sequences.size(); ++i) tables.SequenceTable[i + 1] = sequences[i];
@@ -120,10 +121,10 @@ Status SaveTargetTable(Registry& registry, ConfigTables& tables, const std::vect
     // A failed write fails the group's Commit: writing stops at it.
     Status written = registry.SetKeyNumber(target, kCountValue, static_cast<std::int32_t>(rows.size()));
     for (std::size_t i = 0; i < rows.size() && written; ++i) {
-        const std::string n = std::to_string(i + 1);
-        if (written) written = registry.SetKeyText(target, "Id" + n, rows[i].Id);
-        if (written) written = registry.SetKeyText(target, "Name" + n, rows[i].Name);
-        if (written) written = registry.SetKeyText(target, "Method" + n, rows[i].Method);
+        const auto n = static_cast<std::int32_t>(i + 1);
+        if (written) written = registry.SetKeyText(target, TargetIdValueName(n), rows[i].Id);
+        if (written) written = registry.SetKeyText(target, TargetNameValueName(n), rows[i].Name);
+        if (written) written = registry.SetKeyText(target, TargetMethodValueName(n), rows[i].Method);
     }
     if (Status s = group.Commit(); !s) return s;
     tables.TargetCount = static_cast<std::int32_t>(rows.size());

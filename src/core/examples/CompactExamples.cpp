@@ -1,7 +1,5 @@
 #include "core/examples/CompactExamples.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -16,97 +14,43 @@
 namespace morvel {
 namespace {
 
-// id: the key at path, or -1 when it is missing.
-Status FindKeyId(sqlite3* db, std::string_view path, std::int64_t& id) {
-    id = -1;
-    SqlStatement find(db, "SELECT id FROM keys WHERE parent=?1 AND lname=?2");
-    if (!find.valid()) return find.Failure("the key " + std::string(path));
-    const std::string lowered = codepage::LoweredAnsi(path);
-    std::string_view rest = lowered;
-    std::int64_t found = 0;
-    while (!rest.empty()) {
-        const auto cut = rest.find('\\');
-        const std::string_view part = rest.substr(0, cut);
-        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
-        if (part.empty()) continue;
-        find.Bind(1, found).Bind(2, part);
-        Status step = find.Lookup("the key " + std::string(path));
-        if (step) found = find.Int(0);
-        find.Reset();
-        if (!step) return step.IsNotFound() ? Status::Ok() : step;
-    }
-    if (found != 0) id = found;
-    return Status::Ok();
-}
-
 // The tables of the compact rows: a row per example key, the value names and
-// the target texts the rows use, the keys whose rows may be stale, and the
-// examples key the rows were built for. The triggers mark a key stale on
-// every change of it or of its values, whoever makes it; the BEFORE triggers
-// catch the key that an INSERT OR REPLACE or UPDATE OR REPLACE deletes
-// without firing a delete trigger. A trigger runs only when its key is not
-// marked yet: that test costs little per value written, and the mark itself
-// then cannot meet a conflict (which would be handled by the policy of the
-// statement that fired the trigger, which may be to fail).
+// the target texts the rows use, and the examples key the rows were built
+// for. Beside them the store keeps compact_dirty, the marks of the keys whose
+// rows may be stale (Registry::KeepChangeMarks).
+constexpr const char* kPrefix = "compact";
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS compact_examples("
     "  key INTEGER PRIMARY KEY, number INTEGER NOT NULL, body BLOB NOT NULL);"
     "CREATE TABLE IF NOT EXISTS compact_names(id INTEGER PRIMARY KEY, lname BLOB NOT NULL UNIQUE);"
     "CREATE TABLE IF NOT EXISTS compact_texts(id INTEGER PRIMARY KEY, text BLOB NOT NULL UNIQUE);"
-    "CREATE TABLE IF NOT EXISTS compact_dirty(key INTEGER PRIMARY KEY);"
-    "CREATE TABLE IF NOT EXISTS compact_state(examples INTEGER NOT NULL);"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_insert AFTER INSERT ON vals"
-    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_old AFTER UPDATE ON vals"
-    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_update_new AFTER UPDATE ON vals"
-    "  WHEN NEW.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_vals_delete AFTER DELETE ON vals"
-    "  WHEN OLD.key NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.key); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_replace BEFORE INSERT ON keys"
-    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
-    "    AND id NOT IN (SELECT key FROM compact_dirty))"
-    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_insert AFTER INSERT ON keys"
-    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_rename BEFORE UPDATE ON keys"
-    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
-    "    AND id NOT IN (SELECT key FROM compact_dirty))"
-    "  BEGIN INSERT INTO compact_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_old AFTER UPDATE ON keys"
-    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_update_new AFTER UPDATE ON keys"
-    "  WHEN NEW.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(NEW.id); END;"
-    "CREATE TRIGGER IF NOT EXISTS compact_keys_delete AFTER DELETE ON keys"
-    "  WHEN OLD.id NOT IN (SELECT key FROM compact_dirty)"
-    "  BEGIN INSERT INTO compact_dirty VALUES(OLD.id); END;";
+    "CREATE TABLE IF NOT EXISTS compact_state(examples INTEGER NOT NULL);";
 
-// The number of tables and triggers kSchema makes.
-constexpr int kSchemaObjects = [] {
-    int n = 0;
+// The number of tables and triggers named compact_...: kSchema's and the marks'.
+std::int64_t SchemaObjects() {
+    std::int64_t n = Registry::ChangeMarkObjects();
     for (std::string_view rest = kSchema; rest.find("CREATE ") != std::string_view::npos; ++n)
         rest.remove_prefix(rest.find("CREATE ") + 1);
     return n;
-}();
+}
+
+// Makes the tables of the compact rows and the marks, where missing.
+Status MakeTables(Registry& registry) {
+    Status made = registry.KeepChangeMarks(kPrefix);
+    return made ? registry.ExecDerived(kSchema, "the tables of the compact examples") : made;
+}
 
 // built: the examples key the compact rows were built for (0: the store had
 // none), or -1 when the store has no usable compact rows. Rows kept while a
 // table or trigger was missing (dropped by hand) cannot be trusted.
-Status BuiltFor(sqlite3* db, std::int64_t& built) {
+Status BuiltFor(const Registry& registry, std::int64_t& built) {
     built = -1;
-    SqlStatement count(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'compact\\_%' ESCAPE '\\'");
-    Status read = count.Lookup("the tables of the compact examples");
-    if (!read || count.Int(0) != kSchemaObjects) return read.IsNotFound() ? Status::Ok() : read;
-    SqlStatement state(db, "SELECT examples FROM compact_state");
-    read = state.Lookup("the state of the compact examples");
-    if (read) built = state.Int(0);
+    std::int64_t objects = 0;
+    Status read = registry.DerivedObjectCount(kPrefix, objects);
+    if (!read || objects != SchemaObjects()) return read;
+    auto state = registry.DerivedStatement("SELECT examples FROM compact_state");
+    read = state->Lookup("the state of the compact examples");
+    if (read) built = state->Int(0);
     return read.IsNotFound() ? Status::Ok() : read;
 }
 
@@ -142,8 +86,9 @@ class NumberedTexts {
   public:
     NumberedTexts(const char* load, const char* insert) : load_(load), insert_(insert) {}
 
-    Status Load(sqlite3* db) {
-        SqlStatement all(db, load_);
+    Status Load(const Registry& registry) {
+        auto statement = registry.DerivedStatement(load_);
+        SqlStatement& all = *statement;
         Status read = all.EachRow("the names and texts of the compact examples", [&] {
             const auto id = static_cast<std::size_t>(all.Int(0));
             if (id == 0 || id > (1u << 30)) return;  // a damaged table: not ours to number
@@ -163,8 +108,9 @@ class NumberedTexts {
     }
     const std::string& TextOf(std::uint64_t id) const { return texts_[id < texts_.size() ? id : 0]; }
     std::size_t Size() const { return texts_.size(); }
-    Status SaveNew(sqlite3* db) {
-        SqlStatement insert(db, insert_);
+    Status SaveNew(Registry& registry) {
+        auto statement = registry.DerivedStatement(insert_);
+        SqlStatement& insert = *statement;
         for (std::size_t id = stored_; id < texts_.size(); ++id)
             if (Status s = insert.Bind(1, static_cast<std::int64_t>(id))
                                .Bind(2, texts_[id])
@@ -197,7 +143,10 @@ class NameTable : public NumberedTexts {
         byPlace_[place] = id;
         return id;
     }
-    static bool IsTarget(std::string_view lname) { return lname.starts_with("target"); }
+    static bool IsTarget(std::string_view lname) {
+        static const std::string target = codepage::LoweredAnsi(kTargetPrefix);
+        return lname.starts_with(target);
+    }
 
   private:
     std::vector<std::uint32_t> byPlace_;
@@ -292,29 +241,18 @@ Status BuildAllRows(const Registry& registry, NameTable& names, TextTable& texts
 // is not a direct subkey of the examples key, or has no values.
 class RowBuilder {
   public:
-    RowBuilder(sqlite3* db, std::int64_t examples, NameTable& names, TextTable& texts)
-        : examples_(examples),
-          // As the single reads: names stored as text are never found.
-          key_(db, "SELECT parent, lname FROM keys WHERE id=?1 AND typeof(lname)='blob'"),
-          values_(db,
-                  "SELECT lname, type, data FROM vals WHERE key=?1 AND typeof(lname)='blob' ORDER BY lname"),
-          builder_(names, texts) {}
-    bool valid() const { return key_.valid() && values_.valid(); }
+    RowBuilder(const Registry& registry, std::int64_t examples, NameTable& names, TextTable& texts)
+        : registry_(registry), examples_(examples), builder_(names, texts) {}
 
     // row: the key's row, made only from a complete read of its values.
     Status Build(std::int64_t key, ExpectedRow& row) {
         row = ExpectedRow();
         if (examples_ <= 0) return Status::Ok();
-        key_.Bind(1, key);
-        Status found = key_.Lookup("an example key");
-        const bool child = found && key_.Int(0) == examples_;
-        if (child) row.number = ExampleNumberOf(key_.Blob(1));
-        key_.Reset();
-        if (!child) return found.IsNotFound() ? Status::Ok() : found;
-        values_.Bind(1, key);
-        Status read = values_.EachRow("the values of an example", [&] {
+        bool found = false;
+        Status read = registry_.ReadSubkey(examples_, key, found, [&](const Registry::StreamedValue& value) {
+            if (!row.present) row.number = ExampleNumberOf(value.subkeyLname);
             row.present = true;
-            builder_.Add(values_.Blob(0), static_cast<std::int32_t>(values_.Int(1)), values_.Blob(2));
+            builder_.Add(value.lname, value.type, value.data);
         });
         row.body = builder_.Take();
         if (!read) row = ExpectedRow();
@@ -322,16 +260,16 @@ class RowBuilder {
     }
 
   private:
+    const Registry& registry_;
     std::int64_t examples_;
-    SqlStatement key_, values_;
     BodyBuilder builder_;
 };
 
 // The keys marked dirty, in key order.
-Status DirtyKeys(sqlite3* db, std::vector<std::int64_t>& dirty) {
+Status DirtyKeys(const Registry& registry, std::vector<std::int64_t>& dirty) {
     dirty.clear();
-    SqlStatement marked(db, "SELECT key FROM compact_dirty ORDER BY key");
-    return marked.EachRow("the marks of the compact examples", [&] { dirty.push_back(marked.Int(0)); });
+    auto marked = registry.DerivedStatement("SELECT key FROM compact_dirty ORDER BY key");
+    return marked->EachRow("the marks of the compact examples", [&] { dirty.push_back(marked->Int(0)); });
 }
 
 // Turns rows met in key order into what a read of the values met in the same
@@ -437,16 +375,6 @@ class ExampleAssembler {
     std::vector<std::int32_t> textIndex_;  // text number -> index in s_.texts
 };
 
-// count: about how many rows a read meets: the subkeys of the examples key.
-Status SubkeyCount(sqlite3* db, std::int64_t key, std::size_t& count) {
-    count = 0;
-    if (key <= 0) return Status::Ok();
-    SqlStatement subkeys(db, "SELECT count(*) FROM keys WHERE parent=?1");
-    Status read = subkeys.Bind(1, key).Lookup("the example keys");
-    if (read) count = static_cast<std::size_t>(subkeys.Int(0));
-    return read;
-}
-
 // A failed read or write of the compact rows, naming the store.
 Status Failure(const Registry& registry, const std::string& what, const Status& why) {
     return why.Prefixed("The store " + registry.Path() + " could not " + what + ": ");
@@ -456,58 +384,60 @@ Status Failure(const Registry& registry, const std::string& what, const Status& 
 
 Status RefreshCompactExamples(Registry& registry) {
     Registry::WriteGroup group(registry);
-    sqlite3* db = registry.Connection();
-    if (!db) return Status::IOError("the store is not open");
+    if (!registry.IsOpen()) return Status::IOError("the store is not open");
     std::int64_t examples = -1, builtFor = -1;
-    if (Status s = FindKeyId(db, ExamplesKeyPath(), examples); !s)
+    if (Status s = registry.KeyId(ExamplesKeyPath(), examples); !s)
         return Failure(registry, "read its examples", s);
     examples = std::max<std::int64_t>(examples, 0);
-    if (Status s = BuiltFor(db, builtFor); !s) return Failure(registry, "read its compact examples", s);
+    if (Status s = BuiltFor(registry, builtFor); !s) return Failure(registry, "read its compact examples", s);
     const bool built = builtFor == examples;
-    if (!built && sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return Failure(registry, "make the tables of its compact examples",
-                       Status::IOError(sqlite3_errmsg(db)));
+    if (!built)
+        if (Status s = MakeTables(registry); !s)
+            return Failure(registry, "make the tables of its compact examples", s);
     NameTable names;
     TextTable texts;
-    if (Status s = names.Load(db); !s) return Failure(registry, "read its compact examples", s);
-    if (Status s = texts.Load(db); !s) return Failure(registry, "read its compact examples", s);
+    if (Status s = names.Load(registry); !s) return Failure(registry, "read its compact examples", s);
+    if (Status s = texts.Load(registry); !s) return Failure(registry, "read its compact examples", s);
 
     if (!built) {
         // Built for another key, or never: build every row. The rows count
         // only once the state row names the key again, at the very end.
         for (const char* sql :
              {"DELETE FROM compact_state", "DELETE FROM compact_examples", "DELETE FROM compact_dirty"})
-            if (Status s = SqlStatement(db, sql).Run("the compact examples"); !s)
+            if (Status s = registry.DerivedStatement(sql)->Run("the compact examples"); !s)
                 return Failure(registry, "clear its compact examples", s);
-        SqlStatement insert(db, "INSERT INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-        Status written = insert.valid() ? Status::Ok() : insert.Failure("the compact examples");
+        auto insert =
+            registry.DerivedStatement("INSERT INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+        Status written = insert->valid() ? Status::Ok() : insert->Failure("the compact examples");
         if (examples > 0) {
             Status read = BuildAllRows(registry, names, texts, [&](std::int64_t key, const ExpectedRow& row) {
                 if (written)
                     written =
-                        insert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Run("a compact example");
+                        insert->Bind(1, key).Bind(2, row.number).Bind(3, row.body).Run("a compact example");
             });
             if (!read) return Failure(registry, "read its examples", read);
         }
-        if (written) written = names.SaveNew(db);
-        if (written) written = texts.SaveNew(db);
+        if (written) written = names.SaveNew(registry);
+        if (written) written = texts.SaveNew(registry);
         if (written)
-            written = SqlStatement(db, "INSERT INTO compact_state(examples) VALUES(?1)")
-                          .Bind(1, examples)
+            written = registry.DerivedStatement("INSERT INTO compact_state(examples) VALUES(?1)")
+                          ->Bind(1, examples)
                           .Run("the state of the compact examples");
         if (!written) return Failure(registry, "store its compact examples", written);
         return group.Commit();
     }
 
     std::vector<std::int64_t> dirty;
-    if (Status s = DirtyKeys(db, dirty); !s) return Failure(registry, "read its compact examples", s);
+    if (Status s = DirtyKeys(registry, dirty); !s) return Failure(registry, "read its compact examples", s);
     if (dirty.empty()) return group.Commit();
-    RowBuilder builder(db, examples, names, texts);
-    SqlStatement upsert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-    SqlStatement remove(db, "DELETE FROM compact_examples WHERE key=?1");
-    SqlStatement unmark(db, "DELETE FROM compact_dirty WHERE key=?1");
-    if (!builder.valid() || !upsert.valid() || !remove.valid() || !unmark.valid())
-        return Failure(registry, "keep its compact examples", Status::IOError(sqlite3_errmsg(db)));
+    RowBuilder builder(registry, examples, names, texts);
+    auto upsert = registry.DerivedStatement(
+        "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+    auto remove = registry.DerivedStatement("DELETE FROM compact_examples WHERE key=?1");
+    auto unmark = registry.DerivedStatement("DELETE FROM compact_dirty WHERE key=?1");
+    for (const auto* statement : {upsert.get(), remove.get(), unmark.get()})
+        if (!statement->valid())
+            return Failure(registry, "keep its compact examples", statement->Failure("the compact examples"));
     // Every row is built from a complete read of its values before any is
     // written: a read that fails leaves every key dirty.
     std::vector<std::pair<std::int64_t, ExpectedRow>> rows(dirty.size());
@@ -516,15 +446,15 @@ Status RefreshCompactExamples(Registry& registry) {
         if (Status s = builder.Build(dirty[i], rows[i].second); !s)
             return Failure(registry, "read its examples", s);
     }
-    if (Status s = names.SaveNew(db); !s) return Failure(registry, "store its compact examples", s);
-    if (Status s = texts.SaveNew(db); !s) return Failure(registry, "store its compact examples", s);
+    if (Status s = names.SaveNew(registry); !s) return Failure(registry, "store its compact examples", s);
+    if (Status s = texts.SaveNew(registry); !s) return Failure(registry, "store its compact examples", s);
     // A row is written before its mark goes, so a failure in between leaves
     // the key dirty rather than wrong.
     for (const auto& [key, row] : rows) {
         Status written =
-            row.present ? upsert.Bind(1, key).Bind(2, row.number).Bind(3, row.body).Run("a compact example")
-                        : remove.Bind(1, key).Run("a compact example");
-        if (written) written = unmark.Bind(1, key).Run("the mark of a compact example");
+            row.present ? upsert->Bind(1, key).Bind(2, row.number).Bind(3, row.body).Run("a compact example")
+                        : remove->Bind(1, key).Run("a compact example");
+        if (written) written = unmark->Bind(1, key).Run("the mark of a compact example");
         if (!written) return Failure(registry, "store its compact examples", written);
     }
     return group.Commit();
@@ -533,17 +463,16 @@ Status RefreshCompactExamples(Registry& registry) {
 Status CompactExamplesNeedRefresh(const Registry& registry, bool& need) {
     need = false;
     const Registry::ReadSnapshot read(registry);
-    sqlite3* db = registry.Connection();
     std::int64_t examples = -1, builtFor = -1;
-    Status s = FindKeyId(db, ExamplesKeyPath(), examples);
-    if (s) s = BuiltFor(db, builtFor);
+    Status s = registry.KeyId(ExamplesKeyPath(), examples);
+    if (s) s = BuiltFor(registry, builtFor);
     if (!s) return Failure(registry, "read its compact examples", s);
     if (builtFor != std::max<std::int64_t>(examples, 0)) {
         need = true;
         return Status::Ok();
     }
-    SqlStatement marked(db, "SELECT 1 FROM compact_dirty LIMIT 1");
-    s = marked.Lookup("the marks of the compact examples");
+    auto marked = registry.DerivedStatement("SELECT 1 FROM compact_dirty LIMIT 1");
+    s = marked->Lookup("the marks of the compact examples");
     need = s.ok();
     return s || s.IsNotFound() ? Status::Ok() : Failure(registry, "read its compact examples", s);
 }
@@ -561,11 +490,10 @@ Status ReadExamplesFromValues(const Registry& registry, const ConfigTables& tabl
     std::int32_t count = 0;
     if (Status s = registry.GetKeyNumber(ExamplesKeyPath(), kCountValue, count); !s) return s;
     fresh->storedCount = std::max(count, 0);
-    sqlite3* db = registry.Connection();
     std::int64_t key = -1;
     std::size_t expected = 0;
-    Status s = FindKeyId(db, ExamplesKeyPath(), key);
-    if (s) s = SubkeyCount(db, key, expected);
+    Status s = registry.KeyId(ExamplesKeyPath(), key);
+    if (s) s = registry.SubkeyCount(key, expected);
     if (!s) return Failure(registry, "read its examples", s);
     ExampleAssembler assembler(*fresh, tables, expected);
     NameTable names;
@@ -589,10 +517,9 @@ Status ReadCompactExamples(const Registry& registry, const ConfigTables& tables,
         return Status::Ok();
     }
     const Registry::ReadSnapshot read(registry);
-    sqlite3* db = registry.Connection();
     std::int64_t key = -1, builtFor = -1;
-    Status s = FindKeyId(db, ExamplesKeyPath(), key);
-    if (s) s = BuiltFor(db, builtFor);
+    Status s = registry.KeyId(ExamplesKeyPath(), key);
+    if (s) s = BuiltFor(registry, builtFor);
     if (!s) return Failure(registry, "read its examples", s);
     if (key < 0 || builtFor != key) return ReadExamplesFromValues(registry, tables, examples);
     NameTable names;
@@ -601,15 +528,15 @@ Status ReadCompactExamples(const Registry& registry, const ConfigTables& tables,
     std::int32_t count = 0;
     std::size_t expected = 0;
     std::vector<std::int64_t> dirty;
-    if (s) s = names.Load(db);
-    if (s) s = texts.Load(db);
+    if (s) s = names.Load(registry);
+    if (s) s = texts.Load(registry);
     if (s) s = registry.GetKeyNumber(ExamplesKeyPath(), kCountValue, count);
-    if (s) s = SubkeyCount(db, key, expected);
-    if (s) s = DirtyKeys(db, dirty);
+    if (s) s = registry.SubkeyCount(key, expected);
+    if (s) s = DirtyKeys(registry, dirty);
     if (!s) return Failure(registry, "read its examples", s);
     fresh->storedCount = std::max(count, 0);
     ExampleAssembler assembler(*fresh, tables, expected);
-    RowBuilder builder(db, key, names, texts);
+    RowBuilder builder(registry, key, names, texts);
     std::size_t next = 0;
     // Dirty keys before key (all when key is -1) are read from their values.
     auto fromValues = [&](std::int64_t before) {
@@ -618,12 +545,12 @@ Status ReadCompactExamples(const Registry& registry, const ConfigTables& tables,
             if (s = builder.Build(dirty[next], row); s && row.present)
                 assembler.Add(names, texts, row.number, row.body);
     };
-    SqlStatement rows(db, "SELECT key, number, body FROM compact_examples ORDER BY key");
-    Status each = rows.EachRow("the compact examples", [&] {
-        const std::int64_t at = rows.Int(0);
+    auto rows = registry.DerivedStatement("SELECT key, number, body FROM compact_examples ORDER BY key");
+    Status each = rows->EachRow("the compact examples", [&] {
+        const std::int64_t at = rows->Int(0);
         fromValues(at);
         if (next < dirty.size() && dirty[next] == at) return;  // read from the values next
-        assembler.Add(names, texts, rows.Int(1), rows.Blob(2));
+        assembler.Add(names, texts, rows->Int(1), rows->Blob(2));
     });
     if (each) fromValues(-1);
     if (!each) s = each;
@@ -647,24 +574,22 @@ struct NewExampleRows::Tables {
 
 NewExampleRows::NewExampleRows(Registry& registry) : registry_(registry) {
     status_ = RefreshCompactExamples(registry_);
-    sqlite3* db = registry_.Connection();
     if (!status_) return;
     tables_ = std::make_unique<Tables>();
-    if (status_ = tables_->names.Load(db); status_) status_ = tables_->texts.Load(db);
+    if (status_ = tables_->names.Load(registry_); status_) status_ = tables_->texts.Load(registry_);
     if (!status_) {
         status_ = Failure(registry_, "read its compact examples", status_);
         return;
     }
-    if (sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK) {
-        status_ = Failure(registry_, "write its examples without its triggers",
-                          Status::IOError(sqlite3_errmsg(db)));
+    if (Status paused = registry_.PauseChangeMarks(true); !paused) {
+        status_ = Failure(registry_, "write its examples without its triggers", paused);
         return;
     }
     triggersOff_ = true;
 }
 
 NewExampleRows::~NewExampleRows() {
-    if (triggersOff_) sqlite3_db_config(registry_.Connection(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+    if (triggersOff_) static_cast<void>(registry_.PauseChangeMarks(false));
 }
 
 void NewExampleRows::Add(std::int64_t key, std::int64_t number,
@@ -677,25 +602,26 @@ void NewExampleRows::Add(std::int64_t key, std::int64_t number,
 
 Status NewExampleRows::Finish() {
     if (triggersOff_) {
-        sqlite3_db_config(registry_.Connection(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+        static_cast<void>(registry_.PauseChangeMarks(false));
         triggersOff_ = false;
     }
     if (!status_) return status_;
-    sqlite3* db = registry_.Connection();
-    SqlStatement insert(db, "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
-    Status written = insert.valid() ? tables_->names.SaveNew(db) : insert.Failure("the compact examples");
-    if (written) written = tables_->texts.SaveNew(db);
+    auto insert = registry_.DerivedStatement(
+        "INSERT OR REPLACE INTO compact_examples(key, number, body) VALUES(?1, ?2, ?3)");
+    Status written =
+        insert->valid() ? tables_->names.SaveNew(registry_) : insert->Failure("the compact examples");
+    if (written) written = tables_->texts.SaveNew(registry_);
     for (const auto& row : tables_->rows)
         if (written)
-            written = insert.Bind(1, row.key).Bind(2, row.number).Bind(3, row.body).Run("a compact example");
+            written = insert->Bind(1, row.key).Bind(2, row.number).Bind(3, row.body).Run("a compact example");
     // Rows built for a store without an examples key: that key is new, and
     // these are all of its examples.
     std::int64_t builtFor = -1, examples = -1;
-    if (written) written = BuiltFor(db, builtFor);
-    if (written && builtFor == 0) written = FindKeyId(db, ExamplesKeyPath(), examples);
+    if (written) written = BuiltFor(registry_, builtFor);
+    if (written && builtFor == 0) written = registry_.KeyId(ExamplesKeyPath(), examples);
     if (written && builtFor == 0)
-        written = SqlStatement(db, "UPDATE compact_state SET examples=?1")
-                      .Bind(1, std::max<std::int64_t>(examples, 0))
+        written = registry_.DerivedStatement("UPDATE compact_state SET examples=?1")
+                      ->Bind(1, std::max<std::int64_t>(examples, 0))
                       .Run("the state of the compact examples");
     tables_.reset();
     status_ = written ? Status::Ok() : Failure(registry_, "store its compact examples", written);
@@ -705,31 +631,30 @@ Status NewExampleRows::Finish() {
 CompactExamplesCheck CheckCompactExamples(const Registry& registry) {
     CompactExamplesCheck check;
     const Registry::ReadSnapshot read(registry);
-    sqlite3* db = registry.Connection();
     std::int64_t examples = -1, builtFor = -1;
     NameTable names;
     TextTable texts;
     std::unordered_map<std::int64_t, ExpectedRow> expected;
     std::vector<std::int64_t> dirty;
     Status& s = check.status;
-    s = FindKeyId(db, ExamplesKeyPath(), examples);
-    if (s) s = BuiltFor(db, builtFor);
+    s = registry.KeyId(ExamplesKeyPath(), examples);
+    if (s) s = BuiltFor(registry, builtFor);
     if (!s || builtFor != std::max<std::int64_t>(examples, 0)) return check;
-    if (s) s = names.Load(db);
-    if (s) s = texts.Load(db);
+    if (s) s = names.Load(registry);
+    if (s) s = texts.Load(registry);
     if (s && examples > 0)
         s = BuildAllRows(registry, names, texts,
                          [&](std::int64_t key, ExpectedRow row) { expected[key] = std::move(row); });
-    if (s) s = DirtyKeys(db, dirty);
+    if (s) s = DirtyKeys(registry, dirty);
     if (!s) return check;
     auto isDirty = [&](std::int64_t key) { return std::binary_search(dirty.begin(), dirty.end(), key); };
     std::int64_t stale = 0;
-    SqlStatement rows(db, "SELECT key, number, body FROM compact_examples");
-    s = rows.EachRow("the compact examples", [&] {
-        const std::int64_t key = rows.Int(0);
+    auto rows = registry.DerivedStatement("SELECT key, number, body FROM compact_examples");
+    s = rows->EachRow("the compact examples", [&] {
+        const std::int64_t key = rows->Int(0);
         auto it = expected.find(key);
         const bool equal =
-            it != expected.end() && it->second.number == rows.Int(1) && it->second.body == rows.Blob(2);
+            it != expected.end() && it->second.number == rows->Int(1) && it->second.body == rows->Blob(2);
         if (it != expected.end()) expected.erase(it);
         if (!equal && !isDirty(key)) ++stale;
     });

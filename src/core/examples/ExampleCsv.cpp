@@ -8,6 +8,7 @@
 #include "core/config/ConfigTables.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/Csv.h"
+#include "core/store/KeyPaths.h"
 
 namespace morvel {
 namespace {
@@ -35,11 +36,11 @@ Status ReadHeader(const std::vector<std::string>& header, std::vector<ImportColu
                    std::all_of(lowered.begin() + 8, lowered.end(),
                                [](char c) { return c >= '0' && c <= '9'; }) &&
                    std::stoi(lowered.substr(8)) <= ConfigTables::kGeneralSlots) {
-            column = {ImportColumn::kSlot, "Standard" + lowered.substr(8)};
+            column = {ImportColumn::kSlot, std::string(kStandardPrefix) + lowered.substr(8)};
         } else if (lowered.starts_with("contain") && lowered.size() > 7) {
-            column = {ImportColumn::kSlot, "Contain" + name.substr(7)};
+            column = {ImportColumn::kSlot, std::string(kContainPrefix) + name.substr(7)};
         } else if (lowered.starts_with("target")) {
-            column = {ImportColumn::kTarget, "Target" + name.substr(6)};
+            column = {ImportColumn::kTarget, std::string(kTargetPrefix) + name.substr(6)};
         } else {
             return Status::InvalidInput(
                 AtLine(1) + "unknown column \"" + name +

@@ -181,7 +181,7 @@ Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
             }
         }
         const std::int32_t number = stored + 1 + i;
-        if (Status s = Registry::EncodeName("Example" + std::to_string(number), key); !s) return s;
+        if (Status s = Registry::EncodeName(ExampleKeyName(number), key); !s) return s;
         std::int64_t id = 0;
         if (Status s = registry_.CreateKeyWithValues(path, key, values, &id); !s) return s;
         compact.Add(id, number, values);

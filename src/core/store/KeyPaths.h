@@ -17,13 +17,16 @@ inline constexpr std::string_view kBaseKey = "SOFTWARE\\Norwick\\Morvel";
 
 // The search sequences: "Count" and Value1..ValueN.
 inline std::string ContainKeyPath() { return std::string(kBaseKey) + "\\Attributes\\Contain"; }
+inline std::string SequenceValueName(std::int32_t i) { return "Value" + std::to_string(i); }
 // The target attributes: "Count" and Id1, Name1, Method1, ...
 inline std::string TargetKeyPath() { return std::string(kBaseKey) + "\\Attributes\\Target"; }
+inline std::string TargetIdValueName(std::int32_t i) { return "Id" + std::to_string(i); }
+inline std::string TargetNameValueName(std::int32_t i) { return "Name" + std::to_string(i); }
+inline std::string TargetMethodValueName(std::int32_t i) { return "Method" + std::to_string(i); }
 // The stored examples: "Count" and the keys Example1..ExampleN.
 inline std::string ExamplesKeyPath() { return std::string(kBaseKey) + "\\Examples"; }
-inline std::string ExampleKeyPath(std::int32_t number) {
-    return ExamplesKeyPath() + "\\Example" + std::to_string(number);
-}
+inline std::string ExampleKeyName(std::int32_t number) { return "Example" + std::to_string(number); }
+inline std::string ExampleKeyPath(std::int32_t number) { return ExamplesKeyPath() + "\\" + ExampleKeyName(number); }
 // The interface texts, one value per caption or message.
 inline std::string InterfaceKeyPath() { return std::string(kBaseKey) + "\\Interface"; }
 

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/platform/CodePage.h"
+#include "core/store/Durability.h"
 #include "core/store/SqlStatement.h"
 #include "core/store/StoreFiles.h"
 
@@ -43,6 +44,10 @@ enum StatementSlot {
     kStreamValueRange,
     kDeleteTreeValues,
     kDeleteTreeKeys,
+    kKeyById,
+    kValuesOfKey,
+    kCountSubkeys,
+    kDataVersion,
     kStatementCount
 };
 
@@ -67,7 +72,60 @@ constexpr const char* kStatementSql[kStatementCount] = {
     " ON keys.parent = tree.id) DELETE FROM vals WHERE key IN tree",
     "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree"
     " ON keys.parent = tree.id) DELETE FROM keys WHERE id IN tree",
+    "SELECT parent, lname FROM keys WHERE id=?1 AND typeof(lname)='blob'",
+    "SELECT lname, type, data FROM vals WHERE key=?1 AND typeof(lname)='blob' ORDER BY lname",
+    "SELECT count(*) FROM keys WHERE parent=?1",
+    "PRAGMA data_version",
 };
+
+// The change marks of a derived table, "@" standing for its prefix. A trigger
+// runs only when its key is not marked yet: that test costs little per value
+// written, and the mark itself then cannot meet a conflict (which would be
+// handled by the policy of the statement that fired the trigger, which may be
+// to fail). The BEFORE triggers catch the key that an INSERT OR REPLACE or
+// UPDATE OR REPLACE deletes without firing a delete trigger.
+constexpr std::string_view kChangeMarkSchema =
+    "CREATE TABLE IF NOT EXISTS @_dirty(key INTEGER PRIMARY KEY);"
+    "CREATE TRIGGER IF NOT EXISTS @_vals_insert AFTER INSERT ON vals"
+    "  WHEN NEW.key NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(NEW.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_vals_update_old AFTER UPDATE ON vals"
+    "  WHEN OLD.key NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(OLD.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_vals_update_new AFTER UPDATE ON vals"
+    "  WHEN NEW.key NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(NEW.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_vals_delete AFTER DELETE ON vals"
+    "  WHEN OLD.key NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(OLD.key); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_keys_replace BEFORE INSERT ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
+    "    AND id NOT IN (SELECT key FROM @_dirty))"
+    "  BEGIN INSERT INTO @_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
+    "CREATE TRIGGER IF NOT EXISTS @_keys_insert AFTER INSERT ON keys"
+    "  WHEN NEW.id NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(NEW.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_keys_rename BEFORE UPDATE ON keys"
+    "  WHEN EXISTS (SELECT 1 FROM keys WHERE parent=NEW.parent AND lname=NEW.lname"
+    "    AND id NOT IN (SELECT key FROM @_dirty))"
+    "  BEGIN INSERT INTO @_dirty SELECT id FROM keys WHERE parent=NEW.parent AND lname=NEW.lname; END;"
+    "CREATE TRIGGER IF NOT EXISTS @_keys_update_old AFTER UPDATE ON keys"
+    "  WHEN OLD.id NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(OLD.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_keys_update_new AFTER UPDATE ON keys"
+    "  WHEN NEW.id NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(NEW.id); END;"
+    "CREATE TRIGGER IF NOT EXISTS @_keys_delete AFTER DELETE ON keys"
+    "  WHEN OLD.id NOT IN (SELECT key FROM @_dirty)"
+    "  BEGIN INSERT INTO @_dirty VALUES(OLD.id); END;";
+
+// The derived tables' names begin with their prefix and "_"; only letters,
+// digits and "_" are taken, so that a prefix cannot change a statement.
+bool IsDerivedPrefix(std::string_view prefix) {
+    return !prefix.empty() && std::all_of(prefix.begin(), prefix.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
 
 // Splits a backslash path into its non-empty components.
 std::vector<std::string_view> Components(std::string_view path) {
@@ -83,33 +141,6 @@ std::vector<std::string_view> Components(std::string_view path) {
 }
 
 std::string ErrnoText() { return std::strerror(errno); }
-
-// The text a one-row PRAGMA answers, or empty when it fails.
-std::string PragmaAnswer(sqlite3* db, const char* sql) {
-    sqlite3_stmt* s = nullptr;
-    std::string answer;
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-        if (const auto* text = sqlite3_column_text(s, 0)) answer = reinterpret_cast<const char*>(text);
-    sqlite3_finalize(s);
-    return answer;
-}
-
-// Asks for the write-ahead log (two programs share the store) and full
-// syncing (a stored example survives a power cut), and checks what the file
-// took: a rollback journal on disk keeps every write too, only slower to
-// share; a journal in memory, none, or weaker syncing does not.
-Status AskDurable(sqlite3* db) {
-    const std::string journal = PragmaAnswer(db, "PRAGMA journal_mode=WAL");
-    if (journal != "wal" && journal != "delete" && journal != "truncate" && journal != "persist")
-        return Status::IOError("its journal cannot be kept on disk (journal mode \"" +
-                               (journal.empty() ? std::string(sqlite3_errmsg(db)) : journal) + "\")");
-    PragmaAnswer(db, "PRAGMA synchronous=FULL");
-    const std::string sync = PragmaAnswer(db, "PRAGMA synchronous");
-    if (sync != "2" && sync != "3")
-        return Status::IOError("its writes cannot be synced to disk (synchronous = " +
-                               (sync.empty() ? std::string(sqlite3_errmsg(db)) : sync) + ")");
-    return Status::Ok();
-}
 
 // The ways Open connects to a store file, in the order it tries them.
 enum { kWritable, kReadable, kSnapshot };
@@ -153,20 +184,20 @@ int Connect(const std::string& path, int how, int busyTimeout, sqlite3*& db, std
     }
     sqlite3_busy_timeout(db, busyTimeout);
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_stmt* s = nullptr;
-    rc = sqlite3_prepare_v2(db,
-                            "SELECT (SELECT application_id FROM pragma_application_id),"
-                            " (SELECT count(*) FROM sqlite_master)",
-                            -1, &s, nullptr);
-    if (rc == SQLITE_OK) rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) {
-        appId = sqlite3_column_int64(s, 0);
-        tables = sqlite3_column_int64(s, 1);
-    } else {
-        why = sqlite3_errmsg(db);
-        if (rc == SQLITE_OK || rc == SQLITE_DONE) rc = SQLITE_ERROR;
+    {
+        SqlStatement probe(db,
+                           "SELECT (SELECT application_id FROM pragma_application_id),"
+                           " (SELECT count(*) FROM sqlite_master)");
+        if (probe.Step() == SqlStatement::Stepped::kRow) {
+            rc = SQLITE_ROW;
+            appId = probe.Int(0);
+            tables = probe.Int(1);
+        } else {
+            rc = sqlite3_extended_errcode(db);
+            why = sqlite3_errmsg(db);
+            if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) rc = SQLITE_ERROR;
+        }
     }
-    sqlite3_finalize(s);
     if (rc != SQLITE_ROW) {
         sqlite3_close_v2(db);
         db = nullptr;
@@ -185,8 +216,6 @@ bool MakeFolders(const std::string& dir) {
 }
 
 }  // namespace
-
-Status Registry::MakeDurable(sqlite3* db) { return AskDurable(db); }
 
 Registry::Registry() = default;
 
@@ -212,11 +241,13 @@ std::string Registry::DefaultPath() {
 Status Registry::Open(const std::string& path, Access access) {
     UnregisterOpenStore(this);
     released_ = false;
+    changeMarksPaused_ = false;
     access_ = access;
     statements_.clear();
     valuesInserts_.clear();
     keyCache_.clear();
     lastKeyPath_.clear();
+    dataVersion_ = -1;
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
     readOnly_ = true;
@@ -327,6 +358,7 @@ void Registry::Release() {
     valuesInserts_.clear();
     keyCache_.clear();
     lastKeyPath_.clear();
+    dataVersion_ = -1;
     sqlite3_close_v2(db_);
     db_ = nullptr;
     released_ = true;
@@ -355,11 +387,24 @@ SqlStatement& Registry::Prepare(int slot) const {
     return s->Reset();
 }
 
+void Registry::CheckDataVersion() const {
+    auto& s = Prepare(kDataVersion);
+    const std::int64_t version = s.Step() == SqlStatement::Stepped::kRow ? s.Int(0) : -1;
+    s.Reset();
+    if (version < 0 || version != dataVersion_) {
+        keyCache_.clear();
+        lastKeyPath_.clear();
+    }
+    dataVersion_ = version;
+    versionChecked_ = readSnapshot_;
+}
+
 Status Registry::FindKey(std::string_view path, std::int64_t& id) const {
     id = -1;
     // A store that could not be opened reads as empty (see Open).
     if (!Connected())
         return released_ ? ReadFailure(reopenFailure_) : Status::NotFound("the store is not open");
+    ForgetKeysChangedElsewhere();
     const std::string lowered = codepage::LoweredAnsi(path);
     if (auto it = keyCache_.find(lowered); it != keyCache_.end()) {
         id = it->second;
@@ -407,17 +452,8 @@ Status Registry::Failed(Status status) {
 }
 
 Status Registry::SqliteFailure(const std::string& what) const {
-    const std::string message = what + ": " + (db_ ? sqlite3_errmsg(db_) : "the store is not open");
-    switch (db_ ? sqlite3_errcode(db_) & 0xFF : SQLITE_CANTOPEN) {
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return Status::Busy(message);
-        case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
-            return Status::Corrupt(message);
-        default:
-            return Status::IOError(message);
-    }
+    if (!db_) return Status::IOError(what + ": the store is not open");
+    return SqliteStatus(db_, what);
 }
 
 Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
@@ -426,6 +462,7 @@ Status Registry::CreateKey(std::string_view path, std::int64_t& id) {
     if (groupDepth_ > 0 && db_ && sqlite3_get_autocommit(db_))
         return groupError_ ? Status::Busy("the store could not be locked for writing") : groupError_;
     // Writes come in runs to one key: its id is kept for the next write.
+    if (db_) ForgetKeysChangedElsewhere();
     if (!lastKeyPath_.empty() && path == lastKeyPath_) {
         id = lastKeyId_;
         return Status::Ok();
@@ -778,17 +815,21 @@ bool Registry::BeginGroup() {
         // A group cannot upgrade an open read snapshot in WAL mode; end it first.
         Exec("COMMIT");
         readSnapshot_ = false;
+        versionChecked_ = false;
     }
     if (!connected || !Exec("BEGIN IMMEDIATE")) {
         groupError_ = SqliteFailure("the store could not be locked for writing");
         return false;
     }
+    // Nobody else writes from here to the group's end: one check holds for all of it.
+    CheckDataVersion();
     return true;
 }
 
 Status Registry::EndGroup(bool commit) {
     if (groupDepth_ == 0 || --groupDepth_ > 0) return Status::Ok();
     const bool began = db_ && !sqlite3_get_autocommit(db_);
+    if (changeMarksPaused_) static_cast<void>(PauseChangeMarks(false));
     if (commit && groupError_ && began && Exec("COMMIT")) return Status::Ok();
     Status why = groupError_ ? SqliteFailure("the changes could not be committed") : groupError_;
     if (began) Exec("ROLLBACK");
@@ -816,6 +857,7 @@ Registry::ReadSnapshot::ReadSnapshot(const Registry& registry) : registry_(regis
     if (registry_.groupDepth_ == 0 && registry_.Connected() && !registry_.readSnapshot_ &&
         registry_.Exec("BEGIN")) {
         registry_.readSnapshot_ = true;
+        registry_.versionChecked_ = false;
         began_ = true;
     }
 }
@@ -824,6 +866,7 @@ Registry::ReadSnapshot::~ReadSnapshot() {
     if (began_ && registry_.readSnapshot_) {
         registry_.Exec("COMMIT");
         registry_.readSnapshot_ = false;
+        registry_.versionChecked_ = false;
     }
 }
 
@@ -862,6 +905,116 @@ Status Registry::Values(std::string_view path, std::vector<RawValue>& values) co
     });
     if (!read) values.clear();
     return read ? read : ReadFailure(read);
+}
+
+Status Registry::KeyId(std::string_view path, std::int64_t& id) const {
+    const Status found = FindKey(path, id);
+    return found.IsNotFound() ? Status::Ok() : found;
+}
+
+Status Registry::SubkeyCount(std::int64_t id, std::size_t& count) const {
+    count = 0;
+    if (id < 1) return Status::Ok();
+    if (!Connected()) return released_ ? ReadFailure(reopenFailure_) : Status::Ok();
+    auto& s = Prepare(kCountSubkeys);
+    s.Bind(1, id);
+    Status read = s.Lookup("the keys below a key");
+    if (read) count = static_cast<std::size_t>(s.Int(0));
+    s.Reset();
+    return read ? read : ReadFailure(read);
+}
+
+Status Registry::StreamSubkey(std::int64_t parent, std::int64_t id, bool& found, void* context,
+                              void (*visit)(void*, const StreamedValue&)) const {
+    found = false;
+    if (!Connected()) return released_ ? ReadFailure(reopenFailure_) : Status::Ok();
+    StreamedValue value;
+    value.subkeyId = id;
+    std::string lname;
+    {
+        auto& key = Prepare(kKeyById);
+        key.Bind(1, id);
+        Status read = key.Lookup("a key");
+        found = read && key.Int(0) == parent;
+        if (found) lname = key.Blob(1);
+        key.Reset();
+        if (!read && !read.IsNotFound()) return ReadFailure(read);
+    }
+    if (!found) return Status::Ok();
+    value.subkeyLname = lname;
+    auto& s = Prepare(kValuesOfKey);
+    s.Bind(1, id);
+    Status read = s.EachRow("the values of a key", [&] {
+        value.lname = s.Blob(0);
+        value.type = static_cast<std::int32_t>(s.Int(1));
+        value.data = s.Blob(2);
+        visit(context, value);
+    });
+    return read ? read : ReadFailure(read);
+}
+
+namespace {
+
+std::string ChangeMarkSchemaFor(std::string_view prefix) {
+    std::string sql;
+    for (const char c : kChangeMarkSchema) {
+        if (c == '@')
+            sql.append(prefix);
+        else
+            sql.push_back(c);
+    }
+    return sql;
+}
+
+}  // namespace
+
+int Registry::ChangeMarkObjects() {
+    int n = 0;
+    for (std::string_view rest = kChangeMarkSchema; rest.find("CREATE ") != std::string_view::npos; ++n)
+        rest.remove_prefix(rest.find("CREATE ") + 1);
+    return n;
+}
+
+Status Registry::KeepChangeMarks(std::string_view prefix) {
+    if (!IsDerivedPrefix(prefix))
+        return Status::InvalidInput("a derived table's prefix " + std::string(prefix));
+    return ExecDerived(ChangeMarkSchemaFor(prefix).c_str(), "the marks of changed keys");
+}
+
+Status Registry::DerivedObjectCount(std::string_view prefix, std::int64_t& count) const {
+    count = 0;
+    if (!IsDerivedPrefix(prefix))
+        return Status::InvalidInput("a derived table's prefix " + std::string(prefix));
+    auto s =
+        DerivedStatement("SELECT count(*) FROM sqlite_master WHERE substr(name, 1, ?2) = CAST(?1 AS TEXT)");
+    const std::string start = std::string(prefix) + "_";
+    s->Bind(1, start).Bind(2, static_cast<std::int64_t>(start.size()));
+    Status read = s->Lookup("the tables of " + std::string(prefix));
+    if (read) count = s->Int(0);
+    return read;
+}
+
+Status Registry::ExecDerived(const char* sql, const std::string& what) {
+    if (!Connected())
+        return released_ ? ReadFailure(reopenFailure_) : Status::IOError("the store is not open");
+    if (readOnly_) return Failed(ReadOnlyFailure());
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return Status::Ok();
+    return Failed(SqliteFailure(what));
+}
+
+std::unique_ptr<SqlStatement> Registry::DerivedStatement(const char* sql) const {
+    return std::make_unique<SqlStatement>(Connected() ? db_ : nullptr, sql);
+}
+
+Status Registry::PauseChangeMarks(bool paused) {
+    if (paused && groupDepth_ == 0)
+        return Status::InvalidInput("change marks pause only inside a write group");
+    if (!db_ || paused == changeMarksPaused_) return Status::Ok();
+    if (sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, paused ? 0 : 1, nullptr) != SQLITE_OK)
+        return SqliteFailure(paused ? "the store's change marks could not be paused"
+                                    : "the store's change marks could not be resumed");
+    changeMarksPaused_ = paused;
+    return Status::Ok();
 }
 
 }  // namespace morvel

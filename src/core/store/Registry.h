@@ -83,10 +83,6 @@ class Registry {
     void Release();
     // The file the store was opened from (also when it could not be opened).
     const std::string& Path() const { return path_; }
-    // The store's SQLite connection (nullptr when closed), for the tables that
-    // CompactExamples keeps beside the values and derives from them. Keys and
-    // values are written only through the operations of this class.
-    sqlite3* Connection() const { return Connected() ? db_ : nullptr; }
     // Whether writes are refused (a read-only file, or one without durable syncing).
     bool IsReadOnly() const { return readOnly_; }
     // How long an operation waits for a store that another program holds
@@ -115,11 +111,6 @@ class Registry {
     // character. Otherwise InvalidInput, whose message calls the text by what
     // (e.g. "the identifier of target 2") and names the characters it lacks.
     static Status CheckText(std::string_view what, std::string_view text);
-
-    // Asks db for a write-ahead log and full syncing and checks that it took
-    // them (or a rollback journal on disk, as durable); IOError says what is
-    // missing. Open calls it; a store where it fails is only read.
-    static Status MakeDurable(sqlite3* db);
 
     // Writing many new keys at once (an import of examples): value names are
     // checked and encoded once by EncodeName, and each key is made with all
@@ -220,6 +211,49 @@ class Registry {
             (*static_cast<std::remove_reference_t<Visit>*>(v))(value);
         });
     }
+    // Keys by id, for a table derived from the keys and values (see
+    // DerivedStatement). A key keeps its id while it lives.
+    // id: the key at path, or -1 when it is missing (both Ok).
+    Status KeyId(std::string_view path, std::int64_t& id) const;
+    // count: how many direct subkeys key id has (0 for none, or for id < 1).
+    Status SubkeyCount(std::int64_t id, std::size_t& count) const;
+    // Reads key id when it is a direct subkey of parent: found, its lowered
+    // name, and visit once for each of its values in lowered-name order, as
+    // ForEachSubkeyValue meets them. found is false (and nothing is visited)
+    // when id is no such key. On a failure visit has met part of the values.
+    template <typename Visit>
+    Status ReadSubkey(std::int64_t parent, std::int64_t id, bool& found, Visit&& visit) const {
+        return StreamSubkey(parent, id, found, &visit, [](void* v, const StreamedValue& value) {
+            (*static_cast<std::remove_reference_t<Visit>*>(v))(value);
+        });
+    }
+
+    // Tables derived from the keys and values and kept beside them (the
+    // compact rows of the examples). Their owner names them with a prefix of
+    // its own ("compact" makes compact_...), makes them with ExecDerived and
+    // runs its statements on them with DerivedStatement; keys and values it
+    // reaches only through this class. The store marks what changes under
+    // it: KeepChangeMarks makes, when missing, the table prefix_dirty and
+    // triggers that put in it the id of every key that is made, renamed,
+    // replaced or removed, or one of whose values is written or removed,
+    // whoever writes (this program, another, or a hand edit with the sqlite3
+    // shell). The owner reads and clears the marks with its own statements on
+    // prefix_dirty (columns: key).
+    Status KeepChangeMarks(std::string_view prefix);
+    // How many tables and triggers KeepChangeMarks makes.
+    static int ChangeMarkObjects();
+    // count: how many tables and triggers of the store are named prefix_...
+    Status DerivedObjectCount(std::string_view prefix, std::int64_t& count) const;
+    // Runs statements (a schema) on the derived tables.
+    Status ExecDerived(const char* sql, const std::string& what);
+    // A statement on the derived tables; invalid (saying why) when the store
+    // is closed or the statement cannot be prepared.
+    std::unique_ptr<SqlStatement> DerivedStatement(const char* sql) const;
+    // While paused, writes of this Registry make no change marks: a writer
+    // that keeps the derived table in step itself saves their cost. Only
+    // inside a WriteGroup; the group's end lets them fire again.
+    Status PauseChangeMarks(bool paused);
+
     // What GetKeyNumber returns for a stored value of this type and these bytes.
     static std::int32_t NumberOf(std::int32_t type, std::string_view data);
     // What GetKeyText does for a stored value: false (and text empty) when
@@ -244,6 +278,16 @@ class Registry {
     bool Connected() const;
     Status StreamSubkeyValues(std::string_view path, void* context,
                               void (*visit)(void*, const StreamedValue&)) const;
+    Status StreamSubkey(std::int64_t parent, std::int64_t id, bool& found, void* context,
+                        void (*visit)(void*, const StreamedValue&)) const;
+    // Forgets the key ids read before another connection changed the store
+    // (it may have removed and made keys again under new ids). Inside a group
+    // the write lock keeps everyone else out and BeginGroup checks once; a
+    // read snapshot sees one state and is checked once.
+    void ForgetKeysChangedElsewhere() const {
+        if (groupDepth_ == 0 && !versionChecked_) CheckDataVersion();
+    }
+    void CheckDataVersion() const;
     // The id of the key at path; NotFound when missing (id -1).
     Status FindKey(std::string_view path, std::int64_t& id) const;
     // The type and bytes of a value; NotFound when it or its key is missing.
@@ -277,15 +321,17 @@ class Registry {
     Status groupError_;
     mutable std::vector<std::unique_ptr<SqlStatement>> statements_;
     std::vector<std::unique_ptr<SqlStatement>> valuesInserts_;  // by row count
-    // Lowered path -> key id. Keys are never deleted, so a found key stays
-    // valid; the cache is cleared when a group rolls back.
-
-    // Lowered path -> key id. Only DeleteKeyTree removes keys, and it clears
-    // the cache, as does a group that rolls back.
+    // Lowered path -> key id. Removing keys (DeleteKeyTree, here or in
+    // another program) can give a path a new id: the cache is cleared when
+    // this Registry removes keys or rolls a group back, and when the store's
+    // data version says another connection committed since it was filled.
     mutable std::unordered_map<std::string, std::int64_t> keyCache_;
+    mutable std::int64_t dataVersion_ = -1;  // when keyCache_ was last known good
+    mutable bool versionChecked_ = false;    // in this read snapshot
+    bool changeMarksPaused_ = false;
     mutable bool readSnapshot_ = false;
     // The key the last write went to (cleared when a group rolls back).
-    std::string lastKeyPath_;
+    mutable std::string lastKeyPath_;
     std::int64_t lastKeyId_ = -1;
 };
 

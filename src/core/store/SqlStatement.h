@@ -10,6 +10,22 @@
 
 namespace morvel {
 
+// The failure of the last call on db, of the kind its result code says, with
+// what in front of its message.
+inline Status SqliteStatus(sqlite3* db, const std::string& what) {
+    const std::string message = what + ": " + sqlite3_errmsg(db);
+    switch (sqlite3_errcode(db) & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return Status::Busy(message);
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return Status::Corrupt(message);
+        default:
+            return Status::IOError(message);
+    }
+}
+
 // One prepared SQLite statement, finalized when it goes out of scope. The
 // store's units share it so that binding, stepping and reading columns are
 // spelled once.
@@ -112,18 +128,7 @@ class SqlStatement {
     // result code says, with what in front of its message.
     Status Failure(const std::string& what) const {
         if (!stmt_) return Status::IOError(what + ": " + (error_.empty() ? "no statement" : error_));
-        sqlite3* db = sqlite3_db_handle(stmt_);
-        const std::string message = what + ": " + sqlite3_errmsg(db);
-        switch (sqlite3_errcode(db) & 0xFF) {
-            case SQLITE_BUSY:
-            case SQLITE_LOCKED:
-                return Status::Busy(message);
-            case SQLITE_CORRUPT:
-            case SQLITE_NOTADB:
-                return Status::Corrupt(message);
-            default:
-                return Status::IOError(message);
-        }
+        return SqliteStatus(sqlite3_db_handle(stmt_), what);
     }
 
     std::int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }

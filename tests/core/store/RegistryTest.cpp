@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "core/exchange/RegExport.h"
 #include "core/platform/CodePage.h"
+#include "core/store/Durability.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
 
@@ -173,7 +174,7 @@ TEST_F(RegistryTest, AGroupThatCannotTakeTheLockWritesNothing) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(dir.Store().c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_busy_timeout(registry.Connection(), 10);  // not the usual wait: the lock stays taken
+    registry.SetBusyTimeout(10);  // not the usual wait: the lock stays taken
     {
         Registry::WriteGroup group(registry);
         sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);  // free again, too late for the group
@@ -241,6 +242,45 @@ TEST_F(RegistryTest, WritesAreSeenAtOnceByAnotherInstanceAndSurviveReopening) {
     EXPECT_EQ(test::Number(reopened, kBase + "\\Examples", "Count"), 6);
 }
 
+// The fault pinned: the key ids a Registry had looked up outlived another
+// program's removal of the key, so reads of the key made again found nothing
+// and writes went into a key that no longer existed, lost.
+TEST_F(RegistryTest, KeysRemovedAndMadeAgainByAnotherInstanceAreFoundUnderTheirNewIds) {
+    const std::string examples = kBase + "\\Examples";
+    Registry other;
+    ASSERT_TRUE(other.Open(dir.Store()).ok());
+    for (int round = 1; round <= 2; ++round) {
+        // Read and written here, then removed and made again there, in and out of groups.
+        ASSERT_TRUE(registry.OpenKey(examples));
+        ASSERT_TRUE(registry.SetKeyNumber(examples, "Count", 1));
+        EXPECT_EQ(test::Number(registry, examples, "Count"), 1);
+        {
+            Registry::WriteGroup group(other);
+            ASSERT_TRUE(other.DeleteKeyTree(examples));
+            ASSERT_TRUE(other.OpenKey(kBase + "\\Other"));  // takes the removed key's id when it can
+            ASSERT_TRUE(other.OpenKey(examples));
+            ASSERT_TRUE(other.SetKeyNumber(examples, "Count", 7));
+            ASSERT_TRUE(group.Commit());
+        }
+        if (round == 1) {
+            EXPECT_EQ(test::Number(registry, examples, "Count"), 7);
+            ASSERT_TRUE(registry.SetKeyNumber(examples, "Next", 8));
+        } else {
+            const Registry::ReadSnapshot snapshot(registry);
+            EXPECT_EQ(test::Number(registry, examples, "Count"), 7);
+        }
+        {
+            Registry::WriteGroup group(registry);
+            ASSERT_TRUE(registry.SetKeyNumber(examples, "Last", 9));
+            ASSERT_TRUE(group.Commit());
+        }
+        EXPECT_EQ(test::Number(other, examples, "Last"), 9) << "round " << round;
+        if (round == 1) {
+            EXPECT_EQ(test::Number(other, examples, "Next"), 8);
+        }
+    }
+}
+
 TEST(RegistryFileTest, CreatesItsFolder0700AndFile0600) {
     test::TempDir dir;
     const std::string path = dir / "a/morvel/store.sqlite";
@@ -296,7 +336,7 @@ TEST(RegistryFileTest, ADatabaseOfAnotherProgramIsLeftAlone) {
 TEST(RegistryFileTest, AStoreThatCannotKeepWritesDurablySaysSo) {
     sqlite3* memory = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &memory), SQLITE_OK);  // a journal in memory only
-    const Status s = Registry::MakeDurable(memory);
+    const Status s = MakeDurable(memory);
     EXPECT_TRUE(s.IsIOError());
     EXPECT_NE(s.message().find("memory"), std::string::npos) << s.message();
     sqlite3_close(memory);
