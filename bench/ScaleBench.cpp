@@ -14,6 +14,11 @@
 // - import/morvel/N: `morvel-cli import --format csv` of the CSV into a new
 //   store; import/sqlite3/N: the sqlite3 shell's `.import` of the same CSV
 //   into one table of a new database in WAL mode with synchronous=FULL.
+//   import/configured/N: the same import into a store whose sequences and
+//   targets were set up first (the usual order).
+// - load/N: `morvel-cli load` of the store's `export --format reg` file into
+//   a new store: wall time and peak memory (peak_MB), against the import of
+//   the same examples as CSV; file_MB is the size of the file.
 // - read/values/N: reading every example from the values alone (as every
 //   read did before the compact rows) in a process of its own: the read's
 //   time, and the process's peak memory. read/compact/N: the same read from
@@ -250,7 +255,7 @@ std::string MakeCsv(int n, const ConfigTables& state) {
 // classify, in a folder of their own.
 struct Data {
     std::unique_ptr<test::TempDir> temp;
-    std::string folder, store, csv, file, methods, fileValues;
+    std::string folder, store, csv, file, methods, fileValues, configured, reg;
     std::string error;  // why the data could not be made
 };
 
@@ -268,6 +273,8 @@ const Data& DataOf(int n) {
         d.folder = d.temp->path();
     }
     d.store = d.folder + "/store.sqlite";
+    d.configured = d.folder + "/configured.sqlite";
+    d.reg = d.folder + "/export.reg";
     d.csv = d.folder + "/examples.csv";
     d.file = d.folder + "/setup1.exe";
 
@@ -286,6 +293,14 @@ const Data& DataOf(int n) {
         d.error = "cannot read the store";
         return d;
     }
+    {
+        Registry configured;
+        if (!configured.Open(d.configured) || !SaveSequenceTable(configured, state, SequenceTexts()) ||
+            !SaveTargetTable(configured, state, targets)) {
+            d.error = "cannot make the configured store";
+            return d;
+        }
+    }
     const std::string csv = MakeCsv(n, state);
     test::WriteFile(d.csv, csv);
     std::int32_t first = 0, count = 0;
@@ -299,6 +314,14 @@ const Data& DataOf(int n) {
         exported.str() != csv) {
         d.error = "the generated CSV is not what export writes";
         return d;
+    }
+    {
+        std::ostringstream reg;
+        if (RunCli({"morvel-cli", "--store", d.store, "export", "--format", "reg"}, reg, err) != 0) {
+            d.error = "cannot export the store as a registry file";
+            return d;
+        }
+        test::WriteFile(d.reg, reg.str());
     }
 
     using namespace std::string_literals;
@@ -363,7 +386,7 @@ void Sklearn(benchmark::State& state, int n) {
 }
 
 // Imports the CSV into a new store or database once per iteration.
-enum class Importer { kMorvel, kSqlite };
+enum class Importer { kMorvel, kConfigured, kSqlite, kLoad };
 void Import(benchmark::State& state, int n, Importer importer) {
     const Data& d = DataOf(n);
     if (!d.error.empty()) return state.SkipWithError(d.error.c_str());
@@ -371,11 +394,18 @@ void Import(benchmark::State& state, int n, Importer importer) {
     const std::string target = d.folder + "/imported.sqlite";
     for (auto _ : state) {
         for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(target + suffix);
+        if (importer == Importer::kConfigured) std::filesystem::copy_file(d.configured, target);
         CommandRunner::Result r;
         switch (importer) {
             case Importer::kMorvel:
+            case Importer::kConfigured:
                 r = CommandRunner::Run(
                     {MORVEL_CLI_PATH, "--store", target, "import", "--format", "csv", d.csv});
+                break;
+            case Importer::kLoad:
+                r = CommandRunner::Run({MORVEL_CLI_PATH, "--store", target, "load", d.reg});
+                state.counters["file_MB"] =
+                    static_cast<double>(std::filesystem::file_size(d.reg)) / 1048576.0;
                 break;
             case Importer::kSqlite:
                 r = CommandRunner::Run({shell, target, "PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
@@ -525,6 +555,8 @@ int main(int argc, char** argv) {
     for (int n : {10000, 100000})
         add("import/morvel/" + std::to_string(n), 3,
             [n](benchmark::State& s) { Import(s, n, Importer::kMorvel); });
+    add("import/configured/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kConfigured); });
+    add("load/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kLoad); });
     const bool sqlite = !OnPath("sqlite3").empty();
     if (sqlite) {
         add("import/sqlite3/100000", 3, [](benchmark::State& s) { Import(s, 100000, Importer::kSqlite); });
@@ -546,8 +578,13 @@ int main(int argc, char** argv) {
         argc, argv,
         {Ratio{"sklearn / classify, 100000 (goal: >= 10)", "sklearn/100000", "classify/100000"},
          Ratio{"remember -r / attributes -r, 103 files (goal: <= 3)", "remember/103", "attributes/103"},
-         Ratio{"import morvel / sqlite3, 100000 (goal: <= 5)", "import/morvel/100000",
+         Ratio{"import morvel / sqlite3, 100000", "import/morvel/100000", "import/sqlite3/100000"},
+         Ratio{"import configured / sqlite3, 100000 (goal: <= 5)", "import/configured/100000",
                "import/sqlite3/100000"},
+         Ratio{"load / import configured, 100000, time (goal: <= 2)", "load/100000",
+               "import/configured/100000"},
+         Ratio{"load / import configured, 100000, memory", "load/100000", "import/configured/100000",
+               "peak_MB"},
          Ratio{"classify time 100000 / 10000 (goal: <= 11)", "classify/100000", "classify/10000"},
          Ratio{"classify memory 100000 / 10000 (goal: <= 11)", "classify/100000", "classify/10000",
                "peak_MB"},

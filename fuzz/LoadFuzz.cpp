@@ -1,5 +1,5 @@
 // A load on arbitrary bytes, without a store: whatever the file says, the
-// writes it plans lie at or below HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel,
+// writes it asks for lie at or below HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel,
 // and hold only what the store keeps exactly.
 #include <cstdint>
 #include <cstdlib>
@@ -39,16 +39,22 @@ bool InsideTheProgramsKey(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     morvel::LoadPlan plan;
-    const bool ok = morvel::PlanLoad(bytes, plan).ok();
+    bool inside = true;
+    const bool ok = morvel::PlanLoad(bytes, plan, [&](const morvel::LoadWrite& w) {
+                        if (w.key) {
+                            inside = inside && InsideTheProgramsKey(std::string(w.path));
+                            return;
+                        }
+                        inside =
+                            inside && w.bytes.size() <= morvel::Registry::kMaxValueBytes &&
+                            Representable(std::string(w.name)) &&
+                            w.name.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
+                    }).ok();
     Check(plan.problems.size() <= morvel::kMaxListedLoadProblems &&
           plan.problems.size() <= plan.problemCount);
     if (!ok) return 0;
     Check(plan.problemCount == 0);
-    for (const auto& key : plan.keys) Check(InsideTheProgramsKey(key.path));
-    for (const auto& v : plan.values) {
-        Check(v.key < plan.keys.size());
-        Check(v.bytes.size() <= morvel::Registry::kMaxValueBytes);
-        Check(Representable(v.name) && v.name.find_first_of(std::string("\0\r\n", 3)) == std::string::npos);
-    }
+    Check(inside);
+    Check(plan.missingExamples >= 0 && plan.missingExamples <= plan.exampleCount);
     return 0;
 }

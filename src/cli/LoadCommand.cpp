@@ -1,7 +1,13 @@
 // morvel-cli load: reads a registry-editor file (an export of this or another
 // store, the starter configuration, a file written by hand or by a registry
 // editor) into the program's key.
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "cli/Commands.h"
 #include "core/exchange/RegLoad.h"
@@ -9,6 +15,87 @@
 
 namespace morvel {
 namespace {
+
+// The file a load reads twice, piece by piece: a file is read again from its
+// start (and must not have changed in between); standard input is copied
+// aside while it is read the first time.
+class LoadInput {
+  public:
+    LoadInput(const std::string& path, std::istream& in) : path_(path), in_(in) {}
+    ~LoadInput() {
+        if (fd_ >= 0) close(fd_);
+        if (copy_) std::fclose(copy_);
+    }
+    LoadInput(const LoadInput&) = delete;
+    LoadInput& operator=(const LoadInput&) = delete;
+
+    bool Open() {
+        if (path_ == "-") {
+            copy_ = std::tmpfile();
+            return copy_ != nullptr;
+        }
+        fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        return fd_ >= 0 && fstat(fd_, &first_) == 0;
+    }
+
+    RegFileSource FirstPass() {
+        if (!copy_) return Source();
+        return [this](char* buffer, std::size_t size, std::size_t& got) {
+            in_.read(buffer, static_cast<std::streamsize>(size));
+            got = static_cast<std::size_t>(in_.gcount());
+            if (in_.bad()) return Status::IOError("standard input could not be read");
+            if (got > 0 && std::fwrite(buffer, 1, got, copy_) != got)
+                return Status::IOError("standard input could not be kept for the second reading: " +
+                                       std::string(std::strerror(errno)));
+            return Status::Ok();
+        };
+    }
+
+    // Goes back to the start; fails when the file changed after the first reading.
+    Status SecondPass() {
+        if (copy_) {
+            if (std::fflush(copy_) != 0 || std::fseek(copy_, 0, SEEK_SET) != 0)
+                return Status::IOError("standard input could not be kept for the second reading");
+            return Status::Ok();
+        }
+        struct stat now {};
+        if (lseek(fd_, 0, SEEK_SET) != 0 || fstat(fd_, &now) != 0)
+            return Status::IOError(std::string("the file could not be read again: ") + std::strerror(errno));
+        if (now.st_size != first_.st_size || now.st_mtim.tv_sec != first_.st_mtim.tv_sec ||
+            now.st_mtim.tv_nsec != first_.st_mtim.tv_nsec)
+            return Status::InvalidInput("the file changed while it was being loaded");
+        return Status::Ok();
+    }
+
+    RegFileSource Source() {
+        if (copy_) {
+            return [this](char* buffer, std::size_t size, std::size_t& got) {
+                got = std::fread(buffer, 1, size, copy_);
+                return std::ferror(copy_) ? Status::IOError("the copy of standard input could not be read")
+                                          : Status::Ok();
+            };
+        }
+        return [this](char* buffer, std::size_t size, std::size_t& got) {
+            for (;;) {
+                const ssize_t n = read(fd_, buffer, size);
+                if (n >= 0) {
+                    got = static_cast<std::size_t>(n);
+                    return Status::Ok();
+                }
+                if (errno != EINTR)
+                    return Status::IOError(std::string("the file could not be read: ") +
+                                           std::strerror(errno));
+            }
+        };
+    }
+
+  private:
+    const std::string& path_;
+    std::istream& in_;
+    int fd_ = -1;
+    struct stat first_ {};
+    std::FILE* copy_ = nullptr;
+};
 
 class LoadCommand : public StoreCommand {
   public:
@@ -27,17 +114,18 @@ class LoadCommand : public StoreCommand {
 
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
         const std::string shown = file_ == "-" ? std::string("standard input") : file_;
-        std::string bytes;
         if (const std::string why = file_ == "-" ? "" : UnreadableInput(file_); !why.empty()) {
             err << "morvel-cli: cannot read " << shown << ": " << why << "; nothing was loaded\n";
             return 1;
         }
-        if (!Read(in, bytes)) {
+        LoadInput input(file_, in);
+        if (!input.Open()) {
             err << "morvel-cli: cannot read " << shown << "\n";
             return 1;
         }
+        // Checked whole first, then read again and written.
         LoadPlan plan;
-        Status s = PlanLoad(bytes, plan);
+        Status s = PlanLoad(input.FirstPass(), plan);
         for (const auto& p : plan.problems) err << shown << ":" << p.line << ": " << p.message << "\n";
         if (plan.problemCount > plan.problems.size())
             err << shown << ": " << plan.problemCount - plan.problems.size() << " more lines refused\n";
@@ -45,7 +133,8 @@ class LoadCommand : public StoreCommand {
                               : append_ ? LoadMode::kAppendExamples
                                         : LoadMode::kIntoStoreWithoutExamples;
         LoadOutcome outcome;
-        if (s) s = ApplyLoad(registry, plan, mode, outcome);
+        if (s) s = input.SecondPass();
+        if (s) s = ApplyLoad(registry, plan, input.Source(), mode, outcome);
         if (!s) {
             err << "morvel-cli: " << shown << ": " << s.message();
             if (outcome.storeHasExamples)
@@ -54,6 +143,10 @@ class LoadCommand : public StoreCommand {
             err << "; nothing was loaded\n";
             return 1;
         }
+        // A file without a closing line may be cut short: what it lacks is said.
+        if (plan.missingExamples > 0)
+            err << "morvel-cli: " << shown << ": " << plan.missingExamples << " of the " << plan.exampleCount
+                << " examples up to the file's \"Count\" are missing; the others were loaded\n";
         if (mode == LoadMode::kAppendExamples) {
             done_ = "appended " + std::to_string(outcome.exampleCount) +
                     (outcome.exampleCount == 1 ? " example" : " examples");
@@ -71,23 +164,6 @@ class LoadCommand : public StoreCommand {
     }
 
   private:
-    // Reads the file (one byte more than a load takes, so that PlanLoad can refuse it).
-    bool Read(std::istream& in, std::string& bytes) const {
-        std::ifstream file;
-        if (file_ != "-") {
-            file.open(file_, std::ios::binary);
-            if (!file) return false;
-        }
-        std::istream& source = file_ == "-" ? in : file;
-        char buffer[1 << 16];
-        while (bytes.size() <= kMaxLoadFileBytes) {
-            source.read(buffer, sizeof buffer);
-            bytes.append(buffer, static_cast<std::size_t>(source.gcount()));
-            if (!source) break;
-        }
-        return !source.bad();
-    }
-
     std::string file_;
     bool replace_ = false;
     bool append_ = false;

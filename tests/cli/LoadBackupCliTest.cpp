@@ -94,6 +94,33 @@ TEST_F(LoadBackupCliTest, AStoreWithExamplesTakesAFileOnlyWithReplaceOrAppendExa
     EXPECT_EQ(Export(dir.Store()), reg);
 }
 
+// A cut copy once loaded part of the examples, said "loaded" and exited 0.
+TEST_F(LoadBackupCliTest, ACutExportIsRefusedAndACutEditorFileLoadsSayingWhatIsMissing) {
+    MakeStore();
+    ASSERT_EQ(Run({"remember", Put("n.exe", "new"), "kind=new"}), 0);
+    const std::string reg = Export(dir.Store());
+    const std::size_t lastExample = reg.rfind("\\Examples\\Example");
+    ASSERT_NE(lastExample, std::string::npos);
+    const std::string cut = reg.substr(0, reg.rfind("\r\n[", lastExample) + 2);
+    test::WriteFile(dir / "cut.reg", cut);
+    EXPECT_EQ(RunOn(dir / "copy.sqlite", {"load", dir / "cut.reg"}), 1);
+    EXPECT_TRUE(ErrHas("closing line")) << err.str();
+    EXPECT_TRUE(ErrHas("nothing was loaded")) << err.str();
+    ASSERT_EQ(RunOn(dir / "copy.sqlite", {"dump"}), 0);
+    EXPECT_EQ(out.str().find("Examples"), std::string::npos) << out.str();
+
+    // The registry editor's own file has no closing line: its gaps load, and are counted.
+    std::string editors;
+    for (std::size_t pos = 0; pos < cut.size();) {
+        const std::size_t end = cut.find("\r\n", pos) + 2;
+        if (cut[pos] != ';') editors += cut.substr(pos, end - pos);
+        pos = end;
+    }
+    test::WriteFile(dir / "editors.reg", editors);
+    EXPECT_EQ(RunOn(dir / "gaps.sqlite", {"load", dir / "editors.reg"}), 0) << err.str();
+    EXPECT_TRUE(ErrHas("1 of the 3 examples")) << err.str();
+}
+
 TEST_F(LoadBackupCliTest, BackupWritesAPrivateCopyAndNeverOverwritesUnasked) {
     MakeStore();
     const std::string reg = Export(dir.Store());

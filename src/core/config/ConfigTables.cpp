@@ -36,15 +36,26 @@ void BuildAttributeNames(ConfigTables& tables) {
 
 Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
     Registry::ReadSnapshot snapshot(registry);
+    return LoadConfigurationTables(
+        TableReads{[&](const std::string& path, const std::string& name, std::int32_t& value) {
+                       return registry.GetKeyNumber(path, name, value);
+                   },
+                   [&](const std::string& path, const std::string& name, std::string& text) {
+                       return registry.GetKeyText(path, name, text);
+                   }},
+        tables);
+}
+
+Status LoadConfigurationTables(const TableReads& reads, ConfigTables& tables) {
     // A missing text reads as empty; any other failure ends the load.
     auto text = [&](const std::string& path, const std::string& name, std::string& into) {
-        Status read = registry.GetKeyText(path, name, into);
+        Status read = reads.text(path, name, into);
         return read.IsNotFound() ? Status::Ok() : read;
     };
 
     const std::string contain = ContainKeyPath();
     std::int32_t count = 0;
-    if (Status s = registry.GetKeyNumber(contain, kCountValue, count); !s) return s;
+    if (Status s = reads.number(contain, std::string(kCountValue), count); !s) return s;
     tables.SequenceCount = ClampCount(count, ConfigTables::kMaxSequences);
     for (int i = 1; i <= tables.SequenceCount; ++i)
         if (Status s = text(contain, SequenceValueName(i), tables.SequenceTable[i]); !s) return s;
@@ -52,7 +63,7 @@ Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
     BuildAttributeNames(tables);
 
     const std::string target = TargetKeyPath();
-    if (Status s = registry.GetKeyNumber(target, kCountValue, count); !s) return s;
+    if (Status s = reads.number(target, std::string(kCountValue), count); !s) return s;
     tables.TargetCount = ClampCount(count, ConfigTables::kMaxTargets);
     for (int i = 1; i <= tables.TargetCount; ++i) {
         auto& t = tables.TargetTable[i];

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,15 @@ void BuildAttributeNames(ConfigTables& tables);
 // value leaves an empty text in its position. Fails when the store could not
 // be read; tables are then partly loaded and must not be used.
 Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables);
+
+// The same loading from other values than the store's (a file about to be
+// loaded into it): number and text read a value of a key as GetKeyNumber and
+// GetKeyText do, a missing text as NotFound.
+struct TableReads {
+    std::function<Status(const std::string& path, const std::string& name, std::int32_t& value)> number;
+    std::function<Status(const std::string& path, const std::string& name, std::string& text)> text;
+};
+Status LoadConfigurationTables(const TableReads& reads, ConfigTables& tables);
 
 // The sequence texts in use, positions 1 to SequenceCount, as a list.
 std::vector<std::string> SequenceList(const ConfigTables& tables);

@@ -117,6 +117,50 @@ std::string NumberBytes(std::int32_t value) {
 
 }  // namespace
 
+Status CheckNoExampleKeysAbove(const Registry& registry, std::int32_t stored, std::int64_t added) {
+    std::vector<std::string> names;
+    if (Status s = registry.SubkeyNames(ExamplesKeyPath(), names); !s) return s;
+    for (const std::string& name : names) {
+        const std::int64_t n = ExampleNumberOf(codepage::LoweredAnsi(name));
+        if (n > stored && n <= static_cast<std::int64_t>(stored) + added)
+            return Status::Corrupt("the store already holds a key " + name + " above its example count " +
+                                   std::to_string(stored));
+    }
+    return Status::Ok();
+}
+
+namespace {
+// Rows kept in memory before they are written: a few megabytes.
+constexpr std::size_t kRowsPerWrite = 32768;
+}  // namespace
+
+NewExampleKeys::NewExampleKeys(Registry& registry)
+    : registry_(registry), rows_(std::make_unique<NewExampleRows>(registry)) {}
+
+NewExampleKeys::~NewExampleKeys() = default;
+
+Status NewExampleKeys::status() const { return rows_ ? rows_->status() : Status::Ok(); }
+
+Status NewExampleKeys::Add(std::string_view parent, const Registry::EncodedName& name, std::int32_t number,
+                           const std::vector<Registry::NewValue>& values) {
+    if (!rows_) rows_ = std::make_unique<NewExampleRows>(registry_);
+    if (!rows_->status().ok()) return rows_->status();
+    std::int64_t id = 0;
+    if (Status s = registry_.CreateKeyWithValues(parent, name, values, &id); !s) return s;
+    // An example without values has no row.
+    if (!values.empty()) rows_->Add(id, number, values);
+    if (++pending_ < kRowsPerWrite) return Status::Ok();
+    return Finish();
+}
+
+Status NewExampleKeys::Finish() {
+    if (!rows_) return Status::Ok();
+    const Status s = rows_->Finish();
+    rows_.reset();
+    pending_ = 0;
+    return s;
+}
+
 Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
     if (examples.rows == 0) return Status::Ok();
     if (examples.numbers.size() != examples.rows * examples.numberNames.size() ||
@@ -150,19 +194,10 @@ Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
     if (examples.rows > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - stored))
         return Status::InvalidInput("the store cannot number that many more examples");
     const auto added = static_cast<std::int32_t>(examples.rows);
-    // A key above "Count" left by an earlier program would mix its old values
-    // into a new example; such a store is refused rather than changed.
-    std::vector<std::string> names;
-    if (Status s = registry_.SubkeyNames(path, names); !s) return s;
-    for (const std::string& name : names) {
-        const std::int64_t n = ExampleNumberOf(codepage::LoweredAnsi(name));
-        if (n > stored && n <= static_cast<std::int64_t>(stored) + added)
-            return Status::Corrupt("the store already holds a key " + name + " above its example count " +
-                                   std::to_string(stored));
-    }
+    if (Status s = CheckNoExampleKeysAbove(registry_, stored, added); !s) return s;
 
-    NewExampleRows compact(registry_);
-    if (!compact.status().ok()) return compact.status();
+    NewExampleKeys keys(registry_);
+    if (Status s = keys.status(); !s) return s;
     std::vector<std::string> numberBytes(columns.size());
     std::vector<Registry::NewValue> values;
     Registry::EncodedName key;
@@ -182,12 +217,10 @@ Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
         }
         const std::int32_t number = stored + 1 + i;
         if (Status s = Registry::EncodeName(ExampleKeyName(number), key); !s) return s;
-        std::int64_t id = 0;
-        if (Status s = registry_.CreateKeyWithValues(path, key, values, &id); !s) return s;
-        compact.Add(id, number, values);
+        if (Status s = keys.Add(path, key, number, values); !s) return s;
     }
     if (Status s = registry_.SetKeyNumber(path, kCountValue, stored + added); !s) return s;
-    if (Status s = compact.Finish(); !s) return s;
+    if (Status s = keys.Finish(); !s) return s;
     if (Status s = group.Commit(); !s) return s;
     if (first) *first = stored + 1;
     return Status::Ok();

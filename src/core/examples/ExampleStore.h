@@ -103,6 +103,45 @@ struct ExampleBatch {
 // zeros), or 0 for any other name.
 std::int64_t ExampleNumberOf(std::string_view lname);
 
+// Fails (Corrupt) when the store holds an example key numbered above stored
+// and at most stored + added: one left by an earlier program, whose old
+// values would mix into a new example of that number.
+Status CheckNoExampleKeysAbove(const Registry& registry, std::int32_t stored, std::int64_t added);
+
+class NewExampleRows;
+
+// The writer of new example keys in bulk (an import, a load), inside the
+// caller's write group: each key is made with all its values in one
+// statement, and its compact row is written with it, a few thousand rows at
+// a time, so that memory stays bounded however many examples come. Until
+// Finish the caller writes into no example key other than through Add (the
+// triggers that mark changed examples are off meanwhile), and keys that are
+// no examples only where no example key lies below them. Belongs to its
+// Registry's thread.
+class NewExampleKeys {
+  public:
+    explicit NewExampleKeys(Registry& registry);
+    ~NewExampleKeys();
+    NewExampleKeys(const NewExampleKeys&) = delete;
+    NewExampleKeys& operator=(const NewExampleKeys&) = delete;
+
+    // Ok when keys can be written; otherwise the writer must not go on.
+    Status status() const;
+    // Creates the key name below parent (its missing levels made) as example
+    // number, with values: distinct lowered names, fastest in their order.
+    // Fails when the key exists or a write fails; the write group must not
+    // be committed then.
+    Status Add(std::string_view parent, const Registry::EncodedName& name, std::int32_t number,
+               const std::vector<Registry::NewValue>& values);
+    // Writes the rows not written yet. On failure the group must not be committed.
+    Status Finish();
+
+  private:
+    Registry& registry_;
+    std::unique_ptr<NewExampleRows> rows_;
+    std::size_t pending_ = 0;  // rows given to rows_
+};
+
 class ExampleStore {
   public:
     explicit ExampleStore(Registry& registry) : registry_(registry) {}

@@ -43,6 +43,8 @@ void LanguageParser::Meet(const RegStatement& s) {
         case Kind::kValue:
             if (state_ == Key::Interface) Value(s);
             return;
+        case Kind::kComment:
+            return;
     }
 }
 

@@ -11,30 +11,6 @@ namespace {
 constexpr std::string_view kAnsiHeader = "REGEDIT4";
 constexpr std::string_view kUnicodeHeader = "Windows Registry Editor Version 5.00";
 
-// UTF-16LE -> UTF-8; an unpaired surrogate becomes U+FFFD (which the code page
-// lacks), and an odd last byte is dropped.
-std::string FromUtf16(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    auto unit = [&](std::size_t i) {
-        return static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                     (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const char16_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            const char16_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                codepage::AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        codepage::AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? U'\uFFFD' : char32_t{u});
-    }
-    return out;
-}
-
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -112,31 +88,167 @@ bool ReadQuoted(std::string_view& s, std::string& text) {
     return false;
 }
 
-// The lines of a text, numbered from 1; CR, LF and CRLF end a line. The line
-// ends are found with memchr, each once.
-class Lines {
+constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
+// What is kept of a line longer than kMaxRegLineBytes: enough to tell a key line.
+constexpr std::size_t kKeptOfLongLine = 64;
+
+// The text of a source, piece by piece: its bytes as they are (Windows-1251),
+// or, after a UTF-16LE byte-order mark, turned into UTF-8 (an unpaired
+// surrogate becomes U+FFFD, which the code page lacks; an odd last byte is
+// dropped).
+class TextPieces {
   public:
-    explicit Lines(std::string_view text) : text_(text), cr_(Find('\r', 0)), lf_(Find('\n', 0)) {}
-    bool Next(std::string_view& line, int& number) {
-        if (pos_ >= text_.size()) return false;
-        if (cr_ < pos_) cr_ = Find('\r', pos_);
-        if (lf_ < pos_) lf_ = Find('\n', pos_);
-        const std::size_t end = std::min(cr_, lf_);
-        line = text_.substr(pos_, end - pos_);
-        number = ++number_;
-        pos_ = end + 1;
-        if (end == cr_ && lf_ == pos_) ++pos_;
-        return true;
+    explicit TextPieces(const RegFileSource& source) : source_(source) {}
+
+    // Reads the first bytes, which say the form.
+    void Start() {
+        while (raw_.size() < 2 && Fill()) {
+        }
+        unicode_ = std::string_view(raw_).starts_with("\xFF\xFE");
+        if (unicode_) raw_.erase(0, 2);
     }
+    bool unicode() const { return unicode_; }
+    // Appends the next piece of text to out; false at the end of the source
+    // or on its failure (status() says which).
+    bool Append(std::string& out) {
+        for (;;) {
+            if (!unicode_ && !raw_.empty()) {
+                out.append(raw_);
+                raw_.clear();
+                return true;
+            }
+            if (unicode_) {
+                const bool last = end_;
+                const std::size_t used = Decode(out, last);
+                raw_.erase(0, last ? raw_.size() : used);
+                if (used > 0 || (last && !raw_.empty())) return true;
+            }
+            if (end_ || !Fill()) return false;
+        }
+    }
+    const Status& status() const { return status_; }
 
   private:
-    std::size_t Find(char c, std::size_t from) const {
-        if (from >= text_.size()) return text_.size();
-        const void* p = std::memchr(text_.data() + from, c, text_.size() - from);
-        return p ? static_cast<std::size_t>(static_cast<const char*>(p) - text_.data()) : text_.size();
+    // Reads one piece; false at the end or on a failure.
+    bool Fill() {
+        if (end_) return false;
+        const std::size_t had = raw_.size();
+        raw_.resize(had + kPieceBytes);
+        std::size_t got = 0;
+        status_ = source_(raw_.data() + had, kPieceBytes, got);
+        raw_.resize(had + (status_ ? std::min(got, kPieceBytes) : 0));
+        end_ = !status_ || got == 0;
+        return !end_;
     }
-    std::string_view text_;
-    std::size_t pos_ = 0, cr_, lf_;
+    // Turns the whole UTF-16 units of raw_ into UTF-8; a high surrogate that
+    // ends raw_ waits for the next piece unless last. Returns the bytes used.
+    std::size_t Decode(std::string& out, bool last) const {
+        auto unit = [&](std::size_t i) {
+            return static_cast<char16_t>(static_cast<std::uint8_t>(raw_[i]) |
+                                         (static_cast<std::uint8_t>(raw_[i + 1]) << 8));
+        };
+        std::size_t i = 0;
+        for (; i + 1 < raw_.size(); i += 2) {
+            const char16_t u = unit(i);
+            if (u >= 0xD800 && u <= 0xDBFF) {
+                if (i + 3 < raw_.size()) {
+                    const char16_t low = unit(i + 2);
+                    if (low >= 0xDC00 && low <= 0xDFFF) {
+                        codepage::AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (low - 0xDC00));
+                        i += 2;
+                        continue;
+                    }
+                } else if (!last) {
+                    break;
+                }
+            }
+            codepage::AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? U'\uFFFD' : char32_t{u});
+        }
+        return i;
+    }
+
+    const RegFileSource& source_;
+    std::string raw_;  // bytes read and not yet turned into text
+    bool unicode_ = false, end_ = false;
+    Status status_;
+};
+
+// The lines of a text, numbered from 1; CR, LF and CRLF end a line. Only the
+// line being read is held (with the rest of its piece); the line ends are
+// found with memchr, each once.
+class Lines {
+  public:
+    explicit Lines(TextPieces& text) : text_(text) {}
+
+    // The next line, valid until the next call; false at the end of the text.
+    // A line longer than kMaxRegLineBytes comes cut to its first bytes, and
+    // TooLong() is then true.
+    bool Next(std::string_view& line, int& number) {
+        if (!started_) {
+            started_ = true;
+            more_ = text_.Append(buf_);
+        }
+        tooLong_ = false;
+        for (;;) {
+            const std::size_t from = pos_ + scanned_;
+            const std::size_t end = std::min(Find('\r', cr_, from), Find('\n', lf_, from));
+            // A CR that ends the piece may be the first half of a CRLF.
+            if (end < buf_.size() && !(buf_[end] == '\r' && end + 1 == buf_.size() && more_)) {
+                line = std::string_view(buf_).substr(pos_, end - pos_);
+                pos_ = end + 1;
+                if (buf_[end] == '\r' && pos_ < buf_.size() && buf_[pos_] == '\n') ++pos_;
+                break;
+            }
+            scanned_ = std::min(end, buf_.size()) - pos_;
+            if (scanned_ > kMaxRegLineBytes) {
+                tooLong_ = true;
+                buf_.resize(pos_ + kKeptOfLongLine);
+                scanned_ = kKeptOfLongLine;
+                cr_ = lf_ = kUnknown;
+            }
+            if (!More()) {  // the end of the text: what is left is the last line
+                if (pos_ >= buf_.size()) return false;
+                line = std::string_view(buf_).substr(pos_);
+                pos_ = buf_.size();
+                break;
+            }
+        }
+        scanned_ = 0;
+        number = ++number_;
+        return true;
+    }
+    bool TooLong() const { return tooLong_; }
+
+  private:
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
+    // The first c at or after from, or buf_.size(); at remembers it.
+    std::size_t Find(char c, std::size_t& at, std::size_t from) const {
+        if (at == kUnknown || at < from) {
+            const void* p =
+                from < buf_.size() ? std::memchr(buf_.data() + from, c, buf_.size() - from) : nullptr;
+            at = p ? static_cast<std::size_t>(static_cast<const char*>(p) - buf_.data()) : buf_.size();
+        }
+        return at;
+    }
+    // Drops the lines read and appends the next piece; false at the end.
+    bool More() {
+        if (!more_) return false;
+        auto shift = [&](std::size_t& at) { at = at >= pos_ && at < buf_.size() ? at - pos_ : kUnknown; };
+        shift(cr_);
+        shift(lf_);
+        buf_.erase(0, pos_);
+        pos_ = 0;
+        more_ = text_.Append(buf_);
+        return more_;
+    }
+
+    TextPieces& text_;
+    std::string buf_;
+    std::size_t pos_ = 0;      // where the next line starts in buf_
+    std::size_t scanned_ = 0;  // bytes after pos_ known to hold no line end
+    std::size_t cr_ = kUnknown, lf_ = kUnknown;
+    bool started_ = false, more_ = true, tooLong_ = false;
     int number_ = 0;
 };
 
@@ -150,8 +262,17 @@ class Reader {
         int number = 0;
         while (lines.Next(raw, number)) {
             const std::string_view line = TrimBlanks(raw);
-            if (line.empty() || line.front() == ';') continue;
-            if (line.front() == '[') {
+            if (lines.TooLong()) {
+                LongLine(number, line);
+            } else if (line.empty()) {
+                continue;
+            } else if (line.front() == ';') {
+                RegStatement s;
+                s.kind = RegStatement::Kind::kComment;
+                s.line = number;
+                s.text = line;
+                visit_(s);
+            } else if (line.front() == '[') {
                 KeyLine(number, line);
             } else {
                 ValueLine(number, line, lines);
@@ -161,6 +282,21 @@ class Reader {
 
   private:
     enum class Section { kNone, kKey, kSkipped };
+
+    static const std::string& TooLongMessage() {
+        static const std::string message =
+            "a line longer than " + std::to_string(kMaxRegLineBytes >> 20) + " MiB";
+        return message;
+    }
+
+    // A line cut short by the reader: a key line skips its values, as a bad one does.
+    void LongLine(int number, std::string_view start) {
+        if (!start.empty() && start.front() == '[') {
+            section_ = Section::kSkipped;
+            return Emit(RegStatement::Kind::kBadKeyLine, number, TooLongMessage());
+        }
+        if (section_ != Section::kSkipped) Emit(RegStatement::Kind::kBadLine, number, TooLongMessage());
+    }
 
     // A piece of the file as UTF-8 and as Windows-1251 bytes; false when the
     // code page lacks one of its characters (ToAnsi made it a "?").
@@ -289,7 +425,7 @@ class Reader {
         list_.clear();
         std::string_view piece = TrimBlanks(first);
         bool continued = !piece.empty() && piece.back() == '\\';
-        bool ended = true;
+        bool ended = true, tooLong = false;
         list_.append(continued ? piece.substr(0, piece.size() - 1) : piece);
         while (continued) {
             std::string_view raw;
@@ -300,9 +436,11 @@ class Reader {
             }
             piece = TrimBlanks(raw);
             continued = !piece.empty() && piece.back() == '\\';
-            list_.append(TrimBlanks(continued ? piece.substr(0, piece.size() - 1) : piece));
+            tooLong = tooLong || lines.TooLong() || list_.size() > kMaxRegLineBytes;
+            if (!tooLong) list_.append(TrimBlanks(continued ? piece.substr(0, piece.size() - 1) : piece));
         }
         if (!ended) return "a hex value goes on past the end of the file";
+        if (tooLong) return TooLongMessage();
         bytes_.clear();
         const std::string_view list = TrimBlanks(list_);
         for (std::size_t pos = 0; !list.empty() && pos <= list.size();) {
@@ -328,14 +466,16 @@ class Reader {
 
 }  // namespace
 
-Status ReadRegFile(std::string_view bytes, const std::function<void(const RegStatement&)>& visit) {
+Status ReadRegStream(const RegFileSource& source, const std::function<void(const RegStatement&)>& visit) {
     // A Windows-1251 file is read as it is; a UTF-16 one as UTF-8.
-    const bool unicode = bytes.starts_with("\xFF\xFE");
-    const std::string decoded = unicode ? FromUtf16(bytes.substr(2)) : std::string();
-    Lines lines(unicode ? std::string_view(decoded) : bytes);
+    TextPieces text(source);
+    text.Start();
+    const bool unicode = text.unicode();
+    Lines lines(text);
     std::string_view header;
     int number = 0;
-    if (!lines.Next(header, number)) return Status::InvalidInput("the file is empty");
+    if (!lines.Next(header, number))
+        return text.status() ? Status::InvalidInput("the file is empty") : text.status();
     header = TrimBlanks(header);
     if (unicode && header != kUnicodeHeader)
         return Status::InvalidInput("a UTF-16 registry file must begin with the line \"" +
@@ -346,7 +486,18 @@ Status ReadRegFile(std::string_view bytes, const std::function<void(const RegSta
             "(Windows-1251), or be UTF-16LE with a byte-order mark and begin with \"" +
             std::string(kUnicodeHeader) + "\"");
     Reader(unicode, visit).Run(lines);
-    return Status::Ok();
+    return text.status();
+}
+
+Status ReadRegFile(std::string_view bytes, const std::function<void(const RegStatement&)>& visit) {
+    return ReadRegStream(
+        [&bytes](char* buffer, std::size_t size, std::size_t& got) {
+            got = std::min(size, bytes.size());
+            if (got > 0) std::memcpy(buffer, bytes.data(), got);
+            bytes.remove_prefix(got);
+            return Status::Ok();
+        },
+        visit);
 }
 
 RegKeyPath SplitRegKey(std::string_view key) {

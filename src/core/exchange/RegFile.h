@@ -15,6 +15,11 @@
 //     42,00                  continued on the next line after a "\"
 //   "name"=-  [-ROOT\path]   deletions of a value and of a key
 //
+// A file is read whole from memory or piece by piece from a source; either
+// way the reader holds one line at a time (a line longer than
+// kMaxRegLineBytes is reported as malformed rather than kept), so a file of
+// any length is read in bounded memory.
+//
 // Reading is pure (no store, no file) and thread-safe.
 #pragma once
 
@@ -39,6 +44,7 @@ struct RegStatement {
         kValue,        // a value line (with its continuation lines)
         kDeleteValue,  // "name"=-
         kBadLine,      // any other line that is not blank or a comment; message says why
+        kComment,      // a ";" comment line; text holds the line, ";" included, without blanks around it
     };
     Kind kind = Kind::kBadLine;
     int line = 0;  // 1-based: where the statement begins
@@ -54,7 +60,7 @@ struct RegStatement {
     std::int32_t type = 0;
     std::string_view bytes;
     bool quoted = false;    // kValue: written as "name"="text"
-    std::string_view text;  // kValue, quoted: the text (UTF-8)
+    std::string_view text;  // kValue, quoted: the text (UTF-8); kComment: the line
     // False when the key path, the name or the text holds a character that
     // Windows-1251 lacks (possible in UTF-16 files): it would be stored as "?".
     bool representable = true;
@@ -67,6 +73,19 @@ struct RegStatement {
 // no lines at all).
 Status ReadRegFile(std::string_view bytes, const std::function<void(const RegStatement&)>& visit);
 
+// The longest line (a value line with its continuation lines) that is read
+// as such; a longer one is a bad line. Far above any line a load takes.
+inline constexpr std::size_t kMaxRegLineBytes = std::size_t{4} << 20;
+
+// A file read piece by piece: fills buffer with up to size bytes and sets
+// got to their number, 0 at the end of the file. A failure ends the reading.
+using RegFileSource = std::function<Status(char* buffer, std::size_t size, std::size_t& got)>;
+
+// ReadRegFile on the bytes that source gives, one piece at a time; visit
+// meets the same statements. Also fails with the source's failure, after
+// visit has met the statements before it.
+Status ReadRegStream(const RegFileSource& source, const std::function<void(const RegStatement&)>& visit);
+
 // The key path components of a file's key line: the root (the first
 // component) and the path below it. Never fails; judging them is the caller's.
 struct RegKeyPath {
@@ -74,6 +93,5 @@ struct RegKeyPath {
     std::string_view path;  // empty when the line names the root itself
 };
 RegKeyPath SplitRegKey(std::string_view key);
-
 
 }  // namespace morvel

@@ -128,7 +128,8 @@ Status StoredBasePath(const Registry& registry, std::string& stored) {
 
 Status ExportRegFile(const Registry& registry, std::ostream& out) {
     const Registry::ReadSnapshot snapshot(registry);
-    out << "REGEDIT4\r\n";
+    out << "REGEDIT4\r\n" << kClosingLineFollows << "\r\n";
+    std::size_t keys = 0, valueCount = 0;
     // Depth first without recursion: the keys still to write, the next on top.
     std::vector<std::string> pending(1);
     if (Status s = StoredBasePath(registry, pending.back()); !s) return s;
@@ -139,6 +140,7 @@ Status ExportRegFile(const Registry& registry, std::ostream& out) {
         const std::string path = std::move(pending.back());
         pending.pop_back();
         out << "\r\n[HKEY_CURRENT_USER\\" << codepage::ToAnsi(path) << "]\r\n";
+        ++keys;
         if (Status s = registry.Values(path, values); !s) return s;
         std::vector<std::string> names;
         for (const auto& v : values) names.push_back(v.name);
@@ -150,6 +152,7 @@ Status ExportRegFile(const Registry& registry, std::ostream& out) {
             line = name.ansi.empty() ? "@=" : Quoted(name.ansi) + "=";
             AppendData(line, v.type, v.bytes);
             out << line;
+            ++valueCount;
         }
         if (Status s = registry.SubkeyNames(path, children); !s) return s;
         const auto sorted = InEditorOrder(children);
@@ -160,7 +163,7 @@ Status ExportRegFile(const Registry& registry, std::ostream& out) {
             pending.push_back(path + "\\" + children[child->index]);
         }
     }
-    out << "\r\n";
+    out << "\r\n" << ClosingLine(keys, valueCount) << "\r\n";
     return Status::Ok();
 }
 

@@ -15,7 +15,10 @@ namespace morvel {
 // REGEDIT4 form: Windows-1251, CRLF line ends, a blank line before each key
 // line and at the end, subkeys (and values) in the order the registry keeps
 // them, by their upper-cased names ("Example10" before "Example2", "_" after
-// the letters), depth first.
+// the letters), depth first. The line after the header announces a closing
+// line, which ends the file and counts the keys and values written (both
+// comments, which a registry editor skips), so that a copy cut short is
+// told from a whole one (RegLoad.h).
 //
 // Values: text (type 1) as "name"="text" with \ and " escaped; a 4-byte
 // number (type 4) as dword:%08x; every other value as hex: (type 3) or

@@ -1,20 +1,33 @@
 // Loading a registry-editor file into the program's key (`morvel-cli load`).
 //
-// PlanLoad reads a file (RegFile.h) into the list of writes it asks for and
-// checks every line, without a store: a load writes only below
+// A load reads its file twice, piece by piece, so that its memory stays
+// bounded whatever the file's length. PlanLoad reads and checks every line
+// without a store: a load writes only below
 // HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel, never deletes, and takes only
-// what the store keeps exactly. ApplyLoad then writes a checked plan in one
-// write group: all of it or, on any failure, nothing.
+// what the store keeps exactly; it keeps of the file only what the write
+// must know beforehand (counts, the file's tables, its example numbers).
+// ApplyLoad then reads the file again and writes it in one write group: all
+// of it or, on any failure, nothing.
+//
+// An export announces in its second line that a closing line follows, and
+// ends with that line, which counts the keys and values written. A file that
+// announces it and lacks it, or whose counts disagree, was cut short (a full
+// disk, a dropped connection) and is refused. A file without the
+// announcement (the registry editor's own) is taken as it is; the plan says
+// how many of its examples up to its "Count" it lacks.
 //
 // PlanLoad is pure and thread-safe; ApplyLoad belongs to its Registry's thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/exchange/RegFile.h"
 #include "core/platform/Status.h"
 #include "core/store/Registry.h"
 
@@ -26,8 +39,6 @@ namespace morvel {
 inline constexpr std::size_t kMaxKeyNameBytes = 255;
 inline constexpr std::size_t kMaxKeyDepth = 512;
 inline constexpr std::size_t kMaxValueNameBytes = 16383;
-// The largest file loaded: an export of about a million examples.
-inline constexpr std::size_t kMaxLoadFileBytes = std::size_t{1} << 30;
 inline constexpr std::size_t kMaxListedLoadProblems = 100;
 
 // Whether a load takes this key name (Windows-1251 bytes): 1 to 255 bytes, not
@@ -37,43 +48,79 @@ bool IsLoadableKeyName(std::string_view ansi);
 // key's default value): at most 16383 bytes and no zero, CR or LF byte.
 bool IsLoadableValueName(std::string_view ansi);
 
-struct LoadKey {
-    int line = 0;      // where the file first names the key
-    std::string path;  // from the root, UTF-8, as the file first spells it: "SOFTWARE\Norwick\Morvel\..."
-};
+// The comment lines of an export (RegFileWriter.h): the line after the
+// header announces the closing line, which ends the file.
+inline constexpr std::string_view kClosingLineFollows = "; A closing line follows the last key.";
+std::string ClosingLine(std::size_t keys, std::size_t values);
 
-struct LoadValue {
+// One write a file asks for, met in file order: a key line, or a value of
+// the key met last. The views stay valid during the call only.
+struct LoadWrite {
+    bool key = false;
     int line = 0;
-    std::size_t key = 0;  // position in LoadPlan::keys
-    std::string name;     // UTF-8; empty for the default value
+    std::string_view
+        path;  // from below the root, UTF-8, as the file spells it: "SOFTWARE\Norwick\Morvel\..."
+    std::string_view name;       // a value's name (UTF-8; empty for the default value)
+    std::string_view nameBytes;  // the same in Windows-1251
     std::int32_t type = 0;
-    std::string bytes;  // exactly as stored
+    std::string_view bytes;  // exactly as stored
+    // Key lines: the number of the example the key is or lies below
+    // ("Examples\Example12", "Examples\Example12\...": 12; 0 for any other
+    // key), whether it is the example's own key, and the part of path below
+    // the example's key ("\..."; empty for its own key).
+    std::int32_t example = 0;
+    bool exampleKey = false;
+    std::string_view belowExample;
 };
+using LoadVisit = std::function<void(const LoadWrite&)>;
 
 struct LoadProblem {
     int line = 0;
     std::string message;
 };
 
+// What a load must know of a file before it writes, and what it says of it.
 struct LoadPlan {
-    // Every key the file names, once each (letter case ignored), in the order
-    // of their first key lines; all lie at or below the program's key.
-    std::vector<LoadKey> keys;
-    // The values in file order; a later value of the same name wins.
-    std::vector<LoadValue> values;
     // The first kMaxListedLoadProblems refused lines; problemCount counts all.
     std::vector<LoadProblem> problems;
     std::size_t problemCount = 0;
+    std::size_t keyLines = 0, valueLines = 0;  // as met
+    std::size_t keys = 0;                      // distinct keys (letter case ignored)
+    int lines = 0;                             // the number of the file's last line
+
+    // The values of the file's tables (search sequences, targets) and its
+    // examples' "Count": lowered key path + "\\" + lowered name -> type and bytes.
+    std::map<std::string, std::pair<std::int32_t, std::string>> tableValues;
+    // Examples: "Count" of the file's examples key (0 when absent or
+    // negative), the distinct numbers of its example keys in increasing
+    // order, and how many of 1 to exampleCount have no key.
+    std::int32_t exampleCount = 0;
+    std::vector<std::int32_t> exampleNumbers;
+    std::int64_t missingExamples = 0;
+    // Whether each example key is named once, and before any key below it:
+    // then the examples are written as new keys with all their values at once.
+    bool examplesInOrder = true;
+    // For appending: the first key below the examples key that is not an
+    // example ("Example" + a number), the example key with the highest
+    // number, and the first value of the examples key other than its "Count".
+    int notAnExampleLine = 0, highestExampleLine = 0, otherExamplesValueLine = 0;
+    std::string notAnExample, highestExample, otherExamplesValue;
+
+    bool announced = false;  // line 2 announces the closing line (and the file has it)
 };
 
-// Reads and checks the bytes of a registry-editor file. Fails when the file is
-// neither form of registry-editor file (the message says why), or when any
+// Reads and checks a registry-editor file, from source or from bytes in
+// memory, and calls visit (when given) for every write it asks for. Fails
+// when the file is neither form of registry-editor file (the message says
+// why), when source fails, when a file that announces its closing line lacks
+// it or disagrees with it (the message says what is missing), or when any
 // line is refused: a key outside the program's key (another root, "..", an
 // empty level, an odd spelling), a deletion, a name or value over the limits
 // above or the store's 1024 bytes, a character Windows-1251 lacks, a
 // malformed line. Then plan.problems names the lines and the result says how
-// many; the plan must not be applied.
-Status PlanLoad(std::string_view bytes, LoadPlan& plan);
+// many; the plan must not be applied, and what visit met must not be used.
+Status PlanLoad(const RegFileSource& source, LoadPlan& plan, const LoadVisit& visit = {});
+Status PlanLoad(std::string_view bytes, LoadPlan& plan, const LoadVisit& visit = {});
 
 enum class LoadMode {
     // Into a store that holds no example: the file's values are written over
@@ -95,10 +142,17 @@ struct LoadOutcome {
     bool storeHasExamples = false;     // why kIntoStoreWithoutExamples refused
 };
 
-// Writes a plan that PlanLoad accepted, as mode says, in one write group; the
-// store is checked and the examples numbered under the write lock, so another
-// program writing at the same time takes other numbers. On failure nothing is
-// written and the message says why.
-Status ApplyLoad(Registry& registry, const LoadPlan& plan, LoadMode mode, LoadOutcome& outcome);
+// Reads the file of a plan that PlanLoad accepted again and writes it, as
+// mode says, in one write group; the store is checked and the examples
+// numbered under the write lock, so another program writing at the same time
+// takes other numbers. The examples are written by the example store's
+// writer (ExampleStore.h) when the plan allows. On failure (also when the
+// file reads otherwise than the plan says: it changed meanwhile) nothing is
+// written and the message says why; a store that holds an example key above
+// its "Count" in the way of appended examples is Corrupt.
+Status ApplyLoad(Registry& registry, const LoadPlan& plan, const RegFileSource& source, LoadMode mode,
+                 LoadOutcome& outcome);
+Status ApplyLoad(Registry& registry, const LoadPlan& plan, std::string_view bytes, LoadMode mode,
+                 LoadOutcome& outcome);
 
 }  // namespace morvel

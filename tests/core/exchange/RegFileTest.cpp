@@ -22,9 +22,15 @@ struct Met {
     bool quoted, representable;
 };
 
-std::vector<Met> Read(const std::string& bytes, Status* status = nullptr) {
+// Every statement but the comments, which comments (when given) gets as line and text.
+std::vector<Met> Read(const std::string& bytes, Status* status = nullptr,
+                      std::vector<std::pair<int, std::string>>* comments = nullptr) {
     std::vector<Met> met;
     const Status s = ReadRegFile(bytes, [&](const RegStatement& r) {
+        if (r.kind == Kind::kComment) {
+            if (comments) comments->emplace_back(r.line, std::string(r.text));
+            return;
+        }
         met.push_back({r.kind, r.line, std::string(r.key), std::string(r.name), r.type, std::string(r.bytes),
                        r.quoted, r.representable});
     });
@@ -59,8 +65,10 @@ TEST(RegFileTest, AFileAsTheRegistryEditorWritesItGivesEveryValueWithItsExactByt
         "[HKEY_CURRENT_USER\\Software\\Test\\Sub]\r\n"                 // 17
         "\"Имя\"=\"текст\"\r\n");                                      // 18
     Status status;
-    const auto met = Read(file, &status);
+    std::vector<std::pair<int, std::string>> comments;
+    const auto met = Read(file, &status, &comments);
     ASSERT_TRUE(status.ok()) << status.message();
+    EXPECT_EQ(comments, (std::vector<std::pair<int, std::string>>{{3, "; written by hand"}}));
     ASSERT_EQ(KindsAndLines(met), (std::vector<std::pair<Kind, int>>{{Kind::kKey, 4},
                                                                      {Kind::kValue, 5},
                                                                      {Kind::kValue, 6},
