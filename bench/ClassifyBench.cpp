@@ -19,7 +19,9 @@
 
 #include "RatioReporter.h"
 #include "TestSupport.h"
+#include "core/classify/BayesClassifier.h"
 #include "core/classify/ClassificationRun.h"
+#include "core/classify/Id3Classifier.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/TrainingSet.h"
 #include "core/config/ConfigTables.h"

@@ -53,6 +53,8 @@
 #include "TestSupport.h"
 #include "cli/Cli.h"
 #include "core/attributes/FileExaminer.h"
+#include "core/classify/BayesClassifier.h"
+#include "core/classify/Id3Classifier.h"
 #include "core/config/ConfigTables.h"
 #include "core/examples/CompactExamples.h"
 #include "core/examples/ExampleCsv.h"

@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "cli/Commands.h"
-#include "core/attributes/AttributeMeaning.h"
+#include "core/config/AttributeFamilies.h"
 #include "core/examples/ExampleStore.h"
 #include "core/exchange/RegFileWriter.h"
 #include "core/platform/CodePage.h"
@@ -120,7 +120,7 @@ void WriteArff(const ConfigTables& state, const StoredExamples& examples, const 
     for (const std::int32_t s : columns.slots) {
         // Nominal: the codes the slot can take and any other value it holds.
         std::set<std::int32_t> codes;
-        for (std::int32_t v = 1; v <= ClosedCodeCount(s); ++v) codes.insert(v);
+        for (std::int32_t v = 1; v <= ClosedCodeCount(state.AttributeNames[s]); ++v) codes.insert(v);
         for (const std::int32_t row : rows)
             if (const std::int32_t v = examples.Value(row, s); v != 0) codes.insert(v);
         if (codes.empty())

@@ -3,8 +3,8 @@
 // textbook information gain and gain ratio that other tools report.
 #include "cli/Commands.h"
 #include "cli/Printing.h"
-#include "core/attributes/AttributeMeaning.h"
 #include "core/classify/Ranking.h"
+#include "core/config/AttributeFamilies.h"
 #include "core/examples/ExampleStore.h"
 
 namespace morvel {
@@ -50,7 +50,7 @@ class RankCommand : public StoreCommand {
                                    PadLeft(valued ? Fixed(rank.informationGain, 4) : "-", 6) + "  " +
                                    PadLeft(valued ? Fixed(rank.gainRatio, 4) : "-", 6) + "  " +
                                    state.AttributeNames[rank.slot];
-                if (const std::string title = SlotTitle(rank.slot); !title.empty())
+                if (const std::string title = SlotTitle(state.AttributeNames[rank.slot]); !title.empty())
                     line += " (" + title + ")";
                 switch (rank.coverage) {
                     case AttributeRank::Coverage::kNeverSearched:

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/Commands.h"
+#include "core/classify/ClassificationMethods.h"
 #include "core/platform/CodePage.h"
 
 namespace morvel {
@@ -15,7 +16,7 @@ class TargetsCommand : public StoreCommand {
         add_ = command_->add_subcommand("add", "Append a target attribute");
         add_->add_option("ID", id_, "Identifier")->required();
         add_->add_option("NAME", name_, "Display name")->required();
-        add_->add_option("METHOD", method_, "\"ID3-based\", \"Naive Bayes\" or \"Free Bayes\"")->required();
+        add_->add_option("METHOD", method_, QuotedMethodNames(" or "))->required();
         delete_ = command_->add_subcommand("delete", "Delete the first target with this identifier");
         delete_->add_option("ID", id_, "Identifier")->required();
         command_->require_subcommand(0, 1);
@@ -26,9 +27,8 @@ class TargetsCommand : public StoreCommand {
         if (Status s = LoadTables(registry, tables); !s) return Report(err, s);
         auto rows = TargetList(tables);
         if (add_->parsed()) {
-            if (std::find(kTargetMethods.begin(), kTargetMethods.end(), method_) == kTargetMethods.end()) {
-                err << "morvel-cli: the method must be one of \"ID3-based\", \"Naive Bayes\", \"Free "
-                       "Bayes\"\n";
+            if (FindMethod(method_) == nullptr) {
+                err << "morvel-cli: the method must be one of " << QuotedMethodNames(", ") << "\n";
                 return 1;
             }
             if (const std::string why = UnusableIdentifier(rows); !why.empty()) {

@@ -157,7 +157,6 @@ void frmAttributes::Form_Load() {
     // captions, so that the values below are not appended twice.
     SetDesignedCaptions();
 
-    // 1. Captions.
     ApplyCaption(registry_, this, "FileAttributes");
     ApplyCaption(registry_, Frame1, "GeneralAttributes");
     ApplyCaption(registry_, Label1, "FullName");
@@ -184,17 +183,17 @@ void frmAttributes::Form_Load() {
     };
     const AttributeSlots& v = examiner_.AttributeVector();
 
-    // 2. The list is sorted and has no check marks.
+    // Each opening starts with a sorted list without check marks.
     Check4->setChecked(true);
     Check5->setChecked(false);
 
-    // 3. Full name, beside the caption (placed by FitCaptions).
+    // The full name sits beside its caption (placed by FitCaptions).
     txtFullName->SetPath(Q(state_.CurrentFile));
 
-    // 4. Size.
     SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize()));
 
-    // 5. Platform.
+    // The executable type in the interface's words; a type without its own
+    // caption reads as unknown.
     QString platform;
     if (v[slot::kExecutableType] >= 1 && v[slot::kExecutableType] <= 6) {
         text("Platform" + std::to_string(v[slot::kExecutableType]), platform);
@@ -204,7 +203,7 @@ void frmAttributes::Form_Load() {
     SetLabel(Label3, Label3->text() + " " + platform);
     Label3->setVisible(!platform.isEmpty());
 
-    // 6. Modified: d.mm.yyyy, then the weekday and the time of day when named.
+    // Modified: d.mm.yyyy, then the weekday and the time of day when named.
     QString weekday;
     QString time;
     const QString weekdayPart =
@@ -218,18 +217,17 @@ void frmAttributes::Form_Load() {
                              .arg(v[slot::kYear] + 1900, 4, 10, QChar('0')) +
                          weekdayPart + timePart);
 
-    // 7. The unit, and the words for a size at the limit.
+    // The unit, and the words for a size at the limit.
     QString bytes;
     if (text("bytes", bytes)) SetLabel(Label2, Label2->text() + " " + bytes);
     QString orMore;
     if (text("OrMore", orMore) && examiner_.CappedFileSize() == FileExaminer::kSizeCap)
         SetLabel(Label2, Label2->text() + " " + orMore);
 
-    // 8. System file.
     Label5->setVisible(v[slot::kSystemFlag] == kYes);
 
-    // 9. Which list: a negative value counts as 0.
-    // The window's options: one that cannot be read takes its default.
+    // Which list: a negative value counts as 0, and an option that cannot
+    // be read takes its default.
     auto option = [&](std::string_view name) {
         std::int32_t value = 0;
         return registry_.GetKeyNumber(kBaseKey, name, value) ? value : 0;
@@ -238,11 +236,11 @@ void frmAttributes::Form_Load() {
     Option1[shown]->setChecked(true);
     FillList(shown);
 
-    // 10. The list's look: anything but 0 counts as three-dimensional.
+    // The list's look: anything but 0 counts as three-dimensional.
     Check6->setChecked(option(kListStyleValue) != 0);
     Check6_Click();
 
-    // 11. The buttons follow the search text.
+    // The buttons follow the search text.
     txtFind_Change();
 
     FitCaptions();

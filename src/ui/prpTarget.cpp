@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <tuple>
 
+#include "core/classify/ClassificationMethods.h"
 #include "core/config/ConfigTables.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
@@ -47,9 +48,9 @@ prpTarget::prpTarget(const Registry& registry, const TargetEntry& target, bool i
     Label3->move(toolkit::Pixels(240), toolkit::Pixels(1590));
     Combo1 = Make<QComboBox>(this, "Combo1");
     PlaceTwips(*Combo1, 240, 1830, 4335, 330);
-    // The method names the classifiers go by; never translated.
-    for (std::string_view method : kTargetMethods)
-        Combo1->addItem(QString::fromUtf8(method.data(), static_cast<qsizetype>(method.size())));
+    // The names the table of methods stores; never translated.
+    for (const ClassificationMethod* method : ClassificationMethods())
+        Combo1->addItem(QString::fromUtf8(method->name.data(), static_cast<qsizetype>(method->name.size())));
     SetCaption(Label1, "Идентификатор:");
     SetCaption(Label2, "Название:");
     SetCaption(Label3, "Метод:");

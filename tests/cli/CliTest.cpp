@@ -8,6 +8,7 @@
 #include "CliRunner.h"
 #include "TestSupport.h"
 #include "cli/Cli.h"
+#include "core/classify/ClassificationMethods.h"
 #include "core/config/ConfigTables.h"
 
 namespace morvel {
@@ -88,6 +89,24 @@ TEST_F(CliTest, TextTheStoreCannotHoldIsRefusedNamingTheCharactersAndNothingIsSt
 // example's value name ("Contain..." or "Target...") was longer than the store
 // holds. The longest one each accepted still lets a file be remembered; one
 // character more is refused by every command that takes it, naming it.
+TEST_F(CliTest, TargetsAddTakesEveryMethodOfTheTableAndRefusesAnyOtherSpelling) {
+    int n = 0;
+    for (const ClassificationMethod* method : ClassificationMethods()) {
+        const std::string id = "t" + std::to_string(++n);
+        EXPECT_EQ(Run({"targets", "add", id, "Name", std::string(method->name)}), 0) << err.str();
+        EXPECT_TRUE(OutHas(id + "\tName\t" + std::string(method->name))) << out.str();
+    }
+    ASSERT_EQ(Run({"dump"}), 0);
+    const std::string before = out.str();
+    const std::string first(ClassificationMethods().front()->name);
+    for (const std::string& wrong : {" " + first, first + " ", std::string("none")}) {
+        EXPECT_EQ(Run({"targets", "add", "x", "X", wrong}), 1) << wrong;
+        EXPECT_TRUE(ErrHas(QuotedMethodNames(", "))) << err.str();
+    }
+    ASSERT_EQ(Run({"dump"}), 0);
+    EXPECT_EQ(out.str(), before);
+}
+
 TEST_F(CliTest, SequencesAndTargetIdsAreRefusedWhereTheyWouldMakeAnExampleUnstorable) {
     const std::string file = Put("setup.exe", "MZ");
     const std::string sequence(kMaxSequenceBytes, 's');

@@ -8,6 +8,7 @@
 #include "CliRunner.h"
 #include "StoreReads.h"
 #include "core/attributes/FileExaminer.h"
+#include "core/classify/BayesClassifier.h"
 #include "core/classify/LiteralClassify.h"
 #include "core/classify/RandomExamples.h"
 #include "core/examples/SameExamples.h"

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "EditorSupport.h"
+#include "core/classify/ClassificationMethods.h"
 #include "core/config/ConfigTables.h"
 #include "ui/prpTarget.h"
 
@@ -53,9 +54,12 @@ TEST_F(prpTargetTest, ForAddingWithEmptyFieldsOKReturnsThreeEmptyTexts) {
         EXPECT_EQ(Method(d)->currentIndex(), -1);
         EXPECT_EQ(Method(d)->currentText(), "");
         EXPECT_FALSE(Method(d)->isEditable());
-        QStringList methods;
+        // The list offers the table of methods, in its order.
+        QStringList methods, table;
         for (int i = 0; i < Method(d)->count(); ++i) methods << Method(d)->itemText(i);
-        EXPECT_EQ(methods, (QStringList{"ID3-based", "Naive Bayes", "Free Bayes"}));
+        for (const ClassificationMethod* method : ClassificationMethods())
+            table << QString::fromStdString(std::string(method->name));
+        EXPECT_EQ(methods, table);
         EXPECT_EQ(QApplication::focusWidget(), Id(d));
         EXPECT_EQ(test::TabOrder(d, 5), (QStringList{"Text2", "Combo1", "Command3", "Command4", "Text1"}));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Enter on the identifier box is OK

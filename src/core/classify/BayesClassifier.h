@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "core/classify/ClassifierTrace.h"
@@ -23,6 +24,10 @@
 #include "core/classify/ValueBox.h"
 
 namespace morvel {
+
+// The names the target table stores for the two methods (see ClassificationMethods.h).
+inline constexpr std::string_view kMethodNaiveBayes = "Naive Bayes";
+inline constexpr std::string_view kMethodFreeBayes = "Free Bayes";
 
 class BayesClassifier {
   public:

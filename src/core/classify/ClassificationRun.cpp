@@ -1,7 +1,5 @@
 #include "core/classify/ClassificationRun.h"
 
-#include "core/config/ConfigTables.h"
-
 namespace morvel {
 
 bool ClassificationRun::ClassifyTarget(TrainingSet& classes, const ConfigTables& state, std::int32_t k,
@@ -15,18 +13,26 @@ bool ClassificationRun::ClassifyTarget(TrainingSet& classes, const ConfigTables&
 bool ClassificationRun::ClassifyLoaded(TrainingSet& classes, std::string_view method,
                                        std::int32_t attributeCount, const AttributeSlots& vector,
                                        ValueBox& box) {
+    return ClassifyLoaded(classes, FindMethod(method), attributeCount, vector, box);
+}
+
+bool ClassificationRun::ClassifyLoaded(TrainingSet& classes, const ClassificationMethod* method,
+                                       std::int32_t attributeCount, const AttributeSlots& vector,
+                                       ValueBox& box) {
     box.Clear();
     box.SetText(std::string());
     box.SetEnabled(false);
-    bool going = true;
-    if (method == kMethodId3) {
-        going = id3_.Run(classes, vector, attributeCount, box);
-    } else if (method == kMethodNaiveBayes || method == kMethodFreeBayes) {
-        going = bayes_.Run(classes, vector, attributeCount, method == kMethodFreeBayes, box);
-    }
-    if (!going) return false;
+    if (method != nullptr && !ClassifierOf(*method).Run(classes, vector, attributeCount, trace_, box))
+        return false;
     box.SetEnabled(true);
     return box.Yield();
+}
+
+MethodClassifier& ClassificationRun::ClassifierOf(const ClassificationMethod& method) {
+    for (auto& [known, classifier] : classifiers_)
+        if (known == &method) return *classifier;
+    classifiers_.emplace_back(&method, method.makeClassifier());
+    return *classifiers_.back().second;
 }
 
 }  // namespace morvel

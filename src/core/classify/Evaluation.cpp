@@ -69,7 +69,7 @@ TargetEvaluation EvaluateTarget(const std::shared_ptr<const StoredExamples>& exa
     };
     std::vector<std::unique_ptr<Worker>> workers(std::max(jobs, 1u));
     std::vector<std::string> predicted(n);
-    const std::string& method = tables.TargetTable[k].Method;
+    const ClassificationMethod* method = FindMethod(tables.TargetTable[k].Method);
     RunOrdered(
         static_cast<std::size_t>(result.folds), jobs,
         [&](std::size_t f, unsigned w) {

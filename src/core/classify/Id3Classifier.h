@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/classify/ClassifierTrace.h"
@@ -25,6 +26,9 @@
 #include "core/classify/ValueBox.h"
 
 namespace morvel {
+
+// The name the target table stores for this method (see ClassificationMethods.h).
+inline constexpr std::string_view kMethodId3 = "ID3-based";
 
 class Id3Classifier {
   public:

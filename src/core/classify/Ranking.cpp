@@ -8,6 +8,7 @@
 #include "core/classify/ClassifierTrace.h"
 #include "core/classify/Id3Classifier.h"
 #include "core/classify/ValueBox.h"
+#include "core/config/AttributeFamilies.h"
 
 namespace morvel {
 namespace {
@@ -83,7 +84,8 @@ TargetRanking RankAttributes(TrainingSet& classes, const ConfigTables& tables, s
         rank.slot = s;
         rank.gain = first.gains[s];
         TextbookGains(classes, s, rank);
-        if (IsSequenceSlot(s)) {
+        if (const NamedAttribute a = AttributeNamed(tables.AttributeNames[s]);
+            a.family != nullptr && a.family->id == AttributeFamily::Id::kSequence) {
             std::int32_t found = 0, absent = 0;
             for (std::int32_t r = 1; r <= n; ++r) {
                 found += classes.Value(r, s) == kYes;

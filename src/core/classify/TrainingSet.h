@@ -1,7 +1,6 @@
 // TrainingSet: the examples of one target as the classifiers learn from them
 // (the example table, each record with its class and Active flag) and the
-// class counting they share (the class table, CountClasses). It is the
-// class-counting state of the classification module of the original design.
+// class counting they share (the class table, CountClasses).
 //
 // A classification run reads every stored example once (ExampleStore::Read)
 // and hands the result to UseExamples; LoadExamples then serves one target

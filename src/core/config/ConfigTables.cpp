@@ -4,6 +4,7 @@
 #include <tuple>
 #include <unordered_set>
 
+#include "core/config/AttributeFamilies.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/Excerpt.h"
 #include "core/store/KeyPaths.h"
@@ -26,12 +27,21 @@ Status CheckTableText(const std::string& what, std::string_view text, std::size_
 }  // namespace
 
 void BuildAttributeNames(ConfigTables& tables) {
-    tables.AttributeCount = tables.SequenceCount + ConfigTables::kGeneralSlots;
-    for (int i = 1; i <= ConfigTables::kGeneralSlots; ++i)
-        tables.AttributeNames[i] = std::string(kStandardPrefix) + std::to_string(i);
-    for (int i = 1; i <= tables.SequenceCount; ++i)
-        tables.AttributeNames[ConfigTables::kGeneralSlots + i] =
-            std::string(kContainPrefix) + tables.SequenceTable[i];
+    std::int32_t count = 0;
+    for (const AttributeFamily& family : AttributeFamilies()) {
+        const std::string prefix(family.prefix);
+        switch (family.naming) {
+            case AttributeFamily::Naming::kNumbered:
+                for (std::size_t i = 1; i <= family.slotCodes.size(); ++i)
+                    tables.AttributeNames[++count] = prefix + std::to_string(i);
+                break;
+            case AttributeFamily::Naming::kSequenceText:
+                for (std::int32_t i = 1; i <= tables.SequenceCount; ++i)
+                    tables.AttributeNames[++count] = prefix + tables.SequenceTable[i];
+                break;
+        }
+    }
+    tables.AttributeCount = count;
 }
 
 Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {

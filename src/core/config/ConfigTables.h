@@ -35,8 +35,9 @@ struct ConfigTables {
     static constexpr int kGeneralSlots = 16;
     static constexpr int kMaxAttributes = kGeneralSlots + kMaxSequences;
 
-    // An NT-family version value (top bit clear), as the version query of the
-    // original platform returned it; it decides that the executable type is read.
+    // The platform version the programs run as. A positive value (top bit
+    // clear) stands for the NT family, where the examiner reads the executable
+    // type; 0 or a negative value leaves that slot not determined.
     static constexpr std::int32_t kNtPlatformVersion = 0x0A280105;
 
     std::int32_t PlatformVersion = 0;
@@ -57,8 +58,9 @@ struct ConfigTables {
 inline constexpr std::size_t kMaxSequenceBytes = Registry::kMaxValueBytes - kContainPrefix.size();
 inline constexpr std::size_t kMaxTargetIdBytes = Registry::kMaxValueBytes - kTargetPrefix.size();
 
-// Builds AttributeNames and AttributeCount from the sequence table:
-// Standard1 ... Standard16, then "Contain" and the text of each sequence.
+// Builds AttributeNames and AttributeCount from the sequence table, family by
+// family as AttributeFamilies.h lists them: Standard1 ... Standard16, then
+// "Contain" and the text of each sequence.
 void BuildAttributeNames(ConfigTables& tables);
 
 // Loads the sequence table, builds the attribute names and loads the target
@@ -96,14 +98,6 @@ std::vector<std::string> DistinctSequences(const std::vector<std::string>& rows)
 // sequences, never under those of the old ones. On failure the tables are
 // unchanged and the result says why.
 Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::vector<std::string>& rows);
-
-// The classification methods a target can have, in the order the target
-// properties dialog offers them. Compared exactly; they are never translated.
-inline constexpr std::string_view kMethodId3 = "ID3-based";
-inline constexpr std::string_view kMethodNaiveBayes = "Naive Bayes";
-inline constexpr std::string_view kMethodFreeBayes = "Free Bayes";
-inline constexpr std::array<std::string_view, 3> kTargetMethods = {kMethodId3, kMethodNaiveBayes,
-                                                                   kMethodFreeBayes};
 
 // Stores rows as the target table, as the target editor's Close does: "Count"
 // and Id1, Name1, Method1, ... in order, in one write group (values of

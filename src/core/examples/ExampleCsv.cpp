@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/config/AttributeFamilies.h"
 #include "core/config/ConfigTables.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/Csv.h"
@@ -20,6 +21,20 @@ struct ImportColumn {
 
 std::string AtLine(std::size_t line) { return "line " + std::to_string(line) + ": "; }
 
+// The attribute columns an import takes, as a person would list them:
+// "Standard1 to Standard16, Contain...".
+std::string FamilyColumns() {
+    std::string list;
+    for (const AttributeFamily& family : AttributeFamilies()) {
+        if (!list.empty()) list += ", ";
+        const std::string prefix(family.prefix);
+        list += family.naming == AttributeFamily::Naming::kNumbered
+                    ? prefix + "1 to " + prefix + std::to_string(family.slotCodes.size())
+                    : prefix + "...";
+    }
+    return list;
+}
+
 Status ReadHeader(const std::vector<std::string>& header, std::vector<ImportColumn>& columns) {
     std::unordered_set<std::string> seen;
     for (const std::string& name : header) {
@@ -29,22 +44,16 @@ Status ReadHeader(const std::vector<std::string>& header, std::vector<ImportColu
         if (!seen.insert(lowered).second)
             return Status::InvalidInput(AtLine(1) + "the column \"" + name + "\" is given twice");
         ImportColumn column;
+        const NamedAttribute attribute = AttributeNamed(name);
         if (lowered == "example") {
             column.kind = ImportColumn::kIgnored;
-        } else if (lowered.starts_with("standard") && lowered.size() > 8 && lowered.size() <= 10 &&
-                   lowered[8] != '0' &&
-                   std::all_of(lowered.begin() + 8, lowered.end(),
-                               [](char c) { return c >= '0' && c <= '9'; }) &&
-                   std::stoi(lowered.substr(8)) <= ConfigTables::kGeneralSlots) {
-            column = {ImportColumn::kSlot, std::string(kStandardPrefix) + lowered.substr(8)};
-        } else if (lowered.starts_with("contain") && lowered.size() > 7) {
-            column = {ImportColumn::kSlot, std::string(kContainPrefix) + name.substr(7)};
+        } else if (attribute.family != nullptr && !attribute.suffix.empty()) {
+            column = {ImportColumn::kSlot, attribute.name};
         } else if (lowered.starts_with("target")) {
             column = {ImportColumn::kTarget, std::string(kTargetPrefix) + name.substr(6)};
         } else {
-            return Status::InvalidInput(
-                AtLine(1) + "unknown column \"" + name +
-                "\" (expected example, Standard1 to Standard16, Contain... or Target...)");
+            return Status::InvalidInput(AtLine(1) + "unknown column \"" + name + "\" (expected example, " +
+                                        FamilyColumns() + " or Target...)");
         }
         columns.push_back(std::move(column));
     }

@@ -1,5 +1,6 @@
-// The executable type of a file, read from the file's own headers with the
-// decision list of the original platform's binary-type query.
+// The executable type of a file, read from the file's own headers: a decision
+// list over the MZ header and the signature it points to, with the extension
+// deciding for a file without one.
 #pragma once
 
 #include <cstddef>

@@ -212,6 +212,25 @@ TEST_F(FileExaminerTest, TheLastWriteTimeIsTakenInUtc) {
     EXPECT_EQ(Slot(path, 12), 255);
 }
 
+// What the examiner writes and what the table of families says of it agree:
+// every value is a code its slot takes, and a date reads back as itself.
+TEST_F(FileExaminerTest, EveryValueIsACodeOfItsSlotAndTheYearReadsBack) {
+    SetSequences({"mz", "absent"});
+    BuildAttributeNames(state);
+    const std::string unknown = ValueMeaning("", 1);
+    const std::string files[] = {File("setup.exe", "MZ\xB8\x00\x00\xCD\x33"), File("1~x.com", ""),
+                                 File("Вирус-2.scr", std::string(5000, 'm') + "MZ"), File("a.txt", "z")};
+    for (const std::string& path : files) {
+        SetModified(path, Utc(2003, 3, 5, 12, 0));
+        const AttributeSlots& v = Examine(path);
+        for (std::int32_t s = 1; s <= state.AttributeCount; ++s)
+            EXPECT_NE(ValueMeaning(state.AttributeNames[s], v[s]), unknown)
+                << path << ": " << state.AttributeNames[s] << " = " << int{v[s]};
+        EXPECT_NE(ValueMeaning(state.AttributeNames[slot::kYear], v[slot::kYear]).find("2003"),
+                  std::string::npos);
+    }
+}
+
 TEST_F(FileExaminerTest, TheSystemFlagComesFromTheDosAttributeOnly) {
     const std::string path = File("sys.exe");
     chmod(path.c_str(), 0777);
