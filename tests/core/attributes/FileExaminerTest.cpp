@@ -277,7 +277,7 @@ TEST_F(FileExaminerTest, ASmallFileIsReadWholeAndTheSequenceSlotsFollowTheTable)
 // stays as the previous file left it, and two bytes of the file are never
 // searched.
 TEST_F(FileExaminerTest, ALargeFileIsReadAsHeadAndTail) {
-    const std::size_t half = 524288;
+    const std::size_t half = FileExaminer::kHalfWindow;
     std::string earlier(600000, '.');
     earlier[half] = '#';
     Examine(File("earlier.exe", earlier));
