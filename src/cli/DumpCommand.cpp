@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/Commands.h"
-#include "core/exchange/RegExport.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/store/KeyPaths.h"
 
 namespace morvel {
@@ -23,16 +23,8 @@ class DumpCommand : public StoreCommand {
         std::replace(key.begin(), key.end(), '/', '\\');
         while (!key.empty() && key.front() == '\\') key.erase(key.begin());
         const std::string path = std::string(kBaseKey) + (key.empty() ? "" : "\\" + key);
-        // Checked first: a key that does not exist gives no output at all.
-        if (!key_.empty()) {
-            bool exists = false;
-            if (const Status s = registry.KeyExists(path, exists); !s) return Report(err, s);
-            if (!exists) {
-                err << "morvel-cli: no key " << path << " in the store\n";
-                return 1;
-            }
-        }
-        if (const Status s = ExportRegedit4(registry, key_.empty() ? "" : path, out); s.IsNotFound()) {
+        // A key that does not exist gives no output at all.
+        if (const Status s = DumpRegText(registry, key_.empty() ? "" : path, out); s.IsNotFound()) {
             err << "morvel-cli: no key " << path << " in the store\n";
             return 1;
         } else if (!s) {

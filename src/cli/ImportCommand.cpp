@@ -1,11 +1,8 @@
 // morvel-cli import: appends the rows of a CSV (as export writes it) as new
 // examples, all in one write group.
-#include <fstream>
-#include <iterator>
-#include <sstream>
-
 #include "cli/Commands.h"
 #include "core/examples/ExampleCsv.h"
+#include "core/platform/WholeFile.h"
 #include "core/store/StoreFiles.h"
 
 namespace morvel {
@@ -21,33 +18,28 @@ class ImportCommand : public StoreCommand {
     }
 
     int Run(Registry& registry, std::istream& in, std::ostream& out, std::ostream& err) override {
+        const std::string shown = file_ == "-" ? std::string("standard input") : file_;
         std::string text;
-        if (file_ == "-") {
-            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        } else {
+        if (file_ != "-") {
             if (Status s = RefuseOpenStoreFile(file_); !s) {
                 err << "morvel-cli: " << file_ << ": " << s.message() << "; nothing was imported\n";
                 return 1;
             }
-            std::ifstream file(file_, std::ios::binary);
-            if (const std::string why = UnreadableInput(file_); !why.empty() || !file) {
-                err << "morvel-cli: cannot read " << file_ << ": " << (why.empty() ? "it does not open" : why)
-                    << "; nothing was imported\n";
+            if (const std::string why = UnreadableInput(file_); !why.empty()) {
+                err << "morvel-cli: cannot read " << file_ << ": " << why << "; nothing was imported\n";
                 return 1;
             }
-            std::ostringstream content;
-            content << file.rdbuf();
-            text = std::move(content).str();
-            if (file.bad()) {
-                err << "morvel-cli: cannot read " << file_ << "\n";
-                return 1;
-            }
+        }
+        if (const Status s = file_ == "-" ? ReadWholeStream(in, kMaxCsvImportBytes, text)
+                                          : ReadWholeFile(file_, kMaxCsvImportBytes, text);
+            !s) {
+            err << "morvel-cli: cannot read " << shown << ": " << s.message() << "; nothing was imported\n";
+            return 1;
         }
         ExampleStore store(registry);
         std::int32_t first = 0, count = 0;
         if (Status s = ImportExamplesCsv(store, text, &first, &count); !s) {
-            err << "morvel-cli: " << (file_ == "-" ? std::string("standard input") : file_) << ": "
-                << s.message() << "; nothing was imported\n";
+            err << "morvel-cli: " << shown << ": " << s.message() << "; nothing was imported\n";
             return 1;
         }
         done_ = "imported " + std::to_string(count) + (count == 1 ? " example" : " examples");

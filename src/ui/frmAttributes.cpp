@@ -157,6 +157,8 @@ void frmAttributes::Form_Load() {
     // captions, so that the values below are not appended twice.
     SetDesignedCaptions();
 
+    // The stored texts of the current language; a control without one keeps
+    // its designed caption.
     ApplyCaption(registry_, this, "FileAttributes");
     ApplyCaption(registry_, Frame1, "GeneralAttributes");
     ApplyCaption(registry_, Label1, "FullName");
@@ -183,17 +185,21 @@ void frmAttributes::Form_Load() {
     };
     const AttributeSlots& v = examiner_.AttributeVector();
 
-    // Each opening starts with a sorted list without check marks.
+    // Each loading starts from a sorted list without check marks, whatever
+    // the user chose while the window was open before.
     Check4->setChecked(true);
     Check5->setChecked(false);
 
-    // The full name sits beside its caption (placed by FitCaptions).
+    // The values follow their captions on the same labels, so that a
+    // language's caption and the value read as one line. The full name has
+    // a control of its own beside its caption (placed by FitCaptions): a long
+    // path is elided there rather than widening the window.
     txtFullName->SetPath(Q(state_.CurrentFile));
 
     SetLabel(Label2, Label2->text() + " " + QString::number(examiner_.CappedFileSize()));
 
-    // The executable type in the interface's words; a type without its own
-    // caption reads as unknown.
+    // A platform (or "Unknown") the language does not name hides the line
+    // rather than showing a caption without a value.
     QString platform;
     if (v[slot::kExecutableType] >= 1 && v[slot::kExecutableType] <= 6) {
         text("Platform" + std::to_string(v[slot::kExecutableType]), platform);
@@ -203,7 +209,8 @@ void frmAttributes::Form_Load() {
     SetLabel(Label3, Label3->text() + " " + platform);
     Label3->setVisible(!platform.isEmpty());
 
-    // Modified: d.mm.yyyy, then the weekday and the time of day when named.
+    // d.mm.yyyy, then the weekday and the time of day only where the
+    // language names them.
     QString weekday;
     QString time;
     const QString weekdayPart =
@@ -217,17 +224,19 @@ void frmAttributes::Form_Load() {
                              .arg(v[slot::kYear] + 1900, 4, 10, QChar('0')) +
                          weekdayPart + timePart);
 
-    // The unit, and the words for a size at the limit.
+    // The unit after the number; at the cap the size is only a lower bound,
+    // which the language's words say.
     QString bytes;
     if (text("bytes", bytes)) SetLabel(Label2, Label2->text() + " " + bytes);
     QString orMore;
     if (text("OrMore", orMore) && examiner_.CappedFileSize() == FileExaminer::kSizeCap)
         SetLabel(Label2, Label2->text() + " " + orMore);
 
+    // The caption is the whole message: shown only for a system file.
     Label5->setVisible(v[slot::kSystemFlag] == kYes);
 
-    // Which list: a negative value counts as 0, and an option that cannot
-    // be read takes its default.
+    // The window's options are kept between runs; one that cannot be read
+    // takes its default, and a negative ShowFound (a hand edit) counts as 0.
     auto option = [&](std::string_view name) {
         std::int32_t value = 0;
         return registry_.GetKeyNumber(kBaseKey, name, value) ? value : 0;
@@ -236,11 +245,12 @@ void frmAttributes::Form_Load() {
     Option1[shown]->setChecked(true);
     FillList(shown);
 
-    // The list's look: anything but 0 counts as three-dimensional.
+    // Only 0 is the flat look; any other stored value is taken as the
+    // three-dimensional one.
     Check6->setChecked(option(kListStyleValue) != 0);
     Check6_Click();
 
-    // The buttons follow the search text.
+    // The search text is kept across loadings: the buttons must agree with it.
     txtFind_Change();
 
     FitCaptions();

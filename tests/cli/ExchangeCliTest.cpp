@@ -1,5 +1,8 @@
 // export and import: CSV and ARFF out, CSV in, and the CSV reader.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include "CliRunner.h"
 #include "core/classify/TrainingSet.h"
@@ -183,6 +186,25 @@ TEST_F(ExchangeCliTest, BadImportsStopAtTheirLineAndWriteNothing) {
     EXPECT_TRUE(ErrHas("missing.csv"));
     EXPECT_EQ(Run({"import", "--format", "arff", "-"}, header), 2);
     EXPECT_EQ(Dump(), before);
+}
+
+// The file is read whole before anything is stored: from a named pipe too,
+// as from a shell's process substitution.
+TEST_F(ExchangeCliTest, ImportReadsAFileOrANamedPipe) {
+    const std::string csv = "Standard1,Targetkind\r\n3,a\r\n4,b\r\n";
+    test::WriteFile(dir / "examples.csv", csv);
+    ASSERT_EQ(Run({"import", "--format", "csv", dir / "examples.csv"}), 0) << err.str();
+    EXPECT_EQ(out.str(), "imported 2 examples: Example1 to Example2\n");
+
+    const std::string pipe = dir / "examples.pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] { test::WriteFile(pipe, csv); });
+    EXPECT_EQ(Run({"import", "--format", "csv", pipe}), 0) << err.str();
+    writer.join();
+    EXPECT_EQ(out.str(), "imported 2 examples: Example3 to Example4\n");
+
+    EXPECT_EQ(Run({"import", "--format", "csv", dir.path()}), 1);
+    EXPECT_TRUE(ErrHas("nothing was imported")) << err.str();
 }
 
 TEST_F(ExchangeCliTest, AKeyAboveTheCountIsNotMixedIntoAnImportedExample) {

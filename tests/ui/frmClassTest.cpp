@@ -16,7 +16,7 @@
 #include "StoreReads.h"
 #include "cli/Cli.h"
 #include "core/config/ConfigTables.h"
-#include "core/exchange/RegExport.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/store/KeyPaths.h"
 #include "support/FaultVfs.h"
 #include "ui/Messages.h"
@@ -155,7 +155,7 @@ class frmClassTest : public test::GuiTest {
     }
     std::string Dump(const std::string& path) {
         std::ostringstream text;
-        ExportRegedit4(registry, path, text);
+        DumpRegText(registry, path, text);
         return text.str();
     }
     std::int32_t StoredCount() { return test::Number(registry, ExamplesKeyPath(), "Count"); }

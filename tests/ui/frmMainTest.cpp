@@ -13,7 +13,7 @@
 #include "GuiSupport.h"
 #include "StoreReads.h"
 #include "core/exchange/LanguageFile.h"
-#include "core/exchange/RegExport.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Messages.h"
@@ -98,7 +98,7 @@ class frmMainTest : public test::GuiTest {
     }
     std::string Dump() {
         std::ostringstream out;
-        ExportRegedit4(registry, "", out);
+        DumpRegText(registry, "", out);
         return out.str();
     }
 

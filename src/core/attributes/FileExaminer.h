@@ -59,8 +59,9 @@ class FileExaminer {
         if (generation == generation_) fresh_ = false;
     }
 
+    // The examined part of the last file, lowered through the code page, as
+    // the sequences are searched in it (the attributes window's search).
     std::int32_t WindowLength() const { return windowLength_; }
-    const std::uint8_t* ContentWindow() const { return content_.data(); }
     const std::uint8_t* LoweredWindow() const { return lowered_.data(); }
 
   private:

@@ -2,6 +2,7 @@
 // writes: a header row, then one row per example.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -9,6 +10,10 @@
 #include "core/platform/Status.h"
 
 namespace morvel {
+
+// The largest CSV file an import reads (it reads the file whole): room for
+// an export of a million examples, well under the memory of a desktop.
+inline constexpr std::size_t kMaxCsvImportBytes = std::size_t{1} << 30;
 
 // Appends the rows of csv to the store as new examples, numbered on from
 // "Count" in row order, in one write group (ExampleStore::Append). Columns

@@ -180,11 +180,9 @@ class ExampleStore {
     Status Remember(const ConfigTables& tables, const AttributeSlots& vector, bool fresh,
                     const std::vector<RememberedValue>& values, std::int32_t* number = nullptr);
 
-    // The number of the example this object remembered last (0: none yet).
-    std::int32_t LastRemembered() const { return lastRemembered_; }
-
   private:
     Registry& registry_;
+    // The number of the example this object remembered last (0: none yet).
     std::int32_t lastRemembered_ = 0;
 };
 

@@ -1,16 +1,21 @@
 #include "core/exchange/LanguageFile.h"
 
 #include <filesystem>
-#include <fstream>
 #include <unordered_map>
 
 #include "core/platform/CodePage.h"
+#include "core/platform/WholeFile.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/StoreFiles.h"
 
 namespace morvel {
 
 using Problem = LanguageProblem::Kind;
+
+namespace {
+// Said after the limit when a file is refused as too large.
+constexpr const char* kLanguageFileSize = "; a language file is a few kilobytes";
+}  // namespace
 
 LanguageParser::LanguageParser(ParsedLanguage& out)
     : out_(out), interfaceKey_(codepage::LoweredAnsi("HKEY_CURRENT_USER\\" + InterfaceKeyPath())) {}
@@ -78,7 +83,7 @@ Status ParseLanguage(std::string_view bytes, ParsedLanguage& out) {
     out = ParsedLanguage();
     if (bytes.size() > kMaxLanguageFileBytes)
         return Status::InvalidInput("the file is larger than " + std::to_string(kMaxLanguageFileBytes >> 20) +
-                                    " MB; a language file is a few kilobytes");
+                                    " MB" + kLanguageFileSize);
     ParsedLanguage parsed;
     LanguageParser parser(parsed);
     if (Status s = ReadRegFile(bytes, [&](const RegStatement& statement) { parser.Meet(statement); }); !s)
@@ -106,12 +111,9 @@ Status ImportLanguageFile(Registry& registry, const std::string& path, ParsedLan
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return Status::NotFound(path + " is not a file");
     if (Status s = RefuseOpenStoreFile(path); !s) return s;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Status::IOError("cannot open " + path);
-    std::string bytes(kMaxLanguageFileBytes + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) return Status::IOError("cannot read " + path);
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    std::string bytes;
+    if (Status s = ReadWholeFile(path, kMaxLanguageFileBytes, bytes); !s)
+        return s.IsInvalidInput() ? Status::InvalidInput(s.message() + kLanguageFileSize) : s;
     return ImportLanguage(registry, bytes, out);
 }
 

@@ -291,23 +291,42 @@ TEST_F(FileExaminerTest, ASmallFileIsReadWholeAndTheSequenceSlotsFollowTheTable)
     EXPECT_EQ(v[19], kYes);
 }
 
+// The window of a file over 1 MiB is its first half and then its tail,
+// read to two bytes past the middle of the window: the byte between them
+// stays as the previous file left it, and two bytes of the file are never
+// searched.
 TEST_F(FileExaminerTest, ALargeFileIsReadAsHeadAndTail) {
-    // Leave a mark at window offset 524,288 from an earlier file.
-    std::string earlier(600000, 'e');
-    earlier[524288] = '#';
+    const std::size_t half = FileExaminer::kHalfWindow;
+    std::string earlier(600000, '.');
+    earlier[half] = '#';
     Examine(File("earlier.exe", earlier));
 
-    std::string bytes(1048577, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + (i * 7) % 26);
-    Examine(File("big.exe", bytes));
-    EXPECT_EQ(examiner.WindowLength(), 1048576);
-    const std::uint8_t* w = examiner.ContentWindow();
-    EXPECT_EQ(std::memcmp(w, bytes.data(), 524288), 0);
-    EXPECT_EQ(w[524288], '#');
-    EXPECT_EQ(std::memcmp(w + 524289, bytes.data() + 524290, 524287), 0);
+    std::string bytes(2 * half + 1, '.');
+    auto put = [&](std::size_t at, const std::string& text) { bytes.replace(at, text.size(), text); };
+    put(0, "first");
+    put(half - 8, "headend");
+    put(half - 1, "gap");  // "a" and "p" are the two bytes not read
+    put(half + 2, "tailstart");
+    put(bytes.size() - 7, "fileend");
+    SetSequences({"first", "headend", "gap", "g#t", "ap", "tailstart", "fileend"});
+    auto v = Examine(File("big.exe", bytes));
+    EXPECT_EQ(examiner.WindowLength(), static_cast<std::int32_t>(bytes.size() - 1));
+    EXPECT_EQ(v[17], kYes);  // first
+    EXPECT_EQ(v[18], kYes);  // headend
+    EXPECT_EQ(v[19], kNo);   // gap
+    EXPECT_EQ(v[20], kYes);  // g#t: the earlier file's byte between head and tail
+    EXPECT_EQ(v[21], kNo);   // ap
+    EXPECT_EQ(v[22], kYes);  // tailstart
+    EXPECT_EQ(v[23], kYes);  // fileend
 
-    Examine(File("exact.exe", bytes.substr(0, 1048576)));
-    EXPECT_EQ(std::memcmp(examiner.ContentWindow(), bytes.data(), 1048576), 0);
+    // One byte shorter, the file is read whole.
+    bytes.pop_back();
+    v = Examine(File("exact.exe", bytes));
+    EXPECT_EQ(examiner.WindowLength(), static_cast<std::int32_t>(bytes.size()));
+    EXPECT_EQ(v[19], kYes);  // gap
+    EXPECT_EQ(v[20], kNo);   // g#t
+    EXPECT_EQ(v[21], kYes);  // ap
+    EXPECT_EQ(v[22], kYes);  // tailstart
 }
 
 TEST_F(FileExaminerTest, OnlyTheHeadAndTailOfALargeFileAreSearched) {

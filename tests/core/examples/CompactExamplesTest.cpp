@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "core/config/ConfigTables.h"
 #include "core/examples/CompactExamples.h"
-#include "core/exchange/RegExport.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/SqlStatement.h"
 
@@ -210,9 +210,9 @@ TEST_F(CompactExamplesTest, RowsKeptWithoutTheirTriggersAreBuiltAgain) {
 TEST_F(CompactExamplesTest, DumpShowsTheValuesOnly) {
     WriteRandom(1, 30);
     std::ostringstream before, after;
-    ASSERT_TRUE(ExportRegedit4(registry, "", before));
+    ASSERT_TRUE(DumpRegText(registry, "", before));
     ASSERT_TRUE(RefreshCompactExamples(registry).ok());
-    ASSERT_TRUE(ExportRegedit4(registry, "", after));
+    ASSERT_TRUE(DumpRegText(registry, "", after));
     EXPECT_EQ(before.str(), after.str());
 }
 

@@ -157,9 +157,15 @@ TEST_F(ExampleStoreTest, AHugeCountReadsTheExamplesThereAreAndRememberSaysItIsFu
     classes.LoadExamples(state, 1);
     EXPECT_EQ(classes.LoadedCount(), 1);
     ExampleStore store(registry);
-    const Status full = store.Remember(state, AttributeSlots{}, true, {});
+    std::int32_t number = -1;
+    const Status full = store.Remember(state, AttributeSlots{}, true, {}, &number);
     EXPECT_FALSE(full.ok());
-    EXPECT_EQ(store.LastRemembered(), 0);
+    EXPECT_EQ(number, -1);
+    // The refused Remember took no number: the same file stored again, once
+    // there is room, is a new example, not the one past the largest.
+    SetCount(1);
+    ASSERT_TRUE(store.Remember(state, AttributeSlots{}, false, {}, &number).ok());
+    EXPECT_EQ(number, 2);
 }
 
 TEST_F(ExampleStoreTest, ATargetWithAnUnknownMethodGetsAnEmptyEnabledBox) {
@@ -270,10 +276,11 @@ TEST_F(RememberTest, AFailedRememberStoresNothingAndSaysSo) {
     Registry closed;
     ASSERT_FALSE(closed.Open(notAStore).ok());
     ExampleStore closedStore(closed);
-    const Status refused = closedStore.Remember(state, Vector(1), true, {{"kind", "ok"}});
+    std::int32_t number = -1;
+    const Status refused = closedStore.Remember(state, Vector(1), true, {{"kind", "ok"}}, &number);
     EXPECT_FALSE(refused.ok());
     EXPECT_FALSE(refused.message().empty());
-    EXPECT_EQ(closedStore.LastRemembered(), 0);
+    EXPECT_EQ(number, -1);
     EXPECT_EQ(test::ReadFile(notAStore), std::string(4096, 'x'));
 }
 

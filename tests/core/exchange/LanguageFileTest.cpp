@@ -5,7 +5,7 @@
 #include "StoreReads.h"
 #include "TestSupport.h"
 #include "core/exchange/LanguageFile.h"
-#include "core/exchange/RegExport.h"
+#include "core/exchange/RegFileWriter.h"
 #include "core/platform/CodePage.h"
 #include "core/store/KeyPaths.h"
 
@@ -29,7 +29,7 @@ class LanguageFileTest : public ::testing::Test {
     // Every key of the store below the root, with its values, as text.
     std::string Dump() {
         std::ostringstream out;
-        ExportRegedit4(registry, "", out);
+        DumpRegText(registry, "", out);
         return out.str();
     }
 

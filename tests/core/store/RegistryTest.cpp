@@ -3,11 +3,9 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <sstream>
 
 #include "StoreReads.h"
 #include "TestSupport.h"
-#include "core/exchange/RegExport.h"
 #include "core/platform/CodePage.h"
 #include "core/store/Durability.h"
 #include "core/store/KeyPaths.h"
@@ -384,37 +382,6 @@ TEST(RegistryFileTest, AReadOnlyStoreReadsButRefusesWrites) {
     EXPECT_FALSE(s.ok());
     EXPECT_NE(s.message().find(dir.Store()), std::string::npos);
     EXPECT_EQ(test::Number(registry, kBase, "ShowFound"), 1);
-}
-
-TEST_F(RegistryTest, ExportWritesRegedit4Text) {
-    registry.OpenKey(kBase + "\\Attributes\\Contain");
-    registry.SetKeyNumber(kBase + "\\Attributes\\Contain", "Count", 2);
-    registry.SetKeyText(kBase + "\\Attributes\\Contain", "Value1", "MZ");
-    registry.SetKeyText(kBase + "\\Attributes\\Contain", "Value2", "Say \"hi\" C:\\");
-    Put("\\Interface", "mnFile", 1, codepage::ToAnsi("Файл") + '\0');
-
-    std::ostringstream all;
-    EXPECT_TRUE(ExportRegedit4(registry, "", all));
-    EXPECT_EQ(all.str(),
-              "REGEDIT4\n"
-              "\n[HKEY_CURRENT_USER\\SOFTWARE]\n"
-              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick]\n"
-              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel]\n"
-              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Attributes]\n"
-              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Attributes\\Contain]\n"
-              "\"Count\"=dword:00000002\n"
-              "\"Value1\"=\"MZ\"\n"
-              "\"Value2\"=\"Say \\\"hi\\\" C:\\\\\"\n"
-              "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface]\n"
-              "\"mnFile\"=\"Файл\"\n");
-
-    std::ostringstream one;
-    EXPECT_TRUE(ExportRegedit4(registry, kBase + "\\interface", one));
-    EXPECT_EQ(one.str(),
-              "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norwick\\Morvel\\Interface]\n\"mnFile\"=\"Файл\"\n");
-    std::ostringstream none;
-    EXPECT_FALSE(ExportRegedit4(registry, kBase + "\\Examples", none));
-    EXPECT_EQ(none.str(), "REGEDIT4\n");
 }
 
 TEST_F(RegistryTest, DeleteKeyTreeRemovesEverythingBelowAndRollsBackWithItsGroup) {
