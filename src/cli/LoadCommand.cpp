@@ -17,8 +17,8 @@ namespace morvel {
 namespace {
 
 // The file a load reads twice, piece by piece: a file is read again from its
-// start (and must not have changed in between); standard input is copied
-// aside while it is read the first time.
+// start (and must not have changed in between); standard input and a pipe,
+// which cannot go back, are copied aside while they are read the first time.
 class LoadInput {
   public:
     LoadInput(const std::string& path, std::istream& in) : path_(path), in_(in) {}
@@ -35,17 +35,23 @@ class LoadInput {
             return copy_ != nullptr;
         }
         fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        return fd_ >= 0 && fstat(fd_, &first_) == 0;
+        if (fd_ < 0 || fstat(fd_, &first_) != 0) return false;
+        if (!S_ISREG(first_.st_mode)) copy_ = std::tmpfile();
+        return S_ISREG(first_.st_mode) || copy_ != nullptr;
     }
 
     RegFileSource FirstPass() {
         if (!copy_) return Source();
         return [this](char* buffer, std::size_t size, std::size_t& got) {
-            in_.read(buffer, static_cast<std::streamsize>(size));
-            got = static_cast<std::size_t>(in_.gcount());
-            if (in_.bad()) return Status::IOError("standard input could not be read");
+            if (fd_ >= 0) {
+                if (Status s = ReadFile(buffer, size, got); !s) return s;
+            } else {
+                in_.read(buffer, static_cast<std::streamsize>(size));
+                got = static_cast<std::size_t>(in_.gcount());
+                if (in_.bad()) return Status::IOError("standard input could not be read");
+            }
             if (got > 0 && std::fwrite(buffer, 1, got, copy_) != got)
-                return Status::IOError("standard input could not be kept for the second reading: " +
+                return Status::IOError("the input could not be kept for the second reading: " +
                                        std::string(std::strerror(errno)));
             return Status::Ok();
         };
@@ -55,7 +61,7 @@ class LoadInput {
     Status SecondPass() {
         if (copy_) {
             if (std::fflush(copy_) != 0 || std::fseek(copy_, 0, SEEK_SET) != 0)
-                return Status::IOError("standard input could not be kept for the second reading");
+                return Status::IOError("the input could not be kept for the second reading");
             return Status::Ok();
         }
         struct stat now {};
@@ -71,25 +77,27 @@ class LoadInput {
         if (copy_) {
             return [this](char* buffer, std::size_t size, std::size_t& got) {
                 got = std::fread(buffer, 1, size, copy_);
-                return std::ferror(copy_) ? Status::IOError("the copy of standard input could not be read")
+                return std::ferror(copy_) ? Status::IOError("the copy of the input could not be read")
                                           : Status::Ok();
             };
         }
-        return [this](char* buffer, std::size_t size, std::size_t& got) {
-            for (;;) {
-                const ssize_t n = read(fd_, buffer, size);
-                if (n >= 0) {
-                    got = static_cast<std::size_t>(n);
-                    return Status::Ok();
-                }
-                if (errno != EINTR)
-                    return Status::IOError(std::string("the file could not be read: ") +
-                                           std::strerror(errno));
-            }
-        };
+        return
+            [this](char* buffer, std::size_t size, std::size_t& got) { return ReadFile(buffer, size, got); };
     }
 
   private:
+    Status ReadFile(char* buffer, std::size_t size, std::size_t& got) const {
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, size);
+            if (n >= 0) {
+                got = static_cast<std::size_t>(n);
+                return Status::Ok();
+            }
+            if (errno != EINTR)
+                return Status::IOError(std::string("the file could not be read: ") + std::strerror(errno));
+        }
+    }
+
     const std::string& path_;
     std::istream& in_;
     int fd_ = -1;

@@ -40,7 +40,11 @@ std::string UnreadableInput(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
     if (S_ISDIR(st.st_mode)) return "it is a folder";
-    // Without blocking: a named pipe opens at once and is read as the command reads it.
+    // A named pipe is never opened here: the open would meet a waiting writer,
+    // which could then write everything and close before the command's own
+    // open, and that open would wait for another writer for ever.
+    if (S_ISFIFO(st.st_mode)) return access(path.c_str(), R_OK) == 0 ? std::string() : std::strerror(errno);
+    // Without blocking, in case the file became a pipe after the stat above.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::strerror(errno);
     close(fd);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "CliRunner.h"
 #include "core/platform/CodePage.h"
@@ -52,6 +53,15 @@ TEST_F(LoadBackupCliTest, AnExportLoadsIntoAFreshStoreAndIsExportedAgainByteForB
         test::Utf16("Windows Registry Editor Version 5.00" + codepage::FromAnsi(reg).substr(8));
     ASSERT_EQ(RunOn(dir / "unicode.sqlite", {"load", "-"}, version5), 0) << err.str();
     EXPECT_EQ(Export(dir / "unicode.sqlite"), reg);
+
+    // And from a named pipe, as from a shell's process substitution: it
+    // cannot be read twice, so it is kept aside like standard input.
+    const std::string pipe = dir / "store.pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] { test::WriteFile(pipe, reg); });
+    EXPECT_EQ(RunOn(dir / "piped.sqlite", {"load", pipe}), 0) << err.str();
+    writer.join();
+    EXPECT_EQ(Export(dir / "piped.sqlite"), reg);
 }
 
 TEST_F(LoadBackupCliTest, RefusedLinesAreListedWithTheFileAndLineAndNothingIsLoaded) {
