@@ -206,6 +206,22 @@ int Connect(const std::string& path, int how, int busyTimeout, sqlite3*& db, std
 }
 
 // Creates every missing folder of dir with mode 0700.
+// SQLite makes the -shm and -wal files with the main file's permissions, so a
+// read of a store that was read-only leaves them read-only. Once the store can
+// be written again, such a -shm keeps every write out ("attempt to write a
+// readonly database") until someone deletes it by hand: the files of ours
+// that cannot be written take the store's permissions again.
+void GiveSideFilesTheStoresMode(const std::string& path, const struct stat& store) {
+    if (access(path.c_str(), W_OK) != 0) return;
+    for (const char* suffix : {"-shm", "-wal"}) {
+        const std::string side = path + suffix;
+        struct stat st;
+        if (lstat(side.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            access(side.c_str(), W_OK) != 0)
+            chmod(side.c_str(), store.st_mode & 0777);
+    }
+}
+
 bool MakeFolders(const std::string& dir) {
     if (dir.empty()) return true;
     struct stat st;
@@ -263,6 +279,7 @@ Status Registry::Open(const std::string& path, Access access) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
+        if (access == Access::kReadWrite) GiveSideFilesTheStoresMode(path, st);
     } else if (access == Access::kReadOnly) {
         return fail(ErrnoText());
     } else {
