@@ -146,7 +146,7 @@ class RememberCommand : public StoreCommand {
         if (stopped) return 1;
 
         ExampleBatch batch;
-        const std::int32_t slots = std::clamp(tables.AttributeCount, 0, ConfigTables::kMaxAttributes);
+        const std::int32_t slots = std::clamp(ExampleSlotCount(tables), 0, ConfigTables::kMaxAttributes);
         for (std::int32_t s = 1; s <= slots; ++s) batch.numberNames.push_back(tables.AttributeNames[s]);
         for (const auto& v : values) batch.textNames.push_back(std::string(kTargetPrefix) + v.Id);
         std::vector<std::size_t> stored;

@@ -35,7 +35,26 @@ TEST_F(StartUpTest, AnEmptyStoreGivesEmptyTablesAndTheSixteenGeneralNames) {
     EXPECT_EQ(s.AttributeCount, 16);
     EXPECT_EQ(s.AttributeNames[1], "Standard1");
     EXPECT_EQ(s.AttributeNames[16], "Standard16");
-    EXPECT_EQ(s.AttributeNames[17], "");
+    // The header slots follow, named for the examples that keep them, but
+    // classification sees them only once the store's setting turns them on.
+    EXPECT_FALSE(s.HeaderAttributes);
+    EXPECT_TRUE(s.AttributeNames[17].starts_with("Header"));
+    EXPECT_EQ(ExampleSlotCount(s), 16 + ConfigTables::kHeaderSlots);
+}
+
+TEST_F(StartUpTest, TheHeaderSettingPutsTheHeaderSlotsAfterTheSequences) {
+    Write(ContainKeyPath(), {{"Value1", "MZ"}}, 1);
+    ASSERT_TRUE(registry.SetKeyNumber(AttributesKeyPath(), kHeaderAttributesValue, 1).ok());
+    ConfigTables s = Loaded();
+    ASSERT_TRUE(s.HeaderAttributes);
+    EXPECT_EQ(s.AttributeCount, ExampleSlotCount(s));
+    EXPECT_EQ(s.AttributeNames[17], "ContainMZ");
+    EXPECT_EQ(s.AttributeNames[HeaderSlot(s, header_slot::kMachine)], "HeaderMachine");
+    // Any other number leaves them out, as an absent value does.
+    ASSERT_TRUE(SaveHeaderAttributes(registry, s, false).ok());
+    EXPECT_EQ(Loaded().AttributeCount, 17);
+    ASSERT_TRUE(registry.SetKeyNumber(AttributesKeyPath(), kHeaderAttributesValue, 2).ok());
+    EXPECT_FALSE(Loaded().HeaderAttributes);
 }
 
 TEST_F(StartUpTest, SequencesNameTheirAttributesAndStaleValuesAreIgnored) {

@@ -51,13 +51,53 @@ static_assert(slot::kInt33Marker == kGeneral.size(), "one entry per general slot
 
 constexpr std::array<std::string_view, 2> kFound = {"found", "not found"};
 
-constexpr std::array<AttributeFamily, 2> kFamilies = {{
+constexpr std::array<std::string_view, 7> kFormats = {
+    "DOS", "NE (16-bit Windows or OS/2)", "LE", "LX", "PE32", "PE32+", "MZ with an unknown new header"};
+constexpr std::array<std::string_view, 6> kMachines = {"x86", "x86-64", "ARM", "ARM64", "Itanium", "other"};
+constexpr std::array<std::string_view, 5> kSubsystems = {"native (driver or system)", "Windows GUI",
+                                                         "Windows console", "EFI", "other"};
+constexpr std::array<std::string_view, 4> kStubs = {"the usual DOS stub", "Wine's builtin stub",
+                                                    "another stub", "no stub"};
+constexpr std::array<std::string_view, 6> kImports = {
+    "no imports", ".NET runtime (mscoree)", "kernel (ntoskrnl, hal)",
+    "msvcrt",     "Visual C++ runtime",     "other libraries only"};
+constexpr std::array<std::string_view, 5> kOverlays = {"none", "under 4 KiB", "4 KiB to 64 KiB",
+                                                       "64 KiB to 1 MiB", "1 MiB or more"};
+constexpr std::array<std::string_view, 4> kManifests = {"no resources", "resources without a manifest",
+                                                        "a manifest", "a manifest asking for elevation"};
+constexpr std::array<std::string_view, 3> kPackers = {
+    "a known packer's sections", "entry point writable or outside the sections", "neither"};
+constexpr std::array<std::string_view, 8> kEntropies = {
+    "under 2 bits per byte", "2 to 4", "4 to 5", "5 to 6", "6 to 6.5", "6.5 to 7", "7 to 7.5", "7.5 or more"};
+
+// The header slots, in the order of the header_slot enum.
+constexpr std::string_view kNotApplicable = "does not apply";
+constexpr std::array<SlotCodes, kHeaderSlotCount> kHeader = {{
+    {"file format", K::kNamed, kFormats, 0, "not an MZ executable", "Format"},
+    {"machine", K::kNamed, kMachines, 0, kNotApplicable, "Machine"},
+    {"subsystem", K::kNamed, kSubsystems, 0, kNotApplicable, "Subsystem"},
+    {"library", K::kNamed, kYesNo, 0, kNotApplicable, "Dll"},
+    {".NET assembly", K::kNamed, kYesNo, 0, kNotApplicable, "DotNet"},
+    {"DOS stub", K::kNamed, kStubs, 0, kNotApplicable, "Stub"},
+    {"runtime imported", K::kNamed, kImports, 0, kNotApplicable, "Imports"},
+    {"sections plus one", K::kNumbers, {}, 33, kNotApplicable, "Sections"},
+    {"linker major version plus one", K::kNumbers, {}, 255, kNotApplicable, "Linker"},
+    {"data after the image", K::kNamed, kOverlays, 0, kNotApplicable, "Overlay"},
+    {"certificate table", K::kNamed, kYesNo, 0, kNotApplicable, "Signed"},
+    {"manifest", K::kNamed, kManifests, 0, kNotApplicable, "Manifest"},
+    {"packing", K::kNamed, kPackers, 0, kNotApplicable, "Packer"},
+    {"entropy", K::kNamed, kEntropies, 0, "empty file", "Entropy"},
+}};
+static_assert(header_slot::kEntropy == kHeader.size(), "one entry per header slot");
+
+constexpr std::array<AttributeFamily, 3> kFamilies = {{
     {AttributeFamily::Id::kGeneral, kStandardPrefix, AttributeFamily::Naming::kNumbered, kGeneral},
     {AttributeFamily::Id::kSequence,
      kContainPrefix,
      AttributeFamily::Naming::kSequenceText,
      {},
      SlotCodes{{}, K::kNamed, kFound}},
+    {AttributeFamily::Id::kHeader, kHeaderPrefix, AttributeFamily::Naming::kWords, kHeader},
 }};
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -94,10 +134,15 @@ NamedAttribute AttributeNamed(std::string_view valueName) {
             case AttributeFamily::Naming::kSequenceText:
                 found.codes = &family.each;
                 break;
+            case AttributeFamily::Naming::kWords:
+                for (const SlotCodes& codes : family.slotCodes)
+                    if (suffix.size() == codes.word.size() && StartsWithIgnoringCase(suffix, codes.word))
+                        found.codes = &codes;
+                break;
         }
         if (found.codes == nullptr) continue;
         found.family = &family;
-        found.suffix = suffix;
+        found.suffix = family.naming == AttributeFamily::Naming::kWords ? found.codes->word : suffix;
         found.name = std::string(family.prefix) + found.suffix;
         return found;
     }

@@ -1,8 +1,9 @@
 // AttributeFamilies: the one table of the attribute families. A family is a
 // run of slots of the attribute vector, stored in an example under value
 // names of one prefix, whose codes say one kind of thing about a file: the
-// general attributes (Standard1 ... Standard16) and the search sequences
-// (Contain and the sequence's text). For each slot the table gives its
+// general attributes (Standard1 ... Standard16), the search sequences
+// (Contain and the sequence's text) and the header attributes (Header and a
+// word: HeaderMachine), read from the executable's own headers. For each slot the table gives its
 // value name, a short title and what its codes mean.
 //
 // The configuration tables build the attribute names from it; the examiner
@@ -42,6 +43,31 @@ enum : std::int32_t {
 };
 }  // namespace slot
 
+// The header slots, by name: header slot h of a vector is slot
+// 16 + the number of sequences + h. Each code's meaning is in
+// AttributeFamilies.cpp; 0 means the slot does not apply to the file (it is
+// no executable of the format the slot reads, or lacks the field). The
+// numbers are kept in stored examples: new slots go at the end.
+namespace header_slot {
+enum : std::int32_t {
+    kFormat = 1,  // 1 DOS, 2 NE, 3 LE, 4 LX, 5 PE32, 6 PE32+, 7 MZ with an unknown new header
+    kMachine,     // PE: 1 x86, 2 x86-64, 3 ARM, 4 ARM64, 5 Itanium, 6 other
+    kSubsystem,   // PE: 1 native, 2 Windows GUI, 3 Windows console, 4 EFI, 5 other
+    kDll,         // PE, NE, LE, LX: yes/no, the module is a library
+    kDotNet,      // PE: yes/no, the image has a .NET runtime header
+    kStub,        // NE, LE, LX, PE: 1 the usual DOS stub, 2 Wine's builtin stub, 3 another, 4 none
+    kImports,     // PE: 1 no imports, 2 .NET runtime, 3 kernel, 4 msvcrt, 5 Visual C++ runtime, 6 other
+    kSections,    // PE: the number of sections plus one, 33 for 32 or more
+    kLinker,      // PE: the linker's major version plus one, at most 255
+    kOverlay,     // PE: bytes after the image: 1 none, 2 <4 KiB, 3 <64 KiB, 4 <1 MiB, 5 more
+    kSigned,      // PE: yes/no, the image has a certificate table
+    kManifest,    // PE: 1 no resources, 2 no manifest, 3 a manifest, 4 one asking for elevation
+    kPacker,      // PE: 1 a known packer's sections, 2 entry in a writable section or none, 3 neither
+    kEntropy,     // any file: bits per byte of the examined window, in 8 classes
+};
+}  // namespace header_slot
+inline constexpr std::int32_t kHeaderSlotCount = header_slot::kEntropy;
+
 // Yes/no codes of the yes/no slots and the sequence slots.
 inline constexpr std::uint8_t kYes = 1;
 inline constexpr std::uint8_t kNo = 2;
@@ -59,18 +85,20 @@ struct SlotCodes {
     std::span<const std::string_view> names = {};
     std::int32_t limit = 0;                   // kNumbers: the largest code; 0 when the list is open
     std::string_view none = "not available";  // what 0 means
+    std::string_view word = {};               // Naming::kWords: what follows the prefix
 };
 
 struct AttributeFamily {
-    enum class Id { kGeneral, kSequence };
+    enum class Id { kGeneral, kSequence, kHeader };
     enum class Naming {
         kNumbered,      // prefix and the slot's position in the family: "Standard8"
         kSequenceText,  // prefix and the text of the search sequence: "Containsetup"
+        kWords,         // prefix and the slot's word: "HeaderMachine"
     };
     Id id;
     std::string_view prefix;  // as KeyPaths.h spells it
     Naming naming;
-    // kNumbered: the family's slots, in vector order. kSequenceText: empty;
+    // kNumbered, kWords: the family's slots, in vector order. kSequenceText: empty;
     // the family has one slot per search sequence, each with codes `each`.
     std::span<const SlotCodes> slotCodes;  // (not "slots": Qt makes that word a macro)
     SlotCodes each = {};

@@ -39,9 +39,22 @@ void BuildAttributeNames(ConfigTables& tables) {
                 for (std::int32_t i = 1; i <= tables.SequenceCount; ++i)
                     tables.AttributeNames[++count] = prefix + tables.SequenceTable[i];
                 break;
+            case AttributeFamily::Naming::kWords:
+                for (const SlotCodes& codes : family.slotCodes)
+                    tables.AttributeNames[++count] = prefix + std::string(codes.word);
+                break;
         }
     }
-    tables.AttributeCount = count;
+    tables.AttributeCount = tables.HeaderAttributes ? count : count - ConfigTables::kHeaderSlots;
+}
+
+Status SaveHeaderAttributes(Registry& registry, ConfigTables& tables, bool on) {
+    Registry::WriteGroup group(registry);
+    static_cast<void>(registry.SetKeyNumber(AttributesKeyPath(), kHeaderAttributesValue, on ? 1 : 0));
+    if (Status s = group.Commit(); !s) return s;
+    tables.HeaderAttributes = on;
+    BuildAttributeNames(tables);
+    return Status::Ok();
 }
 
 Status LoadConfigurationTables(const Registry& registry, ConfigTables& tables) {
@@ -69,6 +82,10 @@ Status LoadConfigurationTables(const TableReads& reads, ConfigTables& tables) {
     tables.SequenceCount = ClampCount(count, ConfigTables::kMaxSequences);
     for (int i = 1; i <= tables.SequenceCount; ++i)
         if (Status s = text(contain, SequenceValueName(i), tables.SequenceTable[i]); !s) return s;
+    std::int32_t header = 0;
+    if (Status s = reads.number(AttributesKeyPath(), std::string(kHeaderAttributesValue), header); !s)
+        return s;
+    tables.HeaderAttributes = header == 1;
 
     BuildAttributeNames(tables);
 
@@ -117,7 +134,8 @@ Status SaveSequenceTable(Registry& registry, ConfigTables& tables, const std::ve
     // A failed write fails the group's Commit: writing stops at it.
     Status written = registry.SetKeyNumber(contain, kCountValue, static_cast<std::int32_t>(sequences.size()));
     for (std::size_t i = 0; i < sequences.size() && written; ++i)
-        written = registry.SetKeyText(contain, SequenceValueName(static_cast<std::int32_t>(i + 1)), sequences[i]);
+        written =
+            registry.SetKeyText(contain, SequenceValueName(static_cast<std::int32_t>(i + 1)), sequences[i]);
     if (Status s = group.Commit(); !s) return s;
     tables.SequenceCount = static_cast<std::int32_t>(sequences.size());
     for (std::size_t i = 0; i < sequences.size(); ++i) tables.SequenceTable[i + 1] = sequences[i];

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/config/AttributeFamilies.h"
 #include "core/platform/Status.h"
 #include "core/store/KeyPaths.h"
 #include "core/store/Registry.h"
@@ -33,7 +34,8 @@ struct ConfigTables {
     static constexpr int kMaxSequences = 100;
     static constexpr int kMaxTargets = 32;
     static constexpr int kGeneralSlots = 16;
-    static constexpr int kMaxAttributes = kGeneralSlots + kMaxSequences;
+    static constexpr int kHeaderSlots = kHeaderSlotCount;
+    static constexpr int kMaxAttributes = kGeneralSlots + kMaxSequences + kHeaderSlots;
 
     // The platform version the programs run as. A positive value (top bit
     // clear) stands for the NT family, where the examiner reads the executable
@@ -43,6 +45,13 @@ struct ConfigTables {
     std::int32_t PlatformVersion = 0;
     std::array<std::string, kMaxSequences + 1> SequenceTable;
     std::int32_t SequenceCount = 0;
+    // Whether classification sees the header attributes (the store's
+    // "HeaderAttributes" setting). Examples keep them either way.
+    bool HeaderAttributes = false;
+    // Names of slots 1..ExampleSlotCount(): the general slots, the
+    // sequences, then the header slots. AttributeCount, the slots that
+    // classification, explain, rank and the exporters see, ends with the
+    // sequences while the header attributes are off.
     std::array<std::string, kMaxAttributes + 1> AttributeNames;
     std::int32_t AttributeCount = 0;
     std::array<TargetEntry, kMaxTargets + 1> TargetTable;
@@ -58,10 +67,25 @@ struct ConfigTables {
 inline constexpr std::size_t kMaxSequenceBytes = Registry::kMaxValueBytes - kContainPrefix.size();
 inline constexpr std::size_t kMaxTargetIdBytes = Registry::kMaxValueBytes - kTargetPrefix.size();
 
-// Builds AttributeNames and AttributeCount from the sequence table, family by
-// family as AttributeFamilies.h lists them: Standard1 ... Standard16, then
-// "Contain" and the text of each sequence.
+// Builds AttributeNames and AttributeCount from the sequence table and the
+// header setting, family by family as AttributeFamilies.h lists them:
+// Standard1 ... Standard16, "Contain" and the text of each sequence, then
+// HeaderFormat ... HeaderEntropy.
 void BuildAttributeNames(ConfigTables& tables);
+
+// The slot of header slot h (header_slot::kFormat ...): after the sequences.
+inline std::int32_t HeaderSlot(const ConfigTables& tables, std::int32_t h) {
+    return ConfigTables::kGeneralSlots + tables.SequenceCount + h;
+}
+// The slots an example stores, header slots included whatever the setting,
+// so that turning the setting on later finds them.
+inline std::int32_t ExampleSlotCount(const ConfigTables& tables) {
+    return ConfigTables::kGeneralSlots + tables.SequenceCount + ConfigTables::kHeaderSlots;
+}
+
+// Stores the header setting ("HeaderAttributes" 1 or 0) and, on success,
+// makes tables follow it (HeaderAttributes, AttributeCount).
+Status SaveHeaderAttributes(Registry& registry, ConfigTables& tables, bool on);
 
 // Loads the sequence table, builds the attribute names and loads the target
 // table from the store. A missing count is 0, a negative one 0, one above the

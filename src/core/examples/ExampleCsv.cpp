@@ -28,9 +28,18 @@ std::string FamilyColumns() {
     for (const AttributeFamily& family : AttributeFamilies()) {
         if (!list.empty()) list += ", ";
         const std::string prefix(family.prefix);
-        list += family.naming == AttributeFamily::Naming::kNumbered
-                    ? prefix + "1 to " + prefix + std::to_string(family.slotCodes.size())
-                    : prefix + "...";
+        switch (family.naming) {
+            case AttributeFamily::Naming::kNumbered:
+                list += prefix + "1 to " + prefix + std::to_string(family.slotCodes.size());
+                break;
+            case AttributeFamily::Naming::kSequenceText:
+                list += prefix + "...";
+                break;
+            case AttributeFamily::Naming::kWords:
+                list += prefix + std::string(family.slotCodes.front().word) + " to " + prefix +
+                        std::string(family.slotCodes.back().word);
+                break;
+        }
     }
     return list;
 }

@@ -230,8 +230,9 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
                               const std::vector<RememberedValue>& values, std::int32_t* number) {
     ExampleBatch example;
     example.rows = 1;
-    const std::int32_t attributeCount = std::clamp(tables.AttributeCount, 0, ConfigTables::kMaxAttributes);
-    for (std::int32_t s = 1; s <= attributeCount; ++s) {
+    // Header slots too, whatever the setting: turning it on later finds them.
+    const std::int32_t slots = std::clamp(ExampleSlotCount(tables), 0, ConfigTables::kMaxAttributes);
+    for (std::int32_t s = 1; s <= slots; ++s) {
         example.numberNames.push_back(tables.AttributeNames[s]);
         example.numbers.push_back(vector[s]);
     }

@@ -26,7 +26,14 @@ inline std::string TargetMethodValueName(std::int32_t i) { return "Method" + std
 // The stored examples: "Count" and the keys Example1..ExampleN.
 inline std::string ExamplesKeyPath() { return std::string(kBaseKey) + "\\Examples"; }
 inline std::string ExampleKeyName(std::int32_t number) { return "Example" + std::to_string(number); }
-inline std::string ExampleKeyPath(std::int32_t number) { return ExamplesKeyPath() + "\\" + ExampleKeyName(number); }
+inline std::string ExampleKeyPath(std::int32_t number) {
+    return ExamplesKeyPath() + "\\" + ExampleKeyName(number);
+}
+// The settings of the attribute vector: "HeaderAttributes" (1 puts the
+// header attributes in the vector that classification sees; 0 or absent
+// leaves them out).
+inline std::string AttributesKeyPath() { return std::string(kBaseKey) + "\\Attributes"; }
+inline constexpr std::string_view kHeaderAttributesValue = "HeaderAttributes";
 // The interface texts, one value per caption or message.
 inline std::string InterfaceKeyPath() { return std::string(kBaseKey) + "\\Interface"; }
 
@@ -36,9 +43,11 @@ inline constexpr std::string_view kCountValue = "Count";
 inline constexpr std::string_view kShowFoundValue = "ShowFound";
 inline constexpr std::string_view kListStyleValue = "ListStyle";
 // Prefixes of the value names of an example: the general slots, the search
-// sequences and the targets ("Standard8", "Containsetup", "Targetkind").
+// sequences, the header attributes and the targets ("Standard8",
+// "Containsetup", "HeaderMachine", "Targetkind").
 inline constexpr std::string_view kStandardPrefix = "Standard";
 inline constexpr std::string_view kContainPrefix = "Contain";
+inline constexpr std::string_view kHeaderPrefix = "Header";
 inline constexpr std::string_view kTargetPrefix = "Target";
 
 }  // namespace morvel
