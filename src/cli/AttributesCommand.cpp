@@ -26,7 +26,8 @@ class AttributesCommand : public StoreCommand {
 
         const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(tables));
         std::vector<std::unique_ptr<FileExaminer>> examiners(BatchWorkers(batch_));
-        const int slots = ConfigTables::kGeneralSlots + tables.SequenceCount;
+        // The general slots and the sequences, then the header slots while they are on.
+        const int slots = tables.AttributeCount;
         return RunBatch(batch_, files, out, err, [&](std::size_t i, unsigned worker) {
             auto& examiner = examiners[worker];
             if (!examiner) {
@@ -45,6 +46,17 @@ class AttributesCommand : public StoreCommand {
                     json["size"] = examiner->CappedFileSize();
                     json["window"] = examiner->WindowLength();
                     json["vector"] = std::vector<int>(vector.begin() + 1, vector.begin() + 1 + slots);
+                    if (tables.HeaderAttributes) {
+                        // The header slots by name, with what each code means.
+                        nlohmann::ordered_json header;
+                        for (std::int32_t h = 1; h <= kHeaderSlotCount; ++h) {
+                            const std::int32_t slot = HeaderSlot(tables, h);
+                            const std::string& name = tables.AttributeNames[slot];
+                            header[name] = {{"value", vector[slot]},
+                                            {"meaning", ValueMeaning(name, vector[slot])}};
+                        }
+                        json["header"] = std::move(header);
+                    }
                 } else {
                     json["error"] = examined.message();
                 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/attributes/HeaderFacts.h"
 #include "core/platform/CodePage.h"
 #include "core/platform/DosAttributes.h"
 #include "core/platform/ExecutableType.h"
@@ -164,16 +165,17 @@ Status FileExaminer::ComputeFileAttributes(const std::string& path, const Config
         }
     }
 
-    // Executable type, from the file's headers; the window already holds the head.
+    // The file's headers are read from the window where it holds them.
+    const ReadAtFn read = [&](std::uint64_t offset, void* buf, std::size_t n) -> std::size_t {
+        if (offset + n <= headBytes) {
+            std::memcpy(buf, window + offset, n);
+            return n;
+        }
+        return ReadFully(fd, static_cast<std::uint8_t*>(buf), n, offset);
+    };
+    // Executable type, from the file's headers.
     v[slot::kExecutableType] = 0;
     if (tables.PlatformVersion > 0) {
-        const ReadAtFn read = [&](std::uint64_t offset, void* buf, std::size_t n) -> std::size_t {
-            if (offset + n <= headBytes) {
-                std::memcpy(buf, window + offset, n);
-                return n;
-            }
-            return ReadFully(fd, static_cast<std::uint8_t*>(buf), n, offset);
-        };
         const int type = QueryBinaryType(read, size, extension);
         v[slot::kExecutableType] = static_cast<std::uint8_t>(type < 0 ? 4 : type + 1);
     }
@@ -185,6 +187,10 @@ Status FileExaminer::ComputeFileAttributes(const std::string& path, const Config
         for (std::int32_t i = p - 1; i >= 0 && i >= p - 5; --i)
             if (window[i] == 0xEB || window[i] == 0xB8) v[slot::kInt33Marker] = kYes;
     }
+
+    // Header slots, after the sequences, whatever the setting: examples keep them.
+    const HeaderCodes header = ReadHeaderFacts(read, size, window, windowLength);
+    for (std::int32_t h = 1; h <= kHeaderSlotCount; ++h) v[HeaderSlot(tables, h)] = header[h - 1];
 
     // Sequence slots, on the lowered window.
     codepage::LowerBytes(window, lowered_.data(), static_cast<std::size_t>(windowLength));
