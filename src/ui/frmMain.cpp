@@ -95,6 +95,9 @@ void frmMain::BuildMenus() {
     submenu(mnSettings, "mnSettings", "Настройки");
     item(mnSettings, mnAdvanced, "mnAdvanced", "Дополнительные атрибуты", &frmMain::mnAdvanced_Click);
     item(mnSettings, mnTarget, "mnTarget", "Целевые атрибуты", &frmMain::mnTarget_Click);
+    item(mnSettings, mnHeader, "mnHeader", "Атрибуты заголовков", &frmMain::mnHeader_Click);
+    mnHeader->setCheckable(true);
+    mnHeader->setChecked(state_.HeaderAttributes);
 
     submenu(mnInterface, "mnInterface", "Интерфейс");
     // Item 0 exists from the start, empty and hidden until a language file names it.
@@ -156,9 +159,9 @@ void frmMain::UpdateInterface() {
     // The key is made for the texts a language brings; a store that cannot
     // be written keeps the captions it has.
     static_cast<void>(registry_.OpenKey(InterfaceKeyPath()));
-    for (QObject* menu :
-         std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget, mnAdvanced, mnSysInfo,
-                                         mnInfo, mnSettings, mnInterface, mnFileAttr, mnFileClass, mnFileRun})
+    for (QObject* menu : std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget,
+                                                         mnAdvanced, mnHeader, mnSysInfo, mnInfo, mnSettings,
+                                                         mnInterface, mnFileAttr, mnFileClass, mnFileRun})
         ApplyMenuCaption(registry_, menu);
     FitWidth();
 }
@@ -241,6 +244,17 @@ void frmMain::mnAdvanced_Click() {
 }
 
 void frmMain::mnTarget_Click() { windows_.ShowTargetAttr(this); }
+
+void frmMain::mnHeader_Click() {
+    // The item shows the stored setting: a write that fails leaves both as they were.
+    const bool on = !state_.HeaderAttributes;
+    if (const Status saved = SaveHeaderAttributes(registry_, state_, on); !saved)
+        toolkit::ShowMessage(this,
+                             Text(registry_, msg::kStoreFailed) + "\n\n" + ReasonText(registry_, saved));
+    mnHeader->setChecked(state_.HeaderAttributes);
+    // The vector already holds the header slots; the windows show and classify them from now on.
+    if (state_.AttributesValid) ReexamineCurrentFile();
+}
 
 void frmMain::mnAbout_Click() { windows_.ShowAbout(this); }
 

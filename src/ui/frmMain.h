@@ -50,6 +50,7 @@ class frmMain : public QMainWindow {
     void mnClose_Click();
     void mnAdvanced_Click();
     void mnTarget_Click();
+    void mnHeader_Click();
     void mnAbout_Click();
     void mnSysInfo_Click();
     void mnLang_Click(int Index);
@@ -92,6 +93,7 @@ class frmMain : public QMainWindow {
     QMenu* mnSettings = nullptr;
     QAction* mnAdvanced = nullptr;
     QAction* mnTarget = nullptr;
+    QAction* mnHeader = nullptr;
     QMenu* mnInterface = nullptr;
     std::vector<QAction*> mnLang;
     QMenu* mnInfo = nullptr;

@@ -377,6 +377,32 @@ TEST_F(frmMainTest, RunStartsTheCurrentFileAndShowsAFailure) {
     EXPECT_EQ(messages[1], Text(registry, msg::kRunMissing, {file}));
 }
 
+// The Settings item shows and sets the store's header setting; the current
+// file's vector and its windows follow at once.
+TEST_F(frmMainTest, TheHeaderItemTurnsTheHeaderAttributesOnAndOffInTheStore) {
+    BuildAttributeNames(state);
+    Start(setupExe);
+    QAction* header = Item("mnHeader");
+    ASSERT_TRUE(header->isCheckable());
+    EXPECT_FALSE(header->isChecked());
+    const std::int32_t without = state.AttributeCount;
+
+    Choose("mnSettings", header);
+    EXPECT_TRUE(header->isChecked());
+    EXPECT_EQ(state.AttributeCount, ExampleSlotCount(state));
+    EXPECT_GT(state.AttributeCount, without);
+    EXPECT_EQ(calls["refreshAttributes"], 1);
+    ConfigTables stored;
+    ASSERT_TRUE(LoadConfigurationTables(registry, stored).ok());
+    EXPECT_TRUE(stored.HeaderAttributes);
+
+    Choose("mnSettings", header);
+    EXPECT_FALSE(header->isChecked());
+    EXPECT_EQ(state.AttributeCount, without);
+    ASSERT_TRUE(LoadConfigurationTables(registry, stored).ok());
+    EXPECT_FALSE(stored.HeaderAttributes);
+}
+
 TEST_F(frmMainTest, CloseAndClosingTheWindowEndTheProgram) {
     Start("");
     Choose("mnFile", "mnClose");
