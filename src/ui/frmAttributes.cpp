@@ -15,6 +15,7 @@
 #include "core/attributes/SequenceSearch.h"
 #include "core/store/KeyPaths.h"
 #include "ui/Captions.h"
+#include "ui/HeaderTexts.h"
 #include "ui/Messages.h"
 #include "ui/PathBox.h"
 #include "ui/toolkit.h"
@@ -26,6 +27,10 @@ using toolkit::PlaceTwips;
 
 constexpr int kClientWidth = 5535;
 constexpr int kClientHeight = 6135;
+// The header attributes' frame, below the others while they are on; the
+// window grows by its height and Close moves below it.
+constexpr int kHeaderFrameTop = 5640;
+constexpr int kHeaderFrameHeight = 3000;
 constexpr int kFrameLeft = 120;
 constexpr int kFrameWidth = 5295;
 // Between a frame's edge and the controls in it.
@@ -122,6 +127,13 @@ void frmAttributes::BuildControls() {
     PlaceTwips(*cmdFind, 4080, 2640, 975, 255);
     connect(cmdFind, &QPushButton::clicked, this, &frmAttributes::cmdFind_Click);
 
+    frame(Frame3, "Frame3", kFrameLeft, kHeaderFrameTop, kFrameWidth, kHeaderFrameHeight);
+    List2 = new QListWidget(Frame3);
+    List2->setObjectName("List2");
+    List2->setSelectionMode(QAbstractItemView::NoSelection);
+    List2->setFocusPolicy(Qt::NoFocus);
+    PlaceTwips(*List2, 240, 300, kFrameWidth - 480, kHeaderFrameHeight - 420);
+
     Command1 = new QPushButton(this);
     Command1->setObjectName("Command1");
     PlaceTwips(*Command1, 4080, 5640, 1335, 375);
@@ -138,6 +150,7 @@ void frmAttributes::SetDesignedCaptions() {
     SetLabel(Label3, "Платформа:");
     SetLabel(Label5, "Этот файл -- системный");
     Frame2->setTitle("Дополнительные атрибуты");
+    Frame3->setTitle("Атрибуты заголовков");
     Option1[0]->setText("Отобразить найденные последовательности");
     Option1[1]->setText("Отобразить ненайденные последовательности");
     Check4->setText("Сортировать");
@@ -167,6 +180,7 @@ void frmAttributes::Form_Load() {
     ApplyCaption(registry_, Label3, "Platform");
     ApplyCaption(registry_, Label5, "SystemFile");
     ApplyCaption(registry_, Frame2, "AdvancedAttributes");
+    ApplyCaption(registry_, Frame3, "mnHeader");
     ApplyCaption(registry_, Option1[0], "Show0");
     ApplyCaption(registry_, Option1[1], "Show1");
     ApplyCaption(registry_, Check4, "ListSort");
@@ -253,7 +267,17 @@ void frmAttributes::Form_Load() {
     // The search text is kept across loadings: the buttons must agree with it.
     txtFind_Change();
 
+    FillHeaderList();
     FitCaptions();
+}
+
+void frmAttributes::FillHeaderList() {
+    List2->clear();
+    Frame3->setVisible(state_.HeaderAttributes);
+    if (!state_.HeaderAttributes) return;
+    const AttributeSlots& v = examiner_.AttributeVector();
+    for (std::int32_t h = 1; h <= kHeaderSlotCount; ++h)
+        List2->addItem(HeaderSlotLine(registry_, h, v[HeaderSlot(state_, h)]));
 }
 
 void frmAttributes::ShowNewVector() {
@@ -269,15 +293,19 @@ void frmAttributes::ShowNewVector() {
 void frmAttributes::FitCaptions() {
     // A caption longer than its designed control (a language, a font) widens
     // the control; the frames and the window grow to hold it, never shrink.
-    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight));
-    for (QGroupBox* frame : {Frame1, Frame2}) frame->resize(toolkit::Pixels(kFrameWidth), frame->height());
+    const int extra = state_.HeaderAttributes ? kHeaderFrameHeight + 105 : 0;
+    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight + extra));
+    Command1->move(Command1->x(), toolkit::Pixels(5640 + extra));
+    for (QGroupBox* frame : {Frame1, Frame2, Frame3})
+        frame->resize(toolkit::Pixels(kFrameWidth), frame->height());
     int right = 0;
     for (QWidget* control : std::initializer_list<QWidget*>{Option1[0], Option1[1], Check4, Check5, Check6}) {
         toolkit::GrowToText(*control);
         right = std::max(right, control->geometry().right() + 1);
     }
     const int frameWidth = std::max(toolkit::Pixels(kFrameWidth), right + toolkit::Pixels(kFrameMargin));
-    for (QGroupBox* frame : {Frame1, Frame2}) frame->resize(frameWidth, frame->height());
+    for (QGroupBox* frame : {Frame1, Frame2, Frame3}) frame->resize(frameWidth, frame->height());
+    List2->resize(frameWidth - toolkit::Pixels(480), List2->height());
     const int width =
         std::max(toolkit::Pixels(kClientWidth), Frame2->x() + frameWidth + toolkit::Pixels(kFrameLeft));
     setFixedSize(width, height());

@@ -1,7 +1,8 @@
 // frmAttributes: the attributes window. Shows the file under examination in
 // readable form (full name, size, platform, modification date, system flag,
-// the search sequences found or not found in its contents) and searches the
-// examined contents for any text.
+// the search sequences found or not found in its contents, and the header
+// attributes while they are on) and searches the examined contents for any
+// text.
 //
 // Used on the user-interface thread. The window is deleted when it closes;
 // whoever shows it keeps one instance at a time. What it shows is read when
@@ -74,6 +75,7 @@ class frmAttributes : public QDialog {
     void FillList(int Index);
     void SetLabel(QLabel* label, const QString& text);
     void FitCaptions();
+    void FillHeaderList();
 
     Registry& registry_;
     const ConfigTables& state_;
@@ -90,6 +92,9 @@ class frmAttributes : public QDialog {
     QGroupBox* Frame2 = nullptr;
     std::array<QRadioButton*, 2> Option1{};
     QListWidget* List1 = nullptr;
+    // The header attributes, shown while the store's setting has them on.
+    QGroupBox* Frame3 = nullptr;
+    QListWidget* List2 = nullptr;
     QCheckBox* Check4 = nullptr;
     QCheckBox* Check5 = nullptr;
     QCheckBox* Check6 = nullptr;

@@ -16,6 +16,7 @@
 #include "core/config/ConfigTables.h"
 #include "core/exchange/LanguageFile.h"
 #include "core/store/KeyPaths.h"
+#include "ui/HeaderTexts.h"
 #include "ui/Messages.h"
 #include "ui/PathBox.h"
 #include "ui/frmAttributes.h"
@@ -158,6 +159,62 @@ TEST_F(frmAttributesTest, NoCaptionIsCutOffInEitherLanguage) {
         EXPECT_LE(frame.right(), window->width());
         window->close();
     }
+}
+
+// While the store's setting has them on, the header attributes are listed
+// below the other frames, each with its meaning in the interface's language;
+// off, the window keeps its designed size.
+TEST_F(frmAttributesTest, TheHeaderAttributesAreListedWhileTheSettingHasThemOn) {
+    Open(file);
+    EXPECT_FALSE(Find<QGroupBox>("Frame3")->isVisible());
+    const int designedHeight = window->height();
+    window->close();
+
+    ASSERT_TRUE(SaveHeaderAttributes(registry, state, true).ok());
+    for (const char* language : {"", "English.lng"}) {
+        if (*language) Language(language);
+        Open(file);
+        const auto* frame = Find<QGroupBox>("Frame3");
+        ASSERT_TRUE(frame->isVisible());
+        EXPECT_GT(window->height(), designedHeight);
+        EXPECT_LE(frame->geometry().bottom(), Find<QPushButton>("Command1")->geometry().top());
+        const auto* list = Find<QListWidget>("List2");
+        ASSERT_EQ(list->count(), kHeaderSlotCount);
+        // A DOS program: its format has a meaning, the PE-only slots do not apply.
+        const std::string format = state.AttributeNames[HeaderSlot(state, header_slot::kFormat)];
+        const std::string machine = state.AttributeNames[HeaderSlot(state, header_slot::kMachine)];
+        if (*language) {
+            std::string title, meaning;
+            ASSERT_TRUE(registry.GetKeyText(InterfaceKeyPath(), machine, title).ok());
+            ASSERT_TRUE(registry.GetKeyText(InterfaceKeyPath(), machine + "0", meaning).ok());
+            EXPECT_EQ(list->item(header_slot::kMachine - 1)->text().toStdString(), title + ": " + meaning);
+        }
+        const int code = examiner.AttributeVector()[HeaderSlot(state, header_slot::kFormat)];
+        EXPECT_FALSE(list->item(header_slot::kFormat - 1)->text().endsWith(": " + QString::number(code)))
+            << format;
+        window->close();
+    }
+}
+
+// The Russian language file brings back exactly the built-in texts, and the
+// English one names every code the built-in texts name.
+TEST_F(frmAttributesTest, TheLanguageFilesNameEveryHeaderCodeAsTheBuiltInTextsDo) {
+    auto all = [&] {
+        QStringList lines;
+        for (std::int32_t h = 1; h <= kHeaderSlotCount; ++h)
+            for (std::int32_t code = 0; code <= 9; ++code) lines << HeaderSlotLine(registry, h, code);
+        return lines;
+    };
+    const QStringList builtIn = all();
+    Language("Russian.lng");
+    EXPECT_EQ(all(), builtIn);
+    Language("English.lng");
+    const QStringList english = all();
+    for (int i = 0; i < builtIn.size(); ++i)
+        if (builtIn[i].endsWith(": " + QString::number(i % 10)))  // a code the slot does not have
+            EXPECT_TRUE(english[i].endsWith(": " + QString::number(i % 10))) << english[i].toStdString();
+        else
+            EXPECT_NE(english[i], builtIn[i]) << builtIn[i].toStdString();
 }
 
 TEST_F(frmAttributesTest, WithoutInterfaceTextsTheDesignedCaptionsStandAndValueTextsAreLeftOut) {
