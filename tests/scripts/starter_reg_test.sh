@@ -18,8 +18,10 @@ lines=$(wc -l < "$file")
 tail -c 2 "$file" | cmp -s - <(printf '\r\n') || fail "the last line has no line end"
 text=$(iconv -f CP1251 -t UTF-8 "$file" | tr -d '\r') || fail "not Windows-1251 text"
 
-# Every line is blank, a comment, one of the two keys or a value of the form
-# the registry editor writes; the keys come once each.
+# Every line is blank, a comment, one of the three keys or a value of the form
+# the registry editor writes; the keys come once each. The Attributes key
+# holds only the header setting.
+attributes='[HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel\Attributes]'
 contain='[HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel\Attributes\Contain]'
 target='[HKEY_CURRENT_USER\SOFTWARE\Norwick\Morvel\Attributes\Target]'
 key="" n=0
@@ -27,13 +29,16 @@ declare -A values counts seen
 while IFS= read -r line; do
   n=$((n + 1))
   if ((n == 1)) || [[ -z $line || $line == \;* ]]; then continue; fi
-  if [[ $line == "$contain" || $line == "$target" ]]; then
+  if [[ $line == "$contain" || $line == "$target" || $line == "$attributes" ]]; then
     [ -z "${seen[$line]:-}" ] || fail "line $n: the key $line comes twice"
     seen[$line]=1 key=$line
     continue
   fi
   [ -n "$key" ] || fail "line $n: a value before any key"
-  if [[ $line =~ ^\"Count\"=dword:([0-9a-f]{8})$ ]]; then
+  if [[ $key == "$attributes" ]]; then
+    [[ $line =~ ^\"HeaderAttributes\"=dword:0000000[01]$ ]] || fail "line $n: not the header setting: $line"
+    header=${line: -1}
+  elif [[ $line =~ ^\"Count\"=dword:([0-9a-f]{8})$ ]]; then
     counts[$key]=$((16#${BASH_REMATCH[1]}))
   elif [[ $line =~ ^\"([A-Za-z]+)([1-9][0-9]*)\"=\"(([^\"\\]|\\[\"\\])*)\"$ ]]; then
     name=${BASH_REMATCH[1]} index=${BASH_REMATCH[2]} value=${BASH_REMATCH[3]}
@@ -94,6 +99,8 @@ if [ -n "$cli" ] && "$cli" --help | grep -qE "^ +load +"; then
   [ "$("$cli" sequences | head -1)" = "${values[${contain}Value1]}" ] || fail "load changed the first text"
   [ "$("$cli" targets | cut -f1 | paste -sd' ')" = "$(for ((i = 1; i <= targets; i++)); do
     printf '%s\n' "${values[${target}Id$i]}"; done | paste -sd' ')" ] || fail "load did not give the targets"
+  expected=$([ "${header:-0}" = 1 ] && echo on || echo off)
+  [ "$("$cli" header-attributes)" = "$expected" ] || fail "load did not turn the header attributes $expected"
   echo "starter.reg: loaded into a fresh store"
 else
   echo "starter.reg: morvel-cli has no load command yet; the file's form was checked"
