@@ -36,6 +36,8 @@ class ExchangeCliTest : public test::CliRunner {
 
 TEST_F(ExchangeCliTest, ExportThenImportIntoAFreshStoreGivesTheSameExamples) {
     MakeStore();
+    // The exports carry the slots classification sees: the header slots too while they are on.
+    ASSERT_EQ(Run({"header-attributes", "on"}), 0);
     ASSERT_EQ(Run({"export", "--format", "csv"}), 0);
     const std::string csv = out.str();
     ASSERT_EQ(Run({"export", "--format", "arff"}), 0);
@@ -54,6 +56,7 @@ TEST_F(ExchangeCliTest, ExportThenImportIntoAFreshStoreGivesTheSameExamples) {
     ASSERT_EQ(runOther({"dump", "Examples"}), 0);
     EXPECT_EQ(out.str(), examples);
     // With the same configuration the exports are the same too.
+    ASSERT_EQ(runOther({"header-attributes", "on"}), 0);
     ASSERT_EQ(runOther({"sequences", "set", "virus", "a,b", "Вирус"}), 0);
     ASSERT_EQ(runOther({"targets", "add", "kind", "Kind", "ID3-based"}), 0);
     ASSERT_EQ(runOther({"targets", "add", "my fam", "Family", "Naive Bayes"}), 0);

@@ -3,6 +3,8 @@
 // examples whatever the setting.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "CliRunner.h"
 #include "core/config/AttributeFamilies.h"
 
@@ -47,6 +49,7 @@ TEST_F(HeaderAttributesCliTest, OffByDefaultOnForEveryCommandThatShowsAttributes
     EXPECT_EQ(out.str(), "on\n");
     ASSERT_EQ(Run({"attributes", file}), 0);
     EXPECT_TRUE(out.str().starts_with(off.substr(0, off.size() - 1) + " ")) << out.str();
+    const std::string on = out.str();
     ASSERT_EQ(Run({"attributes", "--json", file}), 0);
     EXPECT_TRUE(OutHas("\"HeaderMachine\"")) << out.str();
     ASSERT_EQ(Run({"export", "--format", "csv"}), 0);
@@ -54,6 +57,24 @@ TEST_F(HeaderAttributesCliTest, OffByDefaultOnForEveryCommandThatShowsAttributes
     const std::string header = onCsv.substr(0, onCsv.find('\n'));
     EXPECT_EQ(Columns(header), Columns(offCsv.substr(0, offCsv.find('\n'))) + kHeaderSlotCount);
     EXPECT_NE(header.find("HeaderFormat"), std::string::npos);
+    // The example remembered while the setting was off has the file's header
+    // values: its row ends as the file's vector does (blank for a 0).
+    std::string vectorTail, rowTail;
+    {
+        std::istringstream values(on.substr(on.find('\t') + 1));
+        std::vector<std::string> all;
+        for (std::string v; values >> v;) all.push_back(v == "0" ? "" : v);
+        for (std::size_t i = all.size() - kHeaderSlotCount; i < all.size(); ++i) vectorTail += "," + all[i];
+        const std::string row =
+            onCsv.substr(header.size() + 1, onCsv.find('\n', header.size() + 1) - header.size() - 1);
+        std::string cut = row.substr(0, row.rfind(','));  // the target's column
+        for (int i = 0; i < kHeaderSlotCount; ++i) {
+            rowTail = cut.substr(cut.rfind(',')) + rowTail;
+            cut.erase(cut.rfind(','));
+        }
+    }
+    EXPECT_EQ(rowTail, vectorTail);
+    EXPECT_NE(vectorTail, std::string(kHeaderSlotCount, ','));
     ASSERT_EQ(Run({"explain", file}), 0);
     ASSERT_EQ(Run({"rank"}), 0);
     EXPECT_TRUE(OutHas("HeaderSubsystem")) << out.str();

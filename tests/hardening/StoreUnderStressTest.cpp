@@ -40,7 +40,7 @@ class StoreUnderStressTest : public ::testing::Test {
         test::LoadTables(registry, state);
         FileExaminer examiner;
         ASSERT_TRUE(examiner.ComputeFileAttributes(sample, state));
-        for (int s = 1; s <= state.AttributeCount; ++s)
+        for (int s = 1; s <= ExampleSlotCount(state); ++s)
             if (examiner.AttributeVector()[s] != 0)
                 slots[state.AttributeNames[s]] = examiner.AttributeVector()[s];
     }
