@@ -132,6 +132,8 @@ void frmAttributes::BuildControls() {
     List2->setObjectName("List2");
     List2->setSelectionMode(QAbstractItemView::NoSelection);
     List2->setFocusPolicy(Qt::NoFocus);
+    List2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     PlaceTwips(*List2, 240, 300, kFrameWidth - 480, kHeaderFrameHeight - 420);
 
     Command1 = new QPushButton(this);
@@ -293,12 +295,20 @@ void frmAttributes::ShowNewVector() {
 void frmAttributes::FitCaptions() {
     // A caption longer than its designed control (a language, a font) widens
     // the control; the frames and the window grow to hold it, never shrink.
-    const int extra = state_.HeaderAttributes ? kHeaderFrameHeight + 105 : 0;
-    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight + extra));
-    Command1->move(Command1->x(), toolkit::Pixels(5640 + extra));
+    // The header list shows every line whole: as high as its rows, as wide as the longest.
+    const int listBorder = 2 * List2->frameWidth() + 4;
+    int listWidth = 0;
+    for (int r = 0; r < List2->count(); ++r)
+        listWidth = std::max(listWidth, List2->fontMetrics().horizontalAdvance(List2->item(r)->text()));
+    const int rows = List2->count() > 0 ? List2->sizeHintForRow(0) * List2->count() : 0;
+    List2->resize(List2->width(), std::max(toolkit::Pixels(kHeaderFrameHeight - 420), rows + listBorder));
+    Frame3->resize(Frame3->width(), List2->geometry().bottom() + 1 + toolkit::Pixels(120));
+    const int extra = state_.HeaderAttributes ? Frame3->height() + toolkit::Pixels(105) : 0;
+    setFixedSize(toolkit::Pixels(kClientWidth), toolkit::Pixels(kClientHeight) + extra);
+    Command1->move(Command1->x(), toolkit::Pixels(5640) + extra);
     for (QGroupBox* frame : {Frame1, Frame2, Frame3})
         frame->resize(toolkit::Pixels(kFrameWidth), frame->height());
-    int right = 0;
+    int right = state_.HeaderAttributes ? List2->x() + listWidth + listBorder : 0;
     for (QWidget* control : std::initializer_list<QWidget*>{Option1[0], Option1[1], Check4, Check5, Check6}) {
         toolkit::GrowToText(*control);
         right = std::max(right, control->geometry().right() + 1);
