@@ -1,16 +1,14 @@
 // The examination of a 3 MiB file with 100 search sequences: end to end, the
-// reference per-pattern scan of the lowered window alone, the floor (the
-// read of the window plus its lowering), and the header codes of its window.
+// reference per-pattern scan of the lowered window alone, and the floor (the
+// read of the window plus its lowering).
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <random>
 
 #include "RatioReporter.h"
 #include "TestSupport.h"
 #include "core/attributes/FileExaminer.h"
-#include "core/attributes/HeaderFacts.h"
 #include "core/platform/CodePage.h"
 
 namespace morvel {
@@ -100,28 +98,6 @@ void BM_ReadWindowAndLower(benchmark::State& s) {
 }
 BENCHMARK(BM_ReadWindowAndLower)->Unit(benchmark::kMillisecond);
 
-// The header codes of the sample's first MiB as the examined window, read from
-// memory: the headers are a few small reads, the entropy of the window the
-// bulk of the cost.
-void BM_ReadHeaderFacts(benchmark::State& s) {
-    auto& f = Data();
-    std::vector<std::uint8_t> window(1 << 20);
-    const int fd = open(f.path.c_str(), O_RDONLY);
-    if (fd < 0 || pread(fd, window.data(), window.size(), 0) != static_cast<ssize_t>(window.size()))
-        return s.SkipWithError("cannot read the file");
-    close(fd);
-    const ReadAtFn read = [&](std::uint64_t offset, void* buf, std::size_t n) -> std::size_t {
-        if (offset >= window.size()) return 0;
-        const std::size_t take = std::min<std::size_t>(n, window.size() - offset);
-        std::memcpy(buf, window.data() + offset, take);
-        return take;
-    };
-    for (auto _ : s)
-        benchmark::DoNotOptimize(
-            ReadHeaderFacts(read, window.size(), window.data(), static_cast<std::int32_t>(window.size())));
-}
-BENCHMARK(BM_ReadHeaderFacts)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 }  // namespace morvel
 
@@ -130,6 +106,5 @@ int main(int argc, char** argv) {
         argc, argv,
         {{"end to end / floor (goal <= 2)", "BM_ComputeFileAttributes", "BM_ReadWindowAndLower"},
          {"literal scan / end to end (goal >= 50)", "BM_LiteralScanOfLoweredWindow",
-          "BM_ComputeFileAttributes"},
-         {"header codes / end to end (goal <= 0.1)", "BM_ReadHeaderFacts", "BM_ComputeFileAttributes"}});
+          "BM_ComputeFileAttributes"}});
 }
