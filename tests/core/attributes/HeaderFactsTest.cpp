@@ -125,25 +125,6 @@ TEST(HeaderFactsTest, DotNetImageAndNativeDriver) {
     EXPECT_EQ(d[kDotNet], kNoCode);
 }
 
-TEST(HeaderFactsTest, MachinesAndSubsystems) {
-    PeSpec spec;
-    spec.machine = 0xAA64;
-    spec.subsystem = 10;  // EFI application
-    Facts f = Read(BuildPe(spec));
-    EXPECT_EQ(f[kMachine], 4);
-    EXPECT_EQ(f[kSubsystem], 4);
-    spec.machine = 0x1C4;
-    spec.subsystem = 0;
-    f = Read(BuildPe(spec));
-    EXPECT_EQ(f[kMachine], 3);
-    EXPECT_EQ(f[kSubsystem], 0);
-    spec.machine = 0x5032;  // RISC-V
-    spec.subsystem = 14;    // Xbox
-    f = Read(BuildPe(spec));
-    EXPECT_EQ(f[kMachine], 6);
-    EXPECT_EQ(f[kSubsystem], 5);
-}
-
 TEST(HeaderFactsTest, SignedInstallerWithBigOverlayAskingForElevation) {
     PeSpec spec;
     spec.subsystem = 2;
