@@ -1,27 +1,39 @@
 #include "core/attributes/ByteEntropy.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 namespace morvel {
+namespace {
+
+using Histogram = std::array<std::uint32_t, 256>;
+
+// Adds bytes [begin, end) to four interleaved tables: consecutive equal bytes
+// would otherwise wait on each other's increment of one counter.
+void Count(const std::uint8_t* begin, const std::uint8_t* end, std::array<Histogram, 4>& counts) {
+    for (; end - begin >= 4; begin += 4) {
+        ++counts[0][begin[0]];
+        ++counts[1][begin[1]];
+        ++counts[2][begin[2]];
+        ++counts[3][begin[3]];
+    }
+    for (; begin < end; ++begin) ++counts[0][*begin];
+}
+
+}  // namespace
 
 double WindowEntropy(const std::uint8_t* window, std::int32_t length) {
     if (window == nullptr || length <= 0) return 0.0;
-    const std::int64_t stride = length > kFullCountLimit ? kSampleStride : 1;
-    // Four interleaved tables: consecutive equal bytes would otherwise wait
-    // on each other's increment of one counter.
-    std::array<std::array<std::uint32_t, 256>, 4> counts{};
-    std::int64_t i = 0;
-    const std::int64_t step = 4 * stride;
-    for (; length - i > 3 * stride; i += step) {
-        ++counts[0][window[i]];
-        ++counts[1][window[i + stride]];
-        ++counts[2][window[i + 2 * stride]];
-        ++counts[3][window[i + 3 * stride]];
+    std::array<Histogram, 4> counts{};
+    if (length <= kFullCountLimit) {
+        Count(window, window + length, counts);
+    } else {
+        for (std::int64_t at = 0; at < length; at += kSampleSpan)
+            Count(window + at, window + std::min<std::int64_t>(at + kSampleBlock, length), counts);
     }
-    for (; i < length; i += stride) ++counts[0][window[i]];
     std::uint64_t total = 0;
-    std::array<std::uint32_t, 256> merged{};
+    Histogram merged{};
     for (int v = 0; v < 256; ++v) {
         merged[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
         total += merged[v];
@@ -32,7 +44,7 @@ double WindowEntropy(const std::uint8_t* window, std::int32_t length) {
         const double p = static_cast<double>(c) / static_cast<double>(total);
         bits -= p * std::log2(p);
     }
-    return bits < 0.0 ? 0.0 : bits;
+    return std::clamp(bits, 0.0, 8.0);
 }
 
 std::uint8_t EntropyClass(double bits) {

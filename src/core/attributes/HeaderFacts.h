@@ -5,7 +5,11 @@
 // Reads are bounded and safe against hostile files: every offset and size is
 // checked against the file's size before it is used, and nothing is read but
 // the headers and the tables the slots need (section table, import
-// directory, resource directory, certificate table entry). Thread-safe.
+// directory, resource directory, certificate table entry). A PE image whose
+// optional header is cut off before its directory count gets only its format,
+// stub and entropy; an MZ file whose PE signature is followed by an unknown
+// magic gets only its format and entropy. The entropy of a window over 64 KiB
+// is taken over a fixed sample of it (ByteEntropy.h). Thread-safe.
 #pragma once
 
 #include <array>

@@ -22,14 +22,17 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }
 
 // The lower-cased NUL-terminated name at rva, at most kMaxNameLength bytes;
-// empty when it cannot be read.
+// empty when it cannot be read or its end is not there (a name cut off by the
+// file's end would read as another library's: "msvcrt.dll" as "msvcr").
 std::string ImportedName(const BoundedReader& file, const PeImage& image, std::uint32_t rva) {
     const auto span = image.Map(rva, file.Size());
     if (!span) return {};
     std::array<char, kMaxNameLength> buf{};
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(span->length, buf.size()));
     if (!file.Read(span->offset, buf.data(), n)) return {};
-    std::string name(buf.data(), std::find(buf.data(), buf.data() + n, '\0'));
+    const char* end = std::find(buf.data(), buf.data() + n, '\0');
+    if (end == buf.data() + n) return {};
+    std::string name(static_cast<const char*>(buf.data()), end);
     for (char& c : name)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return name;
