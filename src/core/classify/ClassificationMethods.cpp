@@ -9,11 +9,12 @@ namespace morvel {
 extern const ClassificationMethod kId3Method;
 extern const ClassificationMethod kNaiveBayesMethod;
 extern const ClassificationMethod kFreeBayesMethod;
+extern const ClassificationMethod kDecisionTreeMethod;
 
 namespace {
 
-constexpr std::array<const ClassificationMethod*, 3> kMethods = {&kId3Method, &kNaiveBayesMethod,
-                                                                 &kFreeBayesMethod};
+constexpr std::array<const ClassificationMethod*, 4> kMethods = {&kId3Method, &kNaiveBayesMethod,
+                                                                 &kFreeBayesMethod, &kDecisionTreeMethod};
 
 }  // namespace
 

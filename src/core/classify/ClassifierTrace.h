@@ -31,6 +31,20 @@ class ClassifierTrace {
     };
     virtual void Id3Walk(const Id3Step& /*step*/) {}
 
+    // Decision tree: one step of the walk over a subset of `subset` active
+    // records of `classes` classes, whose majority class is majority. slot is
+    // the slot of highest gain ratio chosen, with its ratio; 0 with ratio 0
+    // when the walk ends there (one class left, or no slot left with a
+    // positive gain ratio).
+    struct TreeStep {
+        std::int32_t subset = 0;
+        std::int32_t classes = 0;
+        std::string majority;
+        std::int32_t slot = 0;
+        double ratio = 0;
+    };
+    virtual void TreeWalk(const TreeStep& /*step*/) {}
+
     // Bayes: a class is scored from start (its share, or 1). For each slot
     // where the file has a value, one factor: (matches + 0.1 / distinct) /
     // (known + 0.1), where known is the class's frequency less its records

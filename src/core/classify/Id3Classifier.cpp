@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <unordered_set>
 
 namespace morvel {
 
@@ -78,8 +77,7 @@ bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std:
     const std::int32_t slots = std::clamp(attributeCount, 0, ConfigTables::kMaxAttributes);
     AttributeAvailable.fill(false);
     std::fill(AttributeAvailable.begin() + 1, AttributeAvailable.begin() + 1 + slots, true);
-    ResultList.assign(1, std::string());
-    ResultCount = 0;
+    alternatives_.Start();
     Steps.clear();
     const std::int32_t n = classes.LoadedCount();
     if (n <= 0) return true;
@@ -120,17 +118,13 @@ bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std:
     plogp_.assign(n + 1, 0.0);
     plogpKnown_.assign(n + 1, 0);
 
-    std::unordered_set<std::string> recorded;  // class keys of ResultList
     // Narrowing that leaves no active record ends the walk: the subset then has
     // no majority class, and the one found before stands.
     while (!active_.empty()) {
         const double h0 = classes.CountClasses(0, 0);
         const std::string& majority = classes.ClassTable()[1].ClassValue;
         box.SetText(majority);
-        if (recorded.insert(ClassKey(majority)).second) {
-            ResultList.push_back(majority);
-            ++ResultCount;
-        }
+        alternatives_.Meet(majority);
         if (!box.Yield()) return false;
 
         double bestGain = -1e-100;
@@ -169,20 +163,7 @@ bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std:
         AttributeAvailable[best] = false;
     }
 
-    std::reverse(ResultList.begin() + 1, ResultList.end());
-    ResultList.emplace_back();
-    ++ResultCount;
-    recorded.insert(std::string());
-    classes.ActivateAll();
-    classes.CountClasses(0, 0);
-    for (std::int32_t c = 1; c <= classes.ClassCount(); ++c) {
-        const std::string& value = classes.ClassTable()[c].ClassValue;
-        if (recorded.insert(ClassKey(value)).second) {
-            ResultList.push_back(value);
-            ++ResultCount;
-        }
-    }
-    for (std::int32_t i = 1; i <= ResultCount; ++i) box.AddItem(ResultList[i]);
+    alternatives_.Write(classes, box);
     return true;
 }
 

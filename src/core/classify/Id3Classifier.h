@@ -6,7 +6,7 @@
 // keeps only the records that agree with the file on it (a 0 on either side
 // agrees with everything). The box's text follows the majority class; its
 // list holds the majority classes met, most specific first, an empty entry,
-// then every other class by overall frequency.
+// then every other class by overall frequency (WalkAlternatives).
 //
 // The gains are counted from one contingency table per slot and step (values
 // by class over the active records) instead of a class count per (slot,
@@ -24,6 +24,7 @@
 #include "core/classify/ClassifierTrace.h"
 #include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
+#include "core/classify/WalkAlternatives.h"
 
 namespace morvel {
 
@@ -41,10 +42,8 @@ class Id3Classifier {
     // then ends at once.
     bool Run(TrainingSet& classes, const AttributeSlots& vector, std::int32_t attributeCount, ValueBox& box);
 
-    // Slots not yet used by a step; the classes recorded (1..ResultCount).
+    // Slots not yet used by a step.
     std::array<bool, ConfigTables::kMaxAttributes + 1> AttributeAvailable{};
-    std::vector<std::string> ResultList{1};
-    std::int32_t ResultCount = 0;
     // Per step of the last walk, the slot chosen (0 for none) and its gain.
     struct Step {
         std::int32_t slot = 0;
@@ -61,6 +60,7 @@ class Id3Classifier {
     double PLogP(std::int32_t frequency);
     double LogOf(std::int32_t classCount);
 
+    WalkAlternatives alternatives_;
     std::int32_t loaded_ = 0;
     std::vector<std::uint8_t> columns_;    // per slot and record: its code (0 for a value outside 0..255)
     std::vector<std::int32_t> histogram_;  // per slot, 256 counters over all loaded records
