@@ -9,7 +9,9 @@
                                       with their label and lists the others
 
 Every choice comes from random.Random seeded with the file's number, so a
-plan is the same on every run.
+plan is the same on every run. The builds run in OUTDIR with paths relative
+to it, because the linker derives a DLL's image base from its output name and
+keeps source names in the symbols: so a file does not depend on where OUTDIR is.
 """
 import os
 import random
@@ -21,6 +23,7 @@ import corpus_pe
 
 SEED = 20261209
 PER_KIND = 80
+FIXED_TIME = 1767225600  # 2026-01-01, the file and signing time where a tool records one
 # Wine files larger than this are left out: they only slow the bench down.
 WINE_MAX_BYTES = 4 << 20
 
@@ -156,21 +159,22 @@ class Plan:
         self.expected = []
 
     def write(self, name, text):
+        """Writes src/NAME; returns its path from OUTDIR, where the builds run."""
         path = os.path.join(self.src, name)
         with open(path, "w", encoding="utf-8") as f:
             f.write(text)
-        return path
+        os.utime(path, (FIXED_TIME, FIXED_TIME))
+        return os.path.join("src", name)
 
     def build_path(self, relpath, sign):
-        """Where the build writes: signed files are signed from a copy beside them."""
-        path = os.path.join(self.out, relpath)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        return path + (".unsigned" if sign else "")
+        """Where the build writes, from OUTDIR: signed files are signed from a copy beside them."""
+        os.makedirs(os.path.dirname(os.path.join(self.out, relpath)), exist_ok=True)
+        return relpath + (".unsigned" if sign else "")
 
     def add(self, relpath, kind, bits, builder, commands, sign):
-        path = os.path.join(self.out, relpath)
+        path = relpath
         if sign:
-            commands.append(f"osslsigncode sign -certs {q(self.out)}/key/cert.pem -key {q(self.out)}/key/key.pem "
+            commands.append(f"osslsigncode sign -certs key/cert.pem -key key/key.pem -time {FIXED_TIME} "
                             f"-n Morvel-bench -h sha256 -in {q(path)}.unsigned -out {q(path)} >/dev/null"
                             f" && rm -f {q(path)}.unsigned")
         self.jobs.append(" && ".join(commands).replace("@OUT@", q(self.build_path(relpath, sign))))
@@ -221,7 +225,7 @@ def plan_mingw(plan, kind, count):
                 level = rng.choice(["asInvoker", "requireAdministrator", "highestAvailable"])
                 manifest = plan.write(name + ".manifest", MANIFEST.format(level=level)) if rng.random() < 0.6 else ""
                 rc = plan.write(name + ".rc", resource_script(rng, os.path.basename(out), manifest))
-                res = os.path.join(plan.src, name + ".res.o")
+                res = os.path.join("src", name + ".res.o")
                 commands.append(f"{cc}-windres {q(rc)} -O coff -o {q(res)}")
                 libs = q(res) + " " + libs
         commands.append(f"{compiler} {' '.join(options)} -o @OUT@ {q(src)} {libs}")
@@ -239,7 +243,9 @@ def plan_nsis(plan, count):
             path = os.path.join(plan.src, f"{name}-payload{p}.dat")
             with open(path, "wb") as f:
                 f.write(data)
-            payloads.append(path)
+            # The installer keeps each file's time: a fixed one keeps it the same from run to run.
+            os.utime(path, (FIXED_TIME, FIXED_TIME))
+            payloads.append(os.path.relpath(path, plan.out))
         level = rng.choice(["admin", "user", "highest", None])
         lines = [f"Unicode {rng.choice(['true', 'false'])}",
                  f"SetCompressor {rng.choice(['', '/SOLID '])}{rng.choice(['zlib', 'bzip2', 'lzma'])}",

@@ -58,7 +58,11 @@ class Cli:
 
 def read_labels(corpus):
     with open(os.path.join(corpus, "labels.tsv"), encoding="utf-8") as f:
-        return [dict(zip(["path"] + LABELS, line.rstrip("\n").split("\t"))) for line in f if line.strip()]
+        items = [dict(zip(["path"] + LABELS, line.rstrip("\n").split("\t"))) for line in f if line.strip()]
+    for item in items:
+        # A relative path is taken from the corpus folder.
+        item["path"] = os.path.abspath(os.path.join(corpus, item["path"]))
+    return items
 
 
 def remember(cli, files, targets):

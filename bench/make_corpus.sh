@@ -60,7 +60,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 1
 fi
 
-# A fresh corpus every time: nothing of an earlier run is reused.
+# A fresh corpus every time: nothing of an earlier run is reused. Only an
+# empty folder or an earlier corpus (it has expected.tsv) is cleared.
+if [ -e "$out" ] && [ -n "$(ls -A "$out" 2>/dev/null)" ] && [ ! -f "$out/expected.tsv" ]; then
+  echo "make_corpus: $out is neither empty nor an earlier corpus; not clearing it" >&2
+  exit 2
+fi
 rm -rf "$out"
 mkdir -p "$out/key"
 start=$SECONDS
@@ -68,10 +73,10 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Morvel bench sig
   -keyout "$out/key/key.pem" -out "$out/key/cert.pem" 2>/dev/null
 
 "$python" "$here/corpus.py" plan "$out" "$wine_dir"
-# Each line of jobs.txt is one file's whole build; a failing build is
+# Each line of jobs.txt is one file's whole build, run in OUTDIR; a failing build is
 # reported and leaves no file, which the check below then lists.
-xargs -P2 -d '\n' -n1 bash -c 'err="$(eval "$1" 2>&1 >/dev/null)" || printf "build failed: %s\n%s\n" "$1" "$err"' bash \
-  <"$out/jobs.txt" >"$out/build-errors.txt"
+(cd "$out" && xargs -P2 -d '\n' -n1 bash -c 'err="$(eval "$1" 2>&1 >/dev/null)" || printf "build failed: %s\n%s\n" "$1" "$err"' bash \
+  <jobs.txt >build-errors.txt)
 if [ -s "$out/build-errors.txt" ]; then
   echo "make_corpus: $(grep -c '^build failed' "$out/build-errors.txt") builds failed, see $out/build-errors.txt" >&2
 fi
