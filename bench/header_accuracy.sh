@@ -17,12 +17,13 @@
 # those rows. Then kind's learning curve: after 4, 8, 16, 32 and 64 files
 # taught by `remember` (5 draws each, fixed seeds), the share of the other
 # files that `classify --json` labels right. Last, the goals, each PASS or
-# FAIL; the exit status is 1 when one is not met. A method the CLI does not
-# know is shown as n/a.
+# FAIL; a method the CLI does not know is shown as n/a, in the tables and the
+# goals. The exit status is 1 when a goal is not met or cannot be measured.
 #
 # Needs: python3 with numpy and scikit-learn (Debian python3-sklearn); Weka
 # (Debian weka, with java) for its columns, which are left empty without it.
-# Takes about 15 seconds on two cores for the 400 files of make_corpus.sh.
+# Takes about 15 seconds on two cores for the 400 files of make_corpus.sh
+# (most of it Weka's JVM starts).
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
