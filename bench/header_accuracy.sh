@@ -22,8 +22,7 @@
 #
 # Needs: python3 with numpy and scikit-learn (Debian python3-sklearn); Weka
 # (Debian weka, with java) for its columns, which are left empty without it.
-# Takes about 15 seconds on two cores for the 400 files of make_corpus.sh
-# (most of it Weka's JVM starts).
+# Takes about 15 seconds on two cores for the 400 files of make_corpus.sh.
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
