@@ -118,7 +118,7 @@ def driver_source(rng):
             "__declspec(dllimport) ULONG __cdecl DbgPrint(const char *, ...);\n"
             "__declspec(dllimport) void *__stdcall ExAllocatePoolWithTag(int, __SIZE_TYPE__, ULONG);\n"
             "__declspec(dllimport) void __stdcall ExFreePoolWithTag(void *, ULONG);\n"
-            + body.replace("static const char *const texts", "static const char *const texts") +
+            + body +
             "struct driver { short type, size; void *device; ULONG flags; void *start; ULONG dsize;\n"
             "  void *section, *ext; unsigned short name[8]; void *hw, *fastio, *init, *startio, *unload; };\n"
             "static void __stdcall Unload(struct driver *d) { (void)d; DbgPrint(\"unload\\n\"); }\n"
