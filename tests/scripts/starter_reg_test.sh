@@ -84,7 +84,7 @@ while IFS= read -r line; do
 done <<< "$text"
 for ((i = 1; i <= targets; i++)); do
   case "${values[${target}Method$i]}" in
-    "ID3-based" | "Naive Bayes" | "Free Bayes") ;;
+    "ID3-based" | "Naive Bayes" | "Free Bayes" | "Decision tree") ;;
     *) fail "target $i has the unknown method ${values[${target}Method$i]}" ;;
   esac
 done

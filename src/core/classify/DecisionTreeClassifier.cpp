@@ -145,6 +145,11 @@ bool DecisionTreeClassifier::Run(TrainingSet& classes, const AttributeSlots& vec
             double best = kLeastRatio;
             for (std::int32_t s = 1; s <= slots; ++s) {
                 if (!available_[s]) continue;
+                // A value of the file's that no record holds leaves its branch empty.
+                if (vector[s] != 0 && std::none_of(active_.begin(), active_.end(), [&](std::int32_t r) {
+                        return ValueOf(classes, r, s) == vector[s];
+                    }))
+                    continue;
                 // Only a higher ratio replaces the best: ties stay with the lower slot.
                 if (const double ratio = GainRatio(classes, s); ratio > best) {
                     best = ratio;

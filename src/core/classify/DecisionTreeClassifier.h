@@ -4,14 +4,14 @@
 // Each step takes the majority class of the working subset (the active
 // records) for the box's text, then picks the available slot of highest gain
 // ratio and keeps only the records that agree with the file on it (a 0 on
-// either side agrees with everything). A slot's gain ratio is counted over the
-// subset's records that hold a value in it (not 0): the entropy of their
-// classes less the entropy within each value, weighted by the value's share,
-// divided by the entropy of the values' shares (logarithms to the base 2). The
-// walk ends when the subset holds one class, when no available slot has a
-// positive ratio, or when no record is left. The box's list is built as
-// WalkAlternatives builds it. The object keeps its scratch buffers between
-// targets; one object belongs to one thread.
+// either side agrees with everything). A slot in which the file has a value
+// that no record of the subset holds is passed over: it cannot narrow the
+// file's branch, and in a small subset it would often split it best by chance. A slot's gain ratio is counted
+// over the subset's records that hold a value in it (not 0): the entropy of their classes less the entropy
+// within each value, weighted by the value's share, divided by the entropy of the values' shares (logarithms
+// to the base 2). The walk ends when the subset holds one class, when no available slot has a positive ratio,
+// or when no record is left. The box's list is built as WalkAlternatives builds it. The object keeps its
+// scratch buffers between targets; one object belongs to one thread.
 #pragma once
 
 #include <array>

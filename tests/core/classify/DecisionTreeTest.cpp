@@ -80,6 +80,11 @@ void LiteralTree(literal::Classes& set, const AttributeSlots& file, std::int32_t
         DecisionTreeClassifier::Step step;
         for (std::int32_t s = 1; s <= attributeCount && set.ClassCount > 1; ++s) {
             if (used[s]) continue;
+            bool shared = file[s] == 0;
+            for (std::int32_t r = 1; r <= set.LoadedCount; ++r)
+                shared = shared ||
+                         (set.ExampleTable[r].Active && set.ExampleTable[r].AttributeValues[s] == file[s]);
+            if (!shared) continue;
             const double ratio = LiteralGainRatio(set, s);
             if (ratio > 1e-12 && ratio > step.ratio) step = {s, ratio};
         }
@@ -184,7 +189,9 @@ TEST(DecisionTreeTest, GainRatioPrefersFewValuesWhereTheId3ScoreTiesToTheLowerSl
 
     // Two equal slots: the lower one is taken.
     Walks twins;
-    RunTree(twins, {{{1, 1}, "a"}, {{1, 1}, "a"}, {{2, 2}, "b"}}, file);
+    AttributeSlots twinFile{};
+    twinFile[1] = twinFile[2] = 1;
+    RunTree(twins, {{{1, 1}, "a"}, {{1, 1}, "a"}, {{2, 2}, "b"}}, twinFile);
     ASSERT_FALSE(twins.tree.Steps.empty());
     EXPECT_EQ(twins.tree.Steps[0].slot, 1);
 }
@@ -219,7 +226,7 @@ TEST(DecisionTreeTest, WalkStopsAtOneClassAndWhereNoSlotGains) {
 
 TEST(DecisionTreeTest, ExamplesWithoutAValueDoNotWeighInTheRatio) {
     AttributeSlots file{};
-    file[1] = 9;  // no example holds it: the walk ends after the first step
+    file[1] = 1;
     const std::vector<std::pair<std::vector<std::int32_t>, std::string>> valued = {
         {{1}, "a"}, {{1}, "a"}, {{2}, "b"}, {{2}, "a"}};
     auto withZeros = valued;
@@ -232,8 +239,23 @@ TEST(DecisionTreeTest, ExamplesWithoutAValueDoNotWeighInTheRatio) {
     EXPECT_EQ(zeros.tree.Steps[0].slot, 1);
     EXPECT_GT(plain.tree.Steps[0].ratio, 0);
     EXPECT_EQ(zeros.tree.Steps[0].ratio, plain.tree.Steps[0].ratio);
-    // A 0 agrees with the file's 9: the zeros' majority is the value.
+    // The zeros agree with the file's 1 and outnumber its "a"s.
     EXPECT_EQ(zeros.box.text, "c");
+}
+
+// A slot in which no example of the subset shares the file's value cannot
+// narrow the file's branch: the walk takes the best slot that can.
+TEST(DecisionTreeTest, ASlotWhoseValueForTheFileNoExampleHoldsIsPassedOver) {
+    // Slot 1 splits the classes perfectly, but the file's 7 is in no example;
+    // slot 2 splits them less well, with the file's value among them.
+    AttributeSlots file{};
+    file[1] = 7;
+    file[2] = 1;
+    Walks w;
+    RunTree(w, {{{1, 1}, "a"}, {{1, 1}, "a"}, {{2, 1}, "b"}, {{2, 2}, "b"}, {{2, 2}, "b"}}, file);
+    ASSERT_FALSE(w.tree.Steps.empty());
+    EXPECT_EQ(w.tree.Steps[0].slot, 2);
+    EXPECT_EQ(w.box.text, "a");
 }
 
 }  // namespace
