@@ -3,6 +3,7 @@
 // three ways into a store that holds examples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
