@@ -83,46 +83,46 @@ struct PeLayout {
     std::uint32_t resourceRva = 0, resourceOffset = 0;
 };
 
-inline std::string BuildPe(const PeSpec& spec, PeLayout* where = nullptr) {
+inline std::string BuildPe(const PeSpec& shape, PeLayout* where = nullptr) {
     constexpr std::uint32_t kFileAlign = 0x200, kSectionAlign = 0x1000, kHeaders = 0x400;
-    std::string b = MzHeader(spec.newHeader, spec.stub);
-    const std::uint32_t pe = spec.newHeader;
+    std::string b = MzHeader(shape.newHeader, shape.stub);
+    const std::uint32_t pe = shape.newHeader;
     PutText(b, pe, std::string("PE\0\0", 4));
     const std::uint32_t optional = pe + 24;
-    const std::uint32_t optionalSize = spec.pe64 ? 240 : 224;
-    const std::uint32_t directories = optional + (spec.pe64 ? 112 : 96);
+    const std::uint32_t optionalSize = shape.pe64 ? 240 : 224;
+    const std::uint32_t directories = optional + (shape.pe64 ? 112 : 96);
 
     // Sections: the caller's, then the ones the builder fills.
     struct Placed {
-        SectionSpec spec;
+        SectionSpec shape;
         std::string content;
         int directory = -1;
         std::uint32_t directorySize = 0;
     };
     std::vector<Placed> placed;
-    for (const auto& s : spec.sections) placed.push_back({s, std::string(s.rawSize, '\x90')});
+    for (const auto& s : shape.sections) placed.push_back({s, std::string(s.rawSize, '\x90')});
     const auto rvaOf = [&](std::size_t index) {
         return kSectionAlign * static_cast<std::uint32_t>(index + 1);
     };
-    if (!spec.imports.empty()) {
+    if (!shape.imports.empty()) {
         const std::uint32_t base = rvaOf(placed.size());
         std::string idata;
-        std::uint32_t names = 20 * static_cast<std::uint32_t>(spec.imports.size() + 1);
-        for (std::size_t i = 0; i < spec.imports.size(); ++i) {
+        std::uint32_t names = 20 * static_cast<std::uint32_t>(shape.imports.size() + 1);
+        for (std::size_t i = 0; i < shape.imports.size(); ++i) {
             Put32(idata, i * 20 + 12, base + names);
-            PutText(idata, names, spec.imports[i] + '\0');
-            names += static_cast<std::uint32_t>(spec.imports[i].size() + 1);
+            PutText(idata, names, shape.imports[i] + '\0');
+            names += static_cast<std::uint32_t>(shape.imports[i].size() + 1);
         }
         idata.resize(names, '\0');
         placed.push_back(
-            {{".idata", 0xC0000040, 0}, idata, 1, 20 * static_cast<std::uint32_t>(spec.imports.size() + 1)});
+            {{".idata", 0xC0000040, 0}, idata, 1, 20 * static_cast<std::uint32_t>(shape.imports.size() + 1)});
     }
-    if (spec.resources) {
+    if (shape.resources) {
         const std::uint32_t base = rvaOf(placed.size());
         std::string rsrc;
         // Root: one type (24 for the manifest, else 3, icons) -> name dir -> language dir -> data entry.
         Put16(rsrc, 14, 1);
-        Put32(rsrc, 16, spec.manifest.empty() ? 3 : 24);
+        Put32(rsrc, 16, shape.manifest.empty() ? 3 : 24);
         Put32(rsrc, 20, 0x80000000u | 0x18);
         Put16(rsrc, 0x18 + 14, 1);
         Put32(rsrc, 0x18 + 16, 1);
@@ -130,31 +130,31 @@ inline std::string BuildPe(const PeSpec& spec, PeLayout* where = nullptr) {
         Put16(rsrc, 0x30 + 14, 1);
         Put32(rsrc, 0x30 + 16, 0x409);
         Put32(rsrc, 0x30 + 20, 0x48);
-        const std::string data = spec.manifest.empty() ? std::string(16, 'i') : spec.manifest;
+        const std::string data = shape.manifest.empty() ? std::string(16, 'i') : shape.manifest;
         Put32(rsrc, 0x48, base + 0x58);
         Put32(rsrc, 0x48 + 4, static_cast<std::uint32_t>(data.size()));
         PutText(rsrc, 0x58, data);
         placed.push_back({{".rsrc", 0x40000040, 0}, rsrc, 2, static_cast<std::uint32_t>(rsrc.size())});
     }
-    if (spec.clrHeader) {
+    if (shape.clrHeader) {
         std::string clr(0x48, '\0');
         Put32(clr, 0, 0x48);
         placed.push_back({{".clr", 0x40000040, 0}, clr, 14, 0x48});
     }
 
     // Headers.
-    Put16(b, pe + 4, spec.machine);
+    Put16(b, pe + 4, shape.machine);
     Put16(b, pe + 6, static_cast<std::uint32_t>(placed.size()));
     Put16(b, pe + 20, optionalSize);
-    Put16(b, pe + 22, spec.characteristics);
-    Put16(b, optional, spec.pe64 ? 0x20B : 0x10B);
-    Put16(b, optional + 2, spec.linkerMajor);  // and minor version 0
-    Put32(b, optional + 16, spec.entryRva);
+    Put16(b, pe + 22, shape.characteristics);
+    Put16(b, optional, shape.pe64 ? 0x20B : 0x10B);
+    Put16(b, optional + 2, shape.linkerMajor);  // and minor version 0
+    Put32(b, optional + 16, shape.entryRva);
     Put32(b, optional + 32, kSectionAlign);
     Put32(b, optional + 36, kFileAlign);
     Put32(b, optional + 56, rvaOf(placed.size()));
     Put32(b, optional + 60, kHeaders);
-    Put16(b, optional + 68, spec.subsystem);
+    Put16(b, optional + 68, shape.subsystem);
     Put32(b, directories - 4, 16);
     const std::uint32_t table = optional + optionalSize;
     b.resize(std::max<std::size_t>(b.size(), kHeaders), '\0');
@@ -166,12 +166,12 @@ inline std::string BuildPe(const PeSpec& spec, PeLayout* where = nullptr) {
         const auto rawSize =
             static_cast<std::uint32_t>((p.content.size() + kFileAlign - 1) / kFileAlign * kFileAlign);
         const std::uint32_t entry = table + 40 * static_cast<std::uint32_t>(i);
-        PutText(b, entry, p.spec.name.substr(0, 8));
+        PutText(b, entry, p.shape.name.substr(0, 8));
         Put32(b, entry + 8, static_cast<std::uint32_t>(p.content.size()));
         Put32(b, entry + 12, rvaOf(i));
         Put32(b, entry + 16, rawSize);
         Put32(b, entry + 20, raw);
-        Put32(b, entry + 36, p.spec.characteristics);
+        Put32(b, entry + 36, p.shape.characteristics);
         PutText(b, raw, p.content);
         b.resize(raw + rawSize, '\0');
         if (p.directory >= 0) {
@@ -188,11 +188,11 @@ inline std::string BuildPe(const PeSpec& spec, PeLayout* where = nullptr) {
         }
         raw += rawSize;
     }
-    b.append(spec.overlay, '\x5A');
-    if (spec.certificate > 0) {
+    b.append(shape.overlay, '\x5A');
+    if (shape.certificate > 0) {
         Put32(b, directories + 8 * 4, static_cast<std::uint32_t>(b.size()));
-        Put32(b, directories + 8 * 4 + 4, spec.certificate);
-        b.append(spec.certificate, '\x30');
+        Put32(b, directories + 8 * 4 + 4, shape.certificate);
+        b.append(shape.certificate, '\x30');
     }
     if (where) *where = layout;
     return b;

@@ -51,12 +51,12 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
 }
 
 TEST(HeaderFactsTest, ConsoleX64ExeImportingMsvcrt) {
-    PeSpec spec;
-    spec.pe64 = true;
-    spec.machine = 0x8664;
-    spec.characteristics = 0x0022;
-    spec.imports = {"KERNEL32.dll", "msvcrt.dll"};
-    const Facts f = Read(BuildPe(spec));
+    PeSpec shape;
+    shape.pe64 = true;
+    shape.machine = 0x8664;
+    shape.characteristics = 0x0022;
+    shape.imports = {"KERNEL32.dll", "msvcrt.dll"};
+    const Facts f = Read(BuildPe(shape));
     EXPECT_EQ(f[kFormat], 6);
     EXPECT_EQ(f[kMachine], 2);
     EXPECT_EQ(f[kSubsystem], 3);
@@ -74,12 +74,12 @@ TEST(HeaderFactsTest, ConsoleX64ExeImportingMsvcrt) {
 }
 
 TEST(HeaderFactsTest, GuiPe32DllWithoutEntryPoint) {
-    PeSpec spec;
-    spec.subsystem = 2;
-    spec.characteristics = 0x2102;
-    spec.entryRva = 0;
-    spec.imports = {"USER32.dll", "GDI32.dll"};
-    const Facts f = Read(BuildPe(spec));
+    PeSpec shape;
+    shape.subsystem = 2;
+    shape.characteristics = 0x2102;
+    shape.entryRva = 0;
+    shape.imports = {"USER32.dll", "GDI32.dll"};
+    const Facts f = Read(BuildPe(shape));
     EXPECT_EQ(f[kFormat], 5);
     EXPECT_EQ(f[kMachine], 1);
     EXPECT_EQ(f[kSubsystem], 2);
@@ -89,21 +89,21 @@ TEST(HeaderFactsTest, GuiPe32DllWithoutEntryPoint) {
 }
 
 TEST(HeaderFactsTest, RuntimeImportsRankKernelThenDotNetThenVisualCThenMsvcrt) {
-    PeSpec spec;
-    spec.imports = {"msvcrt.dll", "ntoskrnl.exe", "mscoree.dll"};
-    EXPECT_EQ(Read(BuildPe(spec))[kImports], 3);
-    spec.imports = {"msvcrt.dll", "mscoree.dll", "vcruntime140.dll"};
-    EXPECT_EQ(Read(BuildPe(spec))[kImports], 2);
-    spec.imports = {"msvcrt.dll", "api-ms-win-crt-runtime-l1-1-0.dll"};
-    EXPECT_EQ(Read(BuildPe(spec))[kImports], 5);
-    spec.imports = {"kernel32.dll", "MSVCR100.dll"};
-    EXPECT_EQ(Read(BuildPe(spec))[kImports], 5);
+    PeSpec shape;
+    shape.imports = {"msvcrt.dll", "ntoskrnl.exe", "mscoree.dll"};
+    EXPECT_EQ(Read(BuildPe(shape))[kImports], 3);
+    shape.imports = {"msvcrt.dll", "mscoree.dll", "vcruntime140.dll"};
+    EXPECT_EQ(Read(BuildPe(shape))[kImports], 2);
+    shape.imports = {"msvcrt.dll", "api-ms-win-crt-runtime-l1-1-0.dll"};
+    EXPECT_EQ(Read(BuildPe(shape))[kImports], 5);
+    shape.imports = {"kernel32.dll", "MSVCR100.dll"};
+    EXPECT_EQ(Read(BuildPe(shape))[kImports], 5);
     // msvcrt.dll shares its first letters with the Visual C++ runtimes
     // (msvcr100.dll) but is the system's C library.
-    spec.imports = {"kernel32.dll", "MSVCRT.DLL"};
-    EXPECT_EQ(Read(BuildPe(spec))[kImports], 4);
-    spec.imports = {};
-    EXPECT_EQ(Read(BuildPe(spec))[kImports], 1);
+    shape.imports = {"kernel32.dll", "MSVCRT.DLL"};
+    EXPECT_EQ(Read(BuildPe(shape))[kImports], 4);
+    shape.imports = {};
+    EXPECT_EQ(Read(BuildPe(shape))[kImports], 1);
 }
 
 TEST(HeaderFactsTest, DotNetImageAndNativeDriver) {
@@ -126,69 +126,69 @@ TEST(HeaderFactsTest, DotNetImageAndNativeDriver) {
 }
 
 TEST(HeaderFactsTest, SignedInstallerWithBigOverlayAskingForElevation) {
-    PeSpec spec;
-    spec.subsystem = 2;
-    spec.resources = true;
-    spec.manifest = R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)";
-    spec.overlay = 2 << 20;
-    spec.certificate = 6000;
-    const Facts f = Read(BuildPe(spec));
+    PeSpec shape;
+    shape.subsystem = 2;
+    shape.resources = true;
+    shape.manifest = R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)";
+    shape.overlay = 2 << 20;
+    shape.certificate = 6000;
+    const Facts f = Read(BuildPe(shape));
     EXPECT_EQ(f[kOverlay], 5);
     EXPECT_EQ(f[kManifest], 4);
     EXPECT_EQ(f[kSigned], kYesCode);
 }
 
 TEST(HeaderFactsTest, CertificateAfterTheImageIsNoOverlay) {
-    PeSpec spec;
-    spec.certificate = 100 * 1024;
-    EXPECT_EQ(Read(BuildPe(spec))[kOverlay], 1);
-    spec.overlay = 100;
-    EXPECT_EQ(Read(BuildPe(spec))[kOverlay], 2);
+    PeSpec shape;
+    shape.certificate = 100 * 1024;
+    EXPECT_EQ(Read(BuildPe(shape))[kOverlay], 1);
+    shape.overlay = 100;
+    EXPECT_EQ(Read(BuildPe(shape))[kOverlay], 2);
 }
 
 TEST(HeaderFactsTest, ManifestsAndResourcesWithoutOne) {
-    PeSpec spec;
-    spec.resources = true;
-    EXPECT_EQ(Read(BuildPe(spec))[kManifest], 2);
-    spec.manifest = R"(<requestedExecutionLevel level="asInvoker"/>)";
-    EXPECT_EQ(Read(BuildPe(spec))[kManifest], 3);
-    spec.manifest = R"(<requestedExecutionLevel level="highestAvailable"/>)";
-    EXPECT_EQ(Read(BuildPe(spec))[kManifest], 4);
+    PeSpec shape;
+    shape.resources = true;
+    EXPECT_EQ(Read(BuildPe(shape))[kManifest], 2);
+    shape.manifest = R"(<requestedExecutionLevel level="asInvoker"/>)";
+    EXPECT_EQ(Read(BuildPe(shape))[kManifest], 3);
+    shape.manifest = R"(<requestedExecutionLevel level="highestAvailable"/>)";
+    EXPECT_EQ(Read(BuildPe(shape))[kManifest], 4);
 }
 
 TEST(HeaderFactsTest, PackerSectionsAndWritableOrStrayEntryPoints) {
-    PeSpec spec;
-    spec.sections = {{"UPX0", 0xE0000080, 0}, {"UPX1", 0xE0000040, 0x400}};
-    EXPECT_EQ(Read(BuildPe(spec))[kPacker], 1);
-    spec.sections = {{".text", 0xE0000020, 0x200}};  // writable code
-    EXPECT_EQ(Read(BuildPe(spec))[kPacker], 2);
-    spec.sections = {SectionSpec{}};
-    spec.entryRva = 0x50000;  // past every section
-    EXPECT_EQ(Read(BuildPe(spec))[kPacker], 2);
+    PeSpec shape;
+    shape.sections = {{"UPX0", 0xE0000080, 0}, {"UPX1", 0xE0000040, 0x400}};
+    EXPECT_EQ(Read(BuildPe(shape))[kPacker], 1);
+    shape.sections = {{".text", 0xE0000020, 0x200}};  // writable code
+    EXPECT_EQ(Read(BuildPe(shape))[kPacker], 2);
+    shape.sections = {SectionSpec{}};
+    shape.entryRva = 0x50000;  // past every section
+    EXPECT_EQ(Read(BuildPe(shape))[kPacker], 2);
 }
 
 TEST(HeaderFactsTest, SectionCountIsCappedAndLinkerVersionKept) {
-    PeSpec spec;
-    spec.sections.assign(40, SectionSpec{});
-    spec.linkerMajor = 255;
-    const Facts f = Read(BuildPe(spec));
+    PeSpec shape;
+    shape.sections.assign(40, SectionSpec{});
+    shape.linkerMajor = 255;
+    const Facts f = Read(BuildPe(shape));
     EXPECT_EQ(f[kSections], 33);
     EXPECT_EQ(f[kLinker], 255);
 }
 
 TEST(HeaderFactsTest, DosStubs) {
-    PeSpec spec;
-    spec.stub = "Wine builtin DLL";
-    EXPECT_EQ(Read(BuildPe(spec))[kStub], 2);
-    spec.stub = "Wine placeholder DLL This program cannot be run in DOS mode";
-    EXPECT_EQ(Read(BuildPe(spec))[kStub], 2);
-    spec.stub = "This program must be run under Win32\r\n$";
-    EXPECT_EQ(Read(BuildPe(spec))[kStub], 1);
-    spec.stub = "Hello from a stub";
-    EXPECT_EQ(Read(BuildPe(spec))[kStub], 3);
-    spec.stub = "";
-    spec.newHeader = 0x40;
-    const Facts f = Read(BuildPe(spec));
+    PeSpec shape;
+    shape.stub = "Wine builtin DLL";
+    EXPECT_EQ(Read(BuildPe(shape))[kStub], 2);
+    shape.stub = "Wine placeholder DLL This program cannot be run in DOS mode";
+    EXPECT_EQ(Read(BuildPe(shape))[kStub], 2);
+    shape.stub = "This program must be run under Win32\r\n$";
+    EXPECT_EQ(Read(BuildPe(shape))[kStub], 1);
+    shape.stub = "Hello from a stub";
+    EXPECT_EQ(Read(BuildPe(shape))[kStub], 3);
+    shape.stub = "";
+    shape.newHeader = 0x40;
+    const Facts f = Read(BuildPe(shape));
     EXPECT_EQ(f[kStub], 4);
     EXPECT_EQ(f[kFormat], 5);
 }
@@ -272,10 +272,10 @@ TEST(HeaderFactsTest, NewHeaderPointerPastTheEndIsPlainDos) {
 }
 
 TEST(HeaderFactsTest, CutOffHeadersAndSectionTable) {
-    PeSpec spec;
-    spec.imports = {"msvcrt.dll"};
+    PeSpec shape;
+    shape.imports = {"msvcrt.dll"};
     test::PeLayout where;
-    const std::string whole = BuildPe(spec, &where);
+    const std::string whole = BuildPe(shape, &where);
     // Cut in the optional header: the format stands, the rest cannot be read.
     const Facts optional = Read(whole.substr(0, where.optionalHeader + 40));
     EXPECT_EQ(optional[kFormat], 5);
@@ -300,27 +300,27 @@ TEST(HeaderFactsTest, CutOffHeadersAndSectionTable) {
 }
 
 TEST(HeaderFactsTest, ImportPointersOutsideTheImage) {
-    PeSpec spec;
-    spec.imports = {"msvcrt.dll"};
+    PeSpec shape;
+    shape.imports = {"msvcrt.dll"};
     test::PeLayout where;
-    std::string b = BuildPe(spec, &where);
+    std::string b = BuildPe(shape, &where);
     test::Put32(b, where.importOffset + 12, 0x7FFFFFF0);  // the name
     EXPECT_EQ(Read(b)[kImports], 6);
     const std::uint32_t directory = where.optionalHeader + 96 + 8;
     test::Put32(b, directory, 0xFFFFFFF0);  // the directory itself
     EXPECT_EQ(Read(b)[kImports], 1);
     // A directory without its terminating descriptor, running to the end of the section.
-    b = BuildPe(spec, &where);
+    b = BuildPe(shape, &where);
     b.replace(where.importOffset + 20, 0x200 - 20, std::string(0x200 - 20, '\x11'));
     EXPECT_EQ(Read(b)[kImports], 6);
 }
 
 TEST(HeaderFactsTest, ResourceDirectoriesThatLoopOrPointAway) {
-    PeSpec spec;
-    spec.resources = true;
-    spec.manifest = "<assembly/>";
+    PeSpec shape;
+    shape.resources = true;
+    shape.manifest = "<assembly/>";
     test::PeLayout where;
-    const std::string good = BuildPe(spec, &where);
+    const std::string good = BuildPe(shape, &where);
     ASSERT_EQ(Read(good)[kManifest], 3);
 
     std::string loop = good;  // the type entry's subdirectory is the root itself
@@ -343,10 +343,10 @@ TEST(HeaderFactsTest, ResourceDirectoriesThatLoopOrPointAway) {
 }
 
 TEST(HeaderFactsTest, CertificateTablePastTheEndIsNoSignature) {
-    PeSpec spec;
-    spec.certificate = 64;
+    PeSpec shape;
+    shape.certificate = 64;
     test::PeLayout where;
-    std::string b = BuildPe(spec, &where);
+    std::string b = BuildPe(shape, &where);
     test::Put32(b, where.optionalHeader + 96 + 4 * 8 + 4, 0xFFFFFFFFu);
     const Facts f = Read(b);
     EXPECT_EQ(f[kSigned], kNoCode);
