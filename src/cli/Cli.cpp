@@ -16,10 +16,11 @@ namespace {
 // Every command, in the order --help lists them.
 StoreCommands MakeCommands(CLI::App& app) {
     StoreCommands commands;
-    for (auto make : {MakeDumpCommand, MakeSequencesCommand, MakeAttributesCommand, MakeClassifyCommand,
-                      MakeRememberCommand, MakeTargetsCommand, MakeHeaderAttributesCommand,
-                      MakeLanguageCommand, MakeEvaluateCommand, MakeRankCommand, MakeExplainCommand,
-                      MakeExportCommand, MakeImportCommand, MakeLoadCommand, MakeBackupCommand})
+    for (auto make :
+         {MakeDumpCommand, MakeSequencesCommand, MakeAttributesCommand, MakeClassifyCommand,
+          MakeRememberCommand, MakeTargetsCommand, MakeHeaderAttributesCommand, MakeLanguageCommand,
+          MakeEvaluateCommand, MakeRankCommand, MakeExplainCommand, MakeReviewCommand, MakeExportCommand,
+          MakeImportCommand, MakeLoadCommand, MakeBackupCommand})
         commands.push_back(make(app));
     return commands;
 }

@@ -98,6 +98,7 @@ class RememberCommand : public StoreCommand {
                     const std::vector<RememberedValue>& values, std::ostream& out, std::ostream& err) {
         const std::string& file = batch_.inputs.paths.front();
         FileExaminer examiner;
+        examiner.TakeFingerprints(true);
         if (const Status s = ExamineInput(examiner, file, tables); !s) {
             err << "morvel-cli: " << file << ": " << s.message() << "; nothing was stored\n";
             return 1;
@@ -105,7 +106,7 @@ class RememberCommand : public StoreCommand {
         ExampleStore store(registry);
         std::int32_t number = 0;
         if (Status s = store.Remember(tables, examiner.AttributeVector(), examiner.AttributesFresh(), values,
-                                      &number);
+                                      &number, examiner.Fingerprint());
             !s)
             return Report(err, s);
         done_ = "stored " + file + " as example " + std::to_string(number);
@@ -123,6 +124,7 @@ class RememberCommand : public StoreCommand {
         const auto matcher = std::make_shared<const SequenceMatcher>(SequenceList(tables));
         std::vector<std::unique_ptr<FileExaminer>> examiners(BatchWorkers(batch_));
         std::vector<AttributeSlots> vectors(files.size());
+        std::vector<std::string> fingerprints(files.size());
         std::vector<char> examined(files.size(), 0);
         std::atomic<bool> stopped = false;
         const int status = RunBatch(batch_, files, out, err, [&](std::size_t i, unsigned worker) {
@@ -132,6 +134,7 @@ class RememberCommand : public StoreCommand {
             if (!examiner) {
                 examiner = std::make_unique<FileExaminer>();
                 examiner->UseMatcher(matcher);
+                examiner->TakeFingerprints(true);
             }
             if (const Status s = ExamineInput(*examiner, files[i], tables); !s) {
                 result.error = "morvel-cli: " + files[i] + ": " + s.message() +
@@ -140,6 +143,7 @@ class RememberCommand : public StoreCommand {
                 return result;
             }
             vectors[i] = examiner->AttributeVector();
+            fingerprints[i] = examiner->Fingerprint();
             examined[i] = 1;
             return result;
         });
@@ -149,12 +153,14 @@ class RememberCommand : public StoreCommand {
         const std::int32_t slots = std::clamp(ExampleSlotCount(tables), 0, ConfigTables::kMaxAttributes);
         for (std::int32_t s = 1; s <= slots; ++s) batch.numberNames.push_back(tables.AttributeNames[s]);
         for (const auto& v : values) batch.textNames.push_back(std::string(kTargetPrefix) + v.Id);
+        batch.textNames.emplace_back(kFingerprintValue);
         std::vector<std::size_t> stored;
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (!examined[i]) continue;
             stored.push_back(i);
             batch.numbers.insert(batch.numbers.end(), vectors[i].begin() + 1, vectors[i].begin() + 1 + slots);
             for (const auto& v : values) batch.texts.push_back(v.Text);
+            batch.texts.push_back(fingerprints[i]);
             ++batch.rows;
         }
         ExampleStore store(registry);

@@ -23,6 +23,8 @@ void Front(QWidget& window) {
 ProgramWindows::ProgramWindows(Registry& registry, ConfigTables& tables, FileExaminer& examiner,
                                ExampleStore& examples)
     : registry_(registry), tables_(tables), examiner_(examiner), examples_(examples) {
+    // Remember stores the file's digest, by which a review of a folder knows it taught.
+    examiner_.TakeFingerprints(true);
     // The event loops (the main one, and a modal window's, also one opened
     // while a classification run yields) block only between pieces of work.
     // Release keeps a write group or read snapshot that is under way.

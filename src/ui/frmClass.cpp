@@ -94,6 +94,7 @@ frmClass::frmClass(Registry& registry, const ConfigTables& tables, FileExaminer&
       examples_(examples),
       tables_(tables),
       vector_(examiner.AttributeVector()),
+      fingerprint_(examiner.Fingerprint()),
       fresh_(examiner.AttributesFresh()),
       generation_(examiner.Generation()) {
     setObjectName("frmClass");
@@ -305,7 +306,7 @@ void frmClass::Command3_Click() {
         }
         values.push_back({rowTargets_[k].Id, text.toStdString()});
     }
-    const Status stored = examples_.Remember(tables_, vector_, fresh_, values);
+    const Status stored = examples_.Remember(tables_, vector_, fresh_, values, nullptr, fingerprint_);
     if (!stored) {
         toolkit::ShowMessage(this,
                              Text(registry_, msg::kNotRemembered) + "\n\n" + ReasonText(registry_, stored));

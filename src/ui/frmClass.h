@@ -27,6 +27,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/attributes/FileExaminer.h"
@@ -88,6 +89,7 @@ class frmClass : public QDialog {
     // What the window classifies and remembers, as it was when it opened.
     const ConfigTables tables_;
     const AttributeSlots vector_;
+    const std::string fingerprint_;
     const bool fresh_;
     const std::uint64_t generation_;
 

@@ -42,7 +42,11 @@ TEST_F(ExchangeCliTest, ExportThenImportIntoAFreshStoreGivesTheSameExamples) {
     const std::string csv = out.str();
     ASSERT_EQ(Run({"export", "--format", "arff"}), 0);
     const std::string arff = out.str();
-    const std::string examples = Dump();
+    // The exports carry no file digests: the imported examples hold none.
+    std::string examples;
+    std::istringstream dumped(Dump());
+    for (std::string line; std::getline(dumped, line);)
+        if (!line.starts_with("\"Fingerprint\"=")) examples += line + "\n";
 
     test::TempDir other;
     auto runOther = [&](std::vector<std::string> args, const std::string& input = "") {

@@ -68,7 +68,13 @@ class StoreUnderStressTest : public ::testing::Test {
         for (std::int32_t n = 1; n <= count; ++n) {
             const std::string key = kExamples + "\\Example" + std::to_string(n);
             const auto values = test::ValuesOf(registry, key);
-            EXPECT_EQ(values.size(), slots.size() + 2) << "example " << n << " is not complete";
+            // The slots, two targets and, unless imported from CSV, the file's digest.
+            std::string digest;
+            const bool digested = registry.GetKeyText(key, "Fingerprint", digest).ok();
+            EXPECT_EQ(values.size(), slots.size() + 2 + digested) << "example " << n << " is not complete";
+            if (digested) {
+                EXPECT_EQ(digest.size(), 64u) << n;
+            }
             for (const auto& [name, value] : slots)
                 EXPECT_EQ(test::Number(registry, key, name), value) << n << name;
             std::string kind, w;

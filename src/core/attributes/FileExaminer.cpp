@@ -199,12 +199,37 @@ Status FileExaminer::ComputeFileAttributes(const std::string& path, const Config
     for (std::size_t k = 0; k < found_.size(); ++k)
         v[SequenceSlot(static_cast<std::int32_t>(k) + 1)] = found_[k] ? kYes : kNo;
 
+    std::string fingerprint;
+    if (fingerprints_) fingerprint = DigestOf(fd, size, headBytes == size ? window : nullptr);
+
     vector_ = v;
+    fingerprint_ = std::move(fingerprint);
     cappedFileSize_ = cappedSize;
     windowLength_ = windowLength;
     fresh_ = true;
     ++generation_;
     return Status::Ok();
+}
+
+// The digest of the file's size bytes: from whole when the window holds them
+// all, else read in chunks. Empty when the file ends early or a read fails.
+std::string FileExaminer::DigestOf(int fd, std::uint64_t size, const std::uint8_t* whole) {
+    if (!sha_) sha_ = std::make_unique<Sha256>();
+    sha_->Reset();
+    if (whole) {
+        sha_->Update(whole, static_cast<std::size_t>(size));
+        return sha_->HexDigest();
+    }
+    constexpr std::size_t kChunk = 1 << 20;
+    chunk_.resize(kChunk);
+    for (std::uint64_t offset = 0; offset < size;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, size - offset));
+        const std::size_t got = ReadFully(fd, chunk_.data(), want, offset);
+        if (got != want) return {};
+        sha_->Update(chunk_.data(), got);
+        offset += got;
+    }
+    return sha_->HexDigest();
 }
 
 }  // namespace morvel

@@ -16,6 +16,7 @@
 #include "core/attributes/AttributeSlots.h"
 #include "core/attributes/SequenceSearch.h"
 #include "core/config/ConfigTables.h"
+#include "core/platform/Sha256.h"
 #include "core/platform/Status.h"
 
 namespace morvel {
@@ -43,6 +44,15 @@ class FileExaminer {
     // table; lets batch workers share one compiled matcher.
     void UseMatcher(std::shared_ptr<const SequenceMatcher> matcher) { matcher_ = std::move(matcher); }
 
+    // From now on each examination also takes the SHA-256 digest of the
+    // whole file (which reads a file over 1 MiB to its end), off by default.
+    // It is read through the descriptor the vector was read through, so
+    // both describe the same file.
+    void TakeFingerprints(bool on) { fingerprints_ = on; }
+    // The last file's digest as 64 hex digits; empty when fingerprints are
+    // off or the file could not be read to its end.
+    const std::string& Fingerprint() const { return fingerprint_; }
+
     // The last file examined successfully. Slots 1..16 are the general
     // attributes, 16 + k the sequence k; 0 means not available.
     const AttributeSlots& AttributeVector() const { return vector_; }
@@ -66,6 +76,7 @@ class FileExaminer {
 
   private:
     const SequenceMatcher& MatcherFor(const ConfigTables& tables);
+    std::string DigestOf(int fd, std::uint64_t size, const std::uint8_t* whole);
 
     std::vector<std::uint8_t> content_;
     std::vector<std::uint8_t> lowered_;
@@ -75,6 +86,10 @@ class FileExaminer {
     AttributeSlots vector_{};
     std::int32_t cappedFileSize_ = 0;
     std::int32_t windowLength_ = 0;
+    bool fingerprints_ = false;
+    std::string fingerprint_;
+    std::unique_ptr<Sha256> sha_;
+    std::vector<std::uint8_t> chunk_;
     bool fresh_ = false;
     std::uint64_t generation_ = 0;
 };

@@ -28,6 +28,7 @@ class ClassifierTrace {
         std::string majority;
         std::int32_t slot = 0;
         double gain = 0;
+        std::int32_t majorityCount = 0;  // records of the majority class in the subset
     };
     virtual void Id3Walk(const Id3Step& /*step*/) {}
 
@@ -42,6 +43,7 @@ class ClassifierTrace {
         std::string majority;
         std::int32_t slot = 0;
         double ratio = 0;
+        std::int32_t majorityCount = 0;  // records of the majority class in the subset
     };
     virtual void TreeWalk(const TreeStep& /*step*/) {}
 

@@ -160,7 +160,7 @@ bool DecisionTreeClassifier::Run(TrainingSet& classes, const AttributeSlots& vec
         Steps.push_back(step);
         if (trace)
             trace->TreeWalk({static_cast<std::int32_t>(active_.size()), classes.ClassCount(), majority,
-                             step.slot, step.ratio});
+                             step.slot, step.ratio, classes.ClassTable()[1].Frequency});
         if (step.slot == 0) break;
         Narrow(classes, step.slot, vector[step.slot]);
         available_[step.slot] = false;

@@ -142,8 +142,8 @@ bool Id3Classifier::Run(TrainingSet& classes, const AttributeSlots& vector, std:
         }
         Steps.push_back({best, bestGain});
         if (trace)
-            trace->Id3Walk(
-                {static_cast<std::int32_t>(active_.size()), classes.ClassCount(), majority, best, bestGain});
+            trace->Id3Walk({static_cast<std::int32_t>(active_.size()), classes.ClassCount(), majority, best,
+                            bestGain, classes.ClassTable()[1].Frequency});
         if (best == 0) break;
 
         const std::uint8_t f = vector[best];

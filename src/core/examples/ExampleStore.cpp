@@ -227,7 +227,8 @@ Status ExampleStore::Append(const ExampleBatch& examples, std::int32_t* first) {
 }
 
 Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& vector, bool fresh,
-                              const std::vector<RememberedValue>& values, std::int32_t* number) {
+                              const std::vector<RememberedValue>& values, std::int32_t* number,
+                              std::string_view fingerprint) {
     ExampleBatch example;
     example.rows = 1;
     // Header slots too, whatever the setting: turning it on later finds them.
@@ -241,6 +242,10 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
             return s.Prefixed("nothing was stored: ");
         example.textNames.push_back(std::string(kTargetPrefix) + v.Id);
         example.texts.push_back(v.Text);
+    }
+    if (!fingerprint.empty()) {
+        example.textNames.emplace_back(kFingerprintValue);
+        example.texts.emplace_back(fingerprint);
     }
 
     Registry::WriteGroup group(registry_);
@@ -271,6 +276,25 @@ Status ExampleStore::Remember(const ConfigTables& tables, const AttributeSlots& 
     lastRemembered_ = target;
     if (number) *number = target;
     return Status::Ok();
+}
+
+Status ExampleStore::ReadFingerprints(const Registry& registry,
+                                      std::unordered_map<std::string, std::int32_t>& fingerprints) {
+    fingerprints.clear();
+    const std::string path = ExamplesKeyPath();
+    Registry::ReadSnapshot snapshot(registry);
+    std::int32_t stored = 0;
+    if (Status s = registry.GetKeyNumber(path, kCountValue, stored); !s) return s;
+    const std::string name = codepage::LoweredAnsi(kFingerprintValue);
+    std::string text;
+    return registry.ForEachSubkeyValue(path, [&](const Registry::StreamedValue& value) {
+        if (value.lname != name || !Registry::TextOf(value.type, value.data, text)) return;
+        const std::int64_t number = ExampleNumberOf(value.subkeyLname);
+        if (number < 1 || number > stored) return;
+        const auto n = static_cast<std::int32_t>(number);
+        const auto [it, added] = fingerprints.emplace(text, n);
+        if (!added && n < it->second) it->second = n;
+    });
 }
 
 }  // namespace morvel

@@ -177,8 +177,16 @@ class ExampleStore {
     // once more). "Count" is never lowered. On success *number (when given)
     // is the example's number; on failure nothing is stored and the result
     // names the target whose value was refused, or the store's failure.
+    // fingerprint, when not empty, is stored as the example's file digest.
     Status Remember(const ConfigTables& tables, const AttributeSlots& vector, bool fresh,
-                    const std::vector<RememberedValue>& values, std::int32_t* number = nullptr);
+                    const std::vector<RememberedValue>& values, std::int32_t* number = nullptr,
+                    std::string_view fingerprint = {});
+
+    // The file digests the examples 1..Count hold, each with the lowest
+    // number of an example holding it, in one read. Examples stored without
+    // one (by an earlier version, an import or a hand) have none.
+    static Status ReadFingerprints(const Registry& registry,
+                                   std::unordered_map<std::string, std::int32_t>& fingerprints);
 
   private:
     Registry& registry_;

@@ -49,5 +49,8 @@ inline constexpr std::string_view kStandardPrefix = "Standard";
 inline constexpr std::string_view kContainPrefix = "Contain";
 inline constexpr std::string_view kHeaderPrefix = "Header";
 inline constexpr std::string_view kTargetPrefix = "Target";
+// The SHA-256 digest of the example's file, 64 hex digits (a text), when
+// the program that stored it took one.
+inline constexpr std::string_view kFingerprintValue = "Fingerprint";
 
 }  // namespace morvel

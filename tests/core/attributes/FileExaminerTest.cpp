@@ -358,3 +358,33 @@ TEST_F(FileExaminerTest, TheTypeIsReadOnNtOnly) {
 
 }  // namespace
 }  // namespace morvel
+
+namespace morvel {
+namespace {
+
+// The digest is SHA-256 of the whole file, whether the window holds all of
+// it or not; off, the examiner takes none.
+TEST_F(FileExaminerTest, TheFingerprintIsTheDigestOfTheWholeFile) {
+    const std::string small = File("abc.exe", "abc");
+    Examine(small);
+    EXPECT_EQ(examiner.Fingerprint(), "");
+    examiner.TakeFingerprints(true);
+    Examine(small);
+    // The digest of "abc" that the SHA-256 standard gives as its first example.
+    EXPECT_EQ(examiner.Fingerprint(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+
+    std::string bytes(3 * FileExaminer::kWindowSize + 17, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4096);
+    Sha256 whole;
+    whole.Update(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const std::string digest = whole.HexDigest();
+    ASSERT_EQ(digest.size(), 64u);
+    Examine(File("large.exe", bytes));
+    EXPECT_EQ(examiner.Fingerprint(), digest);
+    bytes[2 * FileExaminer::kWindowSize] ^= 1;  // a change outside the examined window changes the digest
+    Examine(File("large.exe", bytes));
+    EXPECT_NE(examiner.Fingerprint(), digest);
+}
+
+}  // namespace
+}  // namespace morvel
