@@ -105,6 +105,31 @@ inline constexpr Message kLanguageDefaultValue{"MsgLanguageDefaultValue",
                                                "значение ключа по умолчанию не используется"};
 inline constexpr Message kLanguageNotText{"MsgLanguageNotText", "берутся только текстовые значения"};
 inline constexpr Message kLanguageTooLong{"MsgLanguageTooLong", "значение «%1» длиннее, чем может храниться"};
+// The review window: its captions, columns and status lines (%1 files listed,
+// %2 taught already, %3 not readable, %4 in the folder; of kReviewProgress
+// %1 examined of %2).
+inline constexpr Message kReviewTitle{"MsgReviewTitle", "Что изучить первым"};
+inline constexpr Message kReviewFolder{"MsgReviewFolder", "&Папка:"};
+inline constexpr Message kReviewChoose{"MsgReviewChoose", "Выбрать..."};
+inline constexpr Message kReviewChooseTitle{"MsgReviewChooseTitle", "Папка для обзора"};
+inline constexpr Message kReviewTarget{"MsgReviewTarget", "&Целевой атрибут:"};
+inline constexpr Message kReviewStart{"MsgReviewStart", "Обзор"};
+inline constexpr Message kReviewStop{"MsgReviewStop", "Стоп"};
+inline constexpr Message kReviewClose{"MsgReviewClose", "Закрыть"};
+inline constexpr Message kReviewFile{"MsgReviewFile", "Файл"};
+inline constexpr Message kReviewValue{"MsgReviewValue", "Значение"};
+inline constexpr Message kReviewCertainty{"MsgReviewCertainty", "Уверенность"};
+inline constexpr Message kReviewNovelty{"MsgReviewNovelty", "Новизна"};
+inline constexpr Message kReviewWorth{"MsgReviewWorth", "Польза"};
+inline constexpr Message kReviewNoExamples{"MsgReviewNoExamples", "(нет примеров)"};
+inline constexpr Message kReviewNoTargets{"MsgReviewNoTargets",
+                                          "Целевых атрибутов нет: добавьте их в меню «Настройки»."};
+inline constexpr Message kReviewProgress{"MsgReviewProgress", "Просмотрено файлов: %1 из %2"};
+inline constexpr Message kReviewDone{
+    "MsgReviewDone", "Файлов в списке: %1; уже изучено: %2; не прочитано: %3 (всего в папке %4)."};
+inline constexpr Message kReviewStopped{
+    "MsgReviewStopped",
+    "Обзор остановлен. Файлов в списке: %1; уже изучено: %2; не прочитано: %3 (всего в папке %4)."};
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
 inline constexpr Message kAll[] = {kSequencesNotSaved,   kTargetsNotSaved,
@@ -124,7 +149,16 @@ inline constexpr Message kAll[] = {kSequencesNotSaved,   kTargetsNotSaved,
                                    kLanguageNotLanguage, kLanguageLine,
                                    kLanguageOtherKey,    kLanguageDeletion,
                                    kLanguageMalformed,   kLanguageDefaultValue,
-                                   kLanguageNotText,     kLanguageTooLong};
+                                   kLanguageNotText,     kLanguageTooLong,
+                                   kReviewTitle,         kReviewFolder,
+                                   kReviewChoose,        kReviewChooseTitle,
+                                   kReviewTarget,        kReviewStart,
+                                   kReviewStop,          kReviewClose,
+                                   kReviewFile,          kReviewValue,
+                                   kReviewCertainty,     kReviewNovelty,
+                                   kReviewWorth,         kReviewNoExamples,
+                                   kReviewNoTargets,     kReviewProgress,
+                                   kReviewDone,          kReviewStopped};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has

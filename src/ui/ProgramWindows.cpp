@@ -6,6 +6,7 @@
 #include "ui/frmAdvAttr.h"
 #include "ui/frmAttributes.h"
 #include "ui/frmClass.h"
+#include "ui/frmReview.h"
 #include "ui/frmTargetAttr.h"
 #include "ui/frmTest.h"
 
@@ -49,6 +50,8 @@ frmAttributes* ProgramWindows::Attributes() const {
     return attributes_ && !attributes_->Unloaded() ? attributes_.data() : nullptr;
 }
 
+frmReview* ProgramWindows::Review() const { return review_.data(); }
+
 frmClass* ProgramWindows::Classification() const {
     return classification_ && !classification_->Unloaded() ? classification_.data() : nullptr;
 }
@@ -78,8 +81,19 @@ void ProgramWindows::RefreshAttributes() {
 }
 
 void ProgramWindows::ShowClassification() {
-    if (!Classification()) classification_ = new frmClass(registry_, tables_, examiner_, examples_);
+    if (!Classification()) {
+        classification_ = new frmClass(registry_, tables_, examiner_, examples_);
+        QObject::connect(classification_, &frmClass::Remembered, [this] {
+            if (frmReview* review = Review()) review->Rank();
+        });
+    }
     Front(*classification_);
+}
+
+frmReview* ProgramWindows::ShowReview(QWidget* owner) {
+    if (!Review()) review_ = new frmReview(registry_, tables_, owner);
+    Front(*review_);
+    return review_;
 }
 
 void ProgramWindows::ShowTest() {

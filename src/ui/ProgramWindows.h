@@ -33,6 +33,7 @@ class frmAbout;
 class frmAdvAttr;
 class frmAttributes;
 class frmClass;
+class frmReview;
 class frmTargetAttr;
 class frmTest;
 
@@ -57,6 +58,10 @@ class ProgramWindows {
     // Opens the classification window, which then runs; while it is open,
     // only brings it to the front.
     virtual void ShowClassification();
+    // Shows the review window over owner, loading it first when it is not
+    // loaded; after each Remember of the classification window it ranks its
+    // folder again. Returns the window (null when there is none to show).
+    virtual frmReview* ShowReview(QWidget* owner);
     // Shows the test window, which examines with an examiner of its own.
     virtual void ShowTest();
     // The search-sequence editor, modal over owner. True when OK stored a
@@ -72,6 +77,7 @@ class ProgramWindows {
     // The windows while they are loaded, else null.
     frmAttributes* Attributes() const;
     frmClass* Classification() const;
+    frmReview* Review() const;
     frmTest* Test() const;
     frmAdvAttr* AdvAttr() const;
     frmTargetAttr* TargetAttr() const;
@@ -87,6 +93,7 @@ class ProgramWindows {
     ExampleStore& examples_;
     QPointer<frmAttributes> attributes_;
     QPointer<frmClass> classification_;
+    QPointer<frmReview> review_;
     QPointer<frmTest> test_;
     QPointer<frmAdvAttr> advAttr_;
     QPointer<frmTargetAttr> targetAttr_;

@@ -313,6 +313,7 @@ void frmClass::Command3_Click() {
         return;
     }
     examiner_.MarkRemembered(generation_);
+    emit Remembered();
     close();
 }
 

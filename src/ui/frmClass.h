@@ -70,6 +70,10 @@ class frmClass : public QDialog {
     // Cancel: closes the window; nothing is stored.
     void Command4_Click();
 
+  signals:
+    // Remember stored the file as an example.
+    void Remembered();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -17,6 +17,7 @@
 #include "ui/Captions.h"
 #include "ui/InterfaceLanguage.h"
 #include "ui/Messages.h"
+#include "ui/frmReview.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -85,6 +86,8 @@ void frmMain::BuildMenus() {
 
     submenu(mnFile, "mnFile", "Файл");
     item(mnFile, mnOpen, "mnOpen", "Открыть", &frmMain::mnOpen_Click);
+    item(mnFile, mnReview, "mnReview", "Обзор папки...", &frmMain::mnReview_Click);
+    mnReview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     separator(mnFile, mn1, "mn1");
     item(mnFile, mnFileAttr, "mnFileAttr", "Атрибуты", &frmMain::mnFileAttr_Click);
     item(mnFile, mnFileClass, "mnFileClass", "Классификация", &frmMain::mnFileClass_Click);
@@ -159,9 +162,9 @@ void frmMain::UpdateInterface() {
     // The key is made for the texts a language brings; a store that cannot
     // be written keeps the captions it has.
     static_cast<void>(registry_.OpenKey(InterfaceKeyPath()));
-    for (QObject* menu : std::initializer_list<QObject*>{mnFile, mnOpen, mnClose, mnAbout, mnTarget,
-                                                         mnAdvanced, mnHeader, mnSysInfo, mnInfo, mnSettings,
-                                                         mnInterface, mnFileAttr, mnFileClass, mnFileRun})
+    for (QObject* menu : std::initializer_list<QObject*>{
+             mnFile, mnOpen, mnClose, mnAbout, mnTarget, mnAdvanced, mnHeader, mnSysInfo, mnInfo, mnSettings,
+             mnInterface, mnFileAttr, mnFileClass, mnFileRun, mnReview})
         ApplyMenuCaption(registry_, menu);
     FitWidth();
 }
@@ -220,6 +223,17 @@ void frmMain::ReexamineCurrentFile() {
 void frmMain::mnFileAttr_Click() { windows_.ShowAttributes(); }
 
 void frmMain::mnFileClass_Click() { windows_.ShowClassification(); }
+
+void frmMain::mnReview_Click() {
+    if (frmReview* review = windows_.ShowReview(this))
+        connect(review, &frmReview::OpenRequested, this, &frmMain::ClassifyFromReview, Qt::UniqueConnection);
+}
+
+void frmMain::ClassifyFromReview(const QString& path) {
+    if (windows_.Classification()) return windows_.ShowClassification();
+    OpenFile(path);
+    if (state_.AttributesValid && state_.CurrentFile == path.toStdString()) mnFileClass_Click();
+}
 
 void frmMain::mnFileRun_Click() {
     const QString file = QString::fromStdString(state_.CurrentFile);

@@ -44,6 +44,7 @@ class frmMain : public QMainWindow {
 
     // Menu commands.
     void mnOpen_Click();
+    void mnReview_Click();
     void mnFileAttr_Click();
     void mnFileClass_Click();
     void mnFileRun_Click();
@@ -61,6 +62,10 @@ class frmMain : public QMainWindow {
     // own files is refused unopened, with a message, and nothing changes. Also used for a file
     // dropped on the window.
     void OpenFile(const QString& path);
+    // A file the review window chose: opened as Open would, then classified.
+    // While a classification window is open it is only brought to the
+    // front, so that the values the user is giving stay with their file.
+    void ClassifyFromReview(const QString& path);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,6 +89,7 @@ class frmMain : public QMainWindow {
 
     QMenu* mnFile = nullptr;
     QAction* mnOpen = nullptr;
+    QAction* mnReview = nullptr;
     QAction* mn1 = nullptr;
     QAction* mnFileAttr = nullptr;
     QAction* mnFileClass = nullptr;

@@ -224,6 +224,19 @@ QString OpenFileName(QWidget* parent, const OpenFileRequest& request) {
     return dialog->selectedFiles().first();
 }
 
+QString FolderName(QWidget* parent, const QString& title, const QString& folder) {
+    if (CurrentHooks().folder) return CurrentHooks().folder(title);
+    QFileDialog dialog(parent, title, folder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    static NameOnlyIconProvider names;
+    dialog.setIconProvider(&names);
+    dialog.setFileMode(QFileDialog::Directory);
+    PlaceNear(dialog, parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+}
+
 void SetInterval(QTimer& timer, int milliseconds) {
     if (milliseconds <= 0) return timer.stop();
     timer.start(milliseconds);

@@ -80,6 +80,10 @@ QString OpenFileName(QWidget* parent, const OpenFileRequest& request);
 // their names: it reads no file's contents.
 QFileDialog* MakeOpenDialog(QWidget* parent, const OpenFileRequest& request);
 
+// The folder dialog: Qt's own, folders only, reading no file's contents.
+// Returns the chosen folder, or an empty text when cancelled.
+QString FolderName(QWidget* parent, const QString& title, const QString& folder);
+
 // Sets a timer's interval in milliseconds and starts it; 0 stops it.
 void SetInterval(QTimer& timer, int milliseconds);
 
@@ -118,6 +122,7 @@ struct Hooks {
     std::function<bool(const QString& text)> question;
     std::function<QString(const QString& prompt, const QString& title, const QString& defaultText)> input;
     std::function<QString(const OpenFileRequest&)> openFile;
+    std::function<QString(const QString& title)> folder;
     std::function<void()> beep;
     std::function<Status(const QString& program, const QStringList& arguments)> start;
     std::function<void()> endProgram;

@@ -119,7 +119,7 @@ TEST_F(frmMainTest, WithoutAFileTheTitleIsBareAndTheFileCommandsAreDisabled) {
     EXPECT_EQ(MenuBarCaptions(), (QStringList{"Файл", "Настройки", "Интерфейс", "Информация"}));
     QStringList file;
     for (QAction* a : Menu("mnFile")->actions()) file << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(file, (QStringList{"Открыть", "-", "Атрибуты", "Классификация", "Запустить", "-", "Закрыть"}));
+    EXPECT_EQ(file, (QStringList{"Открыть", "Обзор папки...", "-", "Атрибуты", "Классификация", "Запустить", "-", "Закрыть"}));
     EXPECT_EQ(Item("mnAdvanced")->text(), "Дополнительные атрибуты");
     EXPECT_EQ(Item("mnTarget")->text(), "Целевые атрибуты");
     EXPECT_EQ(Item("mnAbout")->text(), "О программе");
