@@ -130,35 +130,107 @@ inline constexpr Message kReviewDone{
 inline constexpr Message kReviewStopped{
     "MsgReviewStopped",
     "Обзор остановлен. Файлов в списке: %1; уже изучено: %2; не прочитано: %3 (всего в папке %4)."};
+// Why a value came out (the classification window's rows): %1.. as WhyText fills them.
+inline constexpr Message kWhyExamples{"MsgWhyExamples", "%1: значение выведено из примеров (%2)."};
+inline constexpr Message kWhyStep{"MsgWhyStep", "Шаг %1: примеров %2, классов %3, чаще всего «%4» (%5)."};
+inline constexpr Message kWhyTest{"MsgWhyTest", "    проверено: %1"};
+inline constexpr Message kWhyEndOneClass{"MsgWhyEndOneClass", "    остался один класс: шаги закончены."};
+inline constexpr Message kWhyEndNoTest{"MsgWhyEndNoTest",
+                                       "    ни один атрибут больше не разделяет примеры: шаги закончены."};
+inline constexpr Message kWhyWalkValue{"MsgWhyWalkValue",
+                                       "Значение — класс, который чаще всего встречается на последнем шаге."};
+inline constexpr Message kWhyBayes{"MsgWhyBayes",
+                                   "Оценка «%1» в %2 раза выше, чем у следующего класса «%3»."};
+inline constexpr Message kWhyBayesOne{"MsgWhyBayesOne", "«%1» — единственный класс в примерах."};
+inline constexpr Message kWhyFor{"MsgWhyFor", "Больше всего за «%1»:"};
+inline constexpr Message kWhyAgainst{"MsgWhyAgainst", "Больше всего против «%1»:"};
+inline constexpr Message kWhyFactor{"MsgWhyFactor", "    %1 (так у %2 из %3 примеров класса)"};
+inline constexpr Message kWhyNoExamples{"MsgWhyNoExamples",
+                                        "Для этого атрибута ещё нет примеров: предсказывать не из чего."};
+inline constexpr Message kWhyNoClasses{"MsgWhyNoClasses", "Список классов пуст: объяснять нечего."};
+inline constexpr Message kWhyNoMethod{"MsgWhyNoMethod", "Метод «%1» программе не известен: значения нет."};
+inline constexpr Message kWhyNoValue{"MsgWhyNoValue", "нет значения"};
+inline constexpr Message kWhyYes{"MsgWhyYes", "да"};
+inline constexpr Message kWhyNo{"MsgWhyNo", "нет"};
+inline constexpr Message kWhySequence{"MsgWhySequence", "Последовательность «%1»"};
+inline constexpr Message kWhyFound{"MsgWhyFound", "найдена"};
+inline constexpr Message kWhyNotFound{"MsgWhyNotFound", "не найдена"};
 // Every message a language file can translate, for the language files and
 // the README's list (kStoreUnavailable is shown before any store is read).
-inline constexpr Message kAll[] = {kSequencesNotSaved,   kTargetsNotSaved,
-                                   kDuplicateTargetId,   kOptionsNotSaved,
-                                   kNotRemembered,       kTooManySequences,
-                                   kCannotHold,          kTooLong,
-                                   kFieldSequence,       kFieldTargetId,
-                                   kFieldTargetName,     kFieldTargetValue,
-                                   kFieldFindText,       kStoreBusy,
-                                   kStoreReadOnly,       kStoreRefused,
-                                   kStoreCorrupt,        kStoreFailed,
-                                   kStoreFile,           kDetail,
-                                   kFileNotExamined,     kFileMissing,
-                                   kFileUnreadable,      kFileNotRegular,
-                                   kRunMissing,          kRunFailed,
-                                   kLanguageSkipped,     kLanguageFailed,
-                                   kLanguageNotLanguage, kLanguageLine,
-                                   kLanguageOtherKey,    kLanguageDeletion,
-                                   kLanguageMalformed,   kLanguageDefaultValue,
-                                   kLanguageNotText,     kLanguageTooLong,
-                                   kReviewTitle,         kReviewFolder,
-                                   kReviewChoose,        kReviewChooseTitle,
-                                   kReviewTarget,        kReviewStart,
-                                   kReviewStop,          kReviewClose,
-                                   kReviewFile,          kReviewValue,
-                                   kReviewCertainty,     kReviewNovelty,
-                                   kReviewWorth,         kReviewNoExamples,
-                                   kReviewNoTargets,     kReviewProgress,
-                                   kReviewDone,          kReviewStopped};
+inline constexpr Message kAll[] = {kSequencesNotSaved,
+                                   kTargetsNotSaved,
+                                   kDuplicateTargetId,
+                                   kOptionsNotSaved,
+                                   kNotRemembered,
+                                   kTooManySequences,
+                                   kCannotHold,
+                                   kTooLong,
+                                   kFieldSequence,
+                                   kFieldTargetId,
+                                   kFieldTargetName,
+                                   kFieldTargetValue,
+                                   kFieldFindText,
+                                   kStoreBusy,
+                                   kStoreReadOnly,
+                                   kStoreRefused,
+                                   kStoreCorrupt,
+                                   kStoreFailed,
+                                   kStoreFile,
+                                   kDetail,
+                                   kFileNotExamined,
+                                   kFileMissing,
+                                   kFileUnreadable,
+                                   kFileNotRegular,
+                                   kRunMissing,
+                                   kRunFailed,
+                                   kLanguageSkipped,
+                                   kLanguageFailed,
+                                   kLanguageNotLanguage,
+                                   kLanguageLine,
+                                   kLanguageOtherKey,
+                                   kLanguageDeletion,
+                                   kLanguageMalformed,
+                                   kLanguageDefaultValue,
+                                   kLanguageNotText,
+                                   kLanguageTooLong,
+                                   kReviewTitle,
+                                   kReviewFolder,
+                                   kReviewChoose,
+                                   kReviewChooseTitle,
+                                   kReviewTarget,
+                                   kReviewStart,
+                                   kReviewStop,
+                                   kReviewClose,
+                                   kReviewFile,
+                                   kReviewValue,
+                                   kReviewCertainty,
+                                   kReviewNovelty,
+                                   kReviewWorth,
+                                   kReviewNoExamples,
+                                   kReviewNoTargets,
+                                   kReviewProgress,
+                                   kReviewDone,
+                                   kReviewStopped,
+                                   kWhyExamples,
+                                   kWhyStep,
+                                   kWhyTest,
+                                   kWhyEndOneClass,
+                                   kWhyEndNoTest,
+                                   kWhyWalkValue,
+                                   kWhyBayes,
+                                   kWhyBayesOne,
+                                   kWhyFor,
+                                   kWhyAgainst,
+                                   kWhyFactor,
+                                   kWhyNoExamples,
+                                   kWhyNoClasses,
+                                   kWhyNoMethod,
+                                   kWhyNoValue,
+                                   kWhyYes,
+                                   kWhyNo,
+                                   kWhySequence,
+                                   kWhyFound,
+                                   kWhyNotFound};
 }  // namespace msg
 
 // The message's text: the "\Interface" value of its name when the store has

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -18,6 +19,7 @@
 #include "core/classify/TrainingSet.h"
 #include "core/classify/ValueBox.h"
 #include "ui/Messages.h"
+#include "ui/WhyText.h"
 #include "ui/toolkit.h"
 
 namespace morvel {
@@ -163,6 +165,7 @@ void frmClass::Form_Load() {
     RowHeight = RoundedHalfEven(kBoxHeight * 3, 2);
 
     rowTargets_.assign(1, TargetEntry());
+    why_.assign(static_cast<std::size_t>(rows) + 1, QString());
     for (int k = 1; k <= rows; ++k) {
         rowTargets_.push_back(tables_.TargetTable[k]);
 
@@ -281,7 +284,14 @@ void frmClass::Timer1_Timer() {
         QComboBox* box = cmbValue[k];
         box->show();
         RowBox value(self, box);
+        // What the method computed, for the row's why (its name's tooltip and F1).
+        const auto trace = std::make_unique<WhyTrace>();
+        run->SetTrace(trace.get());
         if (!run->ClassifyTarget(*classes, *runState, k, vector, value)) return;
+        run->SetTrace(nullptr);
+        why_[k] = WhyText(registry_, *runState, vector, runState->TargetTable[k].Method,
+                          classes->LoadedCount(), box->count(), *trace);
+        lblName[k]->setToolTip(why_[k]);
     }
     Command3->setEnabled(true);
     // Ready to correct the first value; Enter still means Remember.
@@ -320,6 +330,16 @@ void frmClass::Command3_Click() {
 void frmClass::Command4_Click() { close(); }
 
 void frmClass::reject() { Command4_Click(); }
+
+void frmClass::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_F1) return QDialog::keyPressEvent(event);
+    // The row whose value box (or its line edit) has the focus.
+    const QWidget* focus = focusWidget();
+    for (std::size_t k = 1; k < cmbValue.size(); ++k)
+        if (focus && (focus == cmbValue[k] || cmbValue[k]->isAncestorOf(focus)) && !why_[k].isEmpty())
+            return toolkit::ShowMessage(this, lblName[k]->text() + "\n\n" + why_[k]);
+    toolkit::Beep();
+}
 
 void frmClass::closeEvent(QCloseEvent* event) {
     // Not QDialog's closeEvent, which would call reject() again.

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,6 +80,8 @@ class frmClass : public QDialog {
     void closeEvent(QCloseEvent* event) override;
     // Esc.
     void reject() override;
+    // F1 on a row's value box tells why its value came out.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     class RowBox;
@@ -102,6 +105,8 @@ class frmClass : public QDialog {
     std::vector<QComboBox*> cmbValue;
     // The target each row was built for (1..N).
     std::vector<TargetEntry> rowTargets_;
+    // Why each row's value came out (1..N), once its run is done.
+    std::vector<QString> why_;
     // The rows' labels and boxes live in rowsArea_, which scrolls in rowsScroll_.
     QScrollArea* rowsScroll_ = nullptr;
     QWidget* rowsArea_ = nullptr;

@@ -16,11 +16,13 @@
 #include "StoreReads.h"
 #include "cli/Cli.h"
 #include "core/config/ConfigTables.h"
+#include "core/exchange/LanguageFile.h"
 #include "core/exchange/RegFileWriter.h"
 #include "core/store/KeyPaths.h"
 #include "support/FaultVfs.h"
 #include "ui/Messages.h"
 #include "ui/ProgramStore.h"
+#include "ui/SlotTexts.h"
 #include "ui/frmClass.h"
 
 namespace morvel {
@@ -497,6 +499,62 @@ TEST_F(frmClassTest, RowsBeyondTheScreensHeightScrollAndTheButtonsStayInSight) {
     ASSERT_TRUE(Boxes().back()->isAncestorOf(QApplication::focusWidget()));
     EXPECT_FALSE(Boxes().back()->visibleRegion().isEmpty());
     EXPECT_FALSE(Remember()->visibleRegion().isEmpty());
+}
+
+}  // namespace
+}  // namespace morvel
+
+namespace morvel {
+namespace {
+
+// Each row tells why its value came out, on its name's tooltip and on F1,
+// in the interface's language; a row without examples says so.
+TEST_F(frmClassTest, EachRowTellsWhyItsValueCameOut) {
+    StoreWithExamples();
+    ASSERT_EQ(Cli({"targets", "add", "new", "New", "Decision tree"}), 0);
+    Open(Put("q0.exe", "alpha beta"));
+    ASSERT_TRUE(WaitForRun());
+    const auto labels = Labels();
+    const auto boxes = Boxes();
+    ASSERT_EQ(labels.size(), 4u);
+
+    // The walk: its first step over all seven examples of three kinds, an
+    // attribute it tested with the file's value, and where the value comes from.
+    const QString walk = labels[0]->toolTip();
+    EXPECT_TRUE(walk.contains(Text(registry, msg::kWhyStep, {"1", "7", "3", "C", "4"})))
+        << walk.toStdString();
+    bool tested = false;
+    for (std::int32_t s = 1; s <= state.AttributeCount; ++s)
+        tested |= walk.contains(
+            Text(registry, msg::kWhyTest, {SlotLine(registry, state, s, examiner.AttributeVector()[s])}));
+    EXPECT_TRUE(tested) << walk.toStdString();
+    EXPECT_TRUE(walk.contains(Text(registry, msg::kWhyWalkValue)));
+    // Bayes: the chosen value against the next, and what counted for or against it.
+    const QString bayes = labels[1]->toolTip();
+    const QString chosen = boxes[1]->currentText();
+    EXPECT_TRUE(bayes.contains(Text(registry, msg::kWhyFor, {chosen})) ||
+                bayes.contains(Text(registry, msg::kWhyAgainst, {chosen})))
+        << bayes.toStdString();
+    EXPECT_EQ(labels[3]->toolTip(), Text(registry, msg::kWhyNoExamples));
+
+    // F1 on the focused row tells the same.
+    boxes[1]->setFocus();
+    QTest::keyClick(boxes[1], Qt::Key_F1);
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.back().contains(bayes));
+    window->close();
+    ASSERT_TRUE(WaitUntilGone());
+
+    // In English once the English language file is imported.
+    ParsedLanguage parsed;
+    ASSERT_TRUE(
+        ImportLanguageFile(registry, std::string(MORVEL_SOURCE_DIR) + "/Interfaces/English.lng", parsed)
+            .ok());
+    Open(Put("q0.exe", "alpha beta"));
+    ASSERT_TRUE(WaitForRun());
+    EXPECT_EQ(Labels()[3]->toolTip(), Text(registry, msg::kWhyNoExamples));
+    EXPECT_NE(Labels()[3]->toolTip(), QString::fromUtf8(msg::kWhyNoExamples.russian));
+    EXPECT_TRUE(Labels()[0]->toolTip().contains(Text(registry, msg::kWhyWalkValue)));
 }
 
 }  // namespace
