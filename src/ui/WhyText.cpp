@@ -45,8 +45,10 @@ QString BayesText(const Registry& registry, const ConfigTables& tables, const At
     if (next == nullptr) {
         lines << Text(registry, msg::kWhyBayesOne, {Q(best.value)});
     } else {
+        // Two decimals for a close call, whole numbers beyond ten times.
+        const double ratio = next->score > 0 ? best.score / next->score : 0;
         const QString times =
-            next->score > 0 ? QString::number(best.score / next->score, 'g', 3) : QString::fromUtf8("∞");
+            next->score > 0 ? QString::number(ratio, 'f', ratio < 10 ? 2 : 0) : QString::fromUtf8("∞");
         lines << Text(registry, msg::kWhyBayes, {Q(best.value), times, Q(next->value)});
     }
     struct Weighed {
