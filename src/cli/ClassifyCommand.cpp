@@ -2,6 +2,8 @@
 // order as the classification window runs them. The examples are read once;
 // each worker has its own examiner and classifiers over that one read.
 #include <nlohmann/json.hpp>
+#include <string>
+#include <unordered_map>
 
 #include "cli/BatchRunner.h"
 #include "cli/Commands.h"
@@ -34,6 +36,9 @@ class ClassifyCommand : public StoreCommand {
             "classify",
             "Predict every target for each file: its text and list, as the classification window shows");
         command_->add_flag("--json", json_, "JSON Lines: path, ok, targets (id, name, method, text, list)");
+        command_->add_flag("--taught", taught_,
+                           "Also say which files a stored example holds (reads each file whole): "
+                           "\"taught as example N\" (JSON: taught)");
         AddBatchOptions(command_, batch_);
     }
 
@@ -46,6 +51,9 @@ class ClassifyCommand : public StoreCommand {
         // Once for all files: nothing writes examples meanwhile.
         std::shared_ptr<const StoredExamples> examples;
         if (Status s = ExampleStore::Read(registry, tables, examples); !s) return Report(err, s);
+        std::unordered_map<std::string, std::int32_t> fingerprints;
+        if (taught_)
+            if (Status s = ExampleStore::ReadFingerprints(registry, fingerprints); !s) return Report(err, s);
 
         struct Worker {
             FileExaminer examiner;
@@ -60,6 +68,7 @@ class ClassifyCommand : public StoreCommand {
                 worker = std::make_unique<Worker>();
                 worker->examiner.UseMatcher(matcher);
                 worker->classes.UseExamples(examples);
+                worker->examiner.TakeFingerprints(taught_);
             }
             const std::string& path = files[i];
             FileExaminer& examiner = worker->examiner;
@@ -72,6 +81,11 @@ class ClassifyCommand : public StoreCommand {
             }
             nlohmann::ordered_json targets = nlohmann::ordered_json::array();
             std::string text = path + "\n";
+            std::int32_t taughtAs = 0;
+            if (const auto it = fingerprints.find(examiner.Fingerprint()); it != fingerprints.end()) {
+                taughtAs = it->second;
+                text += "taught as example " + std::to_string(taughtAs) + "\n";
+            }
             for (std::int32_t k = 1; k <= tables.TargetCount; ++k) {
                 RecordingBox box;
                 worker->run.ClassifyTarget(worker->classes, tables, k, examiner.AttributeVector(), box);
@@ -86,7 +100,10 @@ class ClassifyCommand : public StoreCommand {
                     text += target.Id + "\t" + box.text + "\t" + Joined(box.list) + "\n";
                 }
             }
-            result.output = json_ ? JsonLine(path, {{"ok", true}, {"targets", targets}}) : text;
+            nlohmann::ordered_json fields = {{"ok", true}};
+            if (taught_) fields["taught"] = taughtAs;
+            fields["targets"] = targets;
+            result.output = json_ ? JsonLine(path, fields) : text;
             return result;
         });
     }
@@ -94,6 +111,7 @@ class ClassifyCommand : public StoreCommand {
   private:
     BatchOptions batch_;
     bool json_ = false;
+    bool taught_ = false;
 };
 
 }  // namespace

@@ -33,6 +33,12 @@ TEST_F(ReviewCliTest, LeavesOutFilesWhoseContentsAStoredExampleHolds) {
     ASSERT_EQ(lines.size(), 2u);  // one line per target, for the file not taught
     for (const auto& line : lines) EXPECT_EQ(line["path"], other);
     EXPECT_TRUE(ErrHas("1 file is taught already"));
+    // classify --taught names the example that holds a file.
+    ASSERT_EQ(Run({"classify", "--taught", "--json", "-q", dir / "folder/renamed.exe", other}), 0);
+    const auto classified = JsonLines();
+    ASSERT_EQ(classified.size(), 2u);
+    EXPECT_EQ(classified[0]["taught"], 1);
+    EXPECT_EQ(classified[1]["taught"], 0);
 
     // An example stored before digests were kept leaves nothing out.
     ASSERT_EQ(Run({"import", "--format", "csv", "-"}, "example,Targetkind\n1,b\n"), 0) << err.str();
